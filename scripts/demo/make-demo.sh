@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Generates the demo show's pictures and packs them: make-demo.sh OUTDIR PACKER PLAYER
+# Everything is drawn here, so the show needs no downloads and no committed pictures.
+set -euo pipefail
+out=$1 packer=$2 player=$3
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$out"
+cd "$out"
+
+convert -size 1600x900 gradient:'#0b1d51'-'#5fa8d3' -rotate 0 \
+  \( -size 1600x300 gradient:'#f4a259'-'#0b1d51' \) -gravity south -composite dawn.jpg
+convert -size 1024x768 radial-gradient:'#fdf0d5'-'#780000' -swirl 120 swirl.png
+convert -size 800x600 pattern:checkerboard -fill '#2a9d8f' -tint 100 -scale 400% \
+  -crop 800x600+0+0 +repage tiles.tiff
+convert -size 640x480 xc:'#264653' -fill '#e9c46a' -draw 'circle 320,240 320,60' \
+  -fill '#e76f51' -draw 'rectangle 60,60 200,420' sun.gif
+convert -seed 7 -size 1280x720 plasma:'#3a0ca3'-'#f72585' -blur 0x2 bmp3:plasma.bmp
+convert -size 120x60 xc:none -fill '#ffffff' -draw 'roundrectangle 0,0 119,59 12,12' \
+  -fill '#1d3557' -draw 'circle 60,30 60,10' logo.png
+convert -size 152x112 gradient:'#0b1d51'-'#5fa8d3' bmp3:preview.bmp
+cp "$here/manifest.json" manifest.json
+"$packer" manifest.json -o demo.scr --player "$player"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing Pictorelle needs, from Debian's packages. Run as root
+# (or through sudo); does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # test and benchmark frameworks
+  googletest libgtest-dev libbenchmark-dev
+  # libraries the player uses
+  zlib1g-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
+  qt6-base-dev libgl-dev libmpv-dev libxss-dev nlohmann-json3-dev
+  # end-to-end tests and the demo show's generated pictures
+  xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

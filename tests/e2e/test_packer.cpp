@@ -1,0 +1,202 @@
+#include "Run.h"
+#include "package/ExtractEntry.h"
+#include "package/PackageReader.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+namespace pictorelle::test {
+namespace {
+
+using nlohmann::json;
+
+std::vector<unsigned char> Bytes(size_t n, unsigned seed) {
+    std::vector<unsigned char> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * seed) ^ (i >> 3));
+    return v;
+}
+
+// Every setting an author can give, each away from the packer's default.
+const char* kFullManifest = R"({
+  "Header": {
+    "Seconds": 12, "DisplayOrder": 2, "BackColor": "0x00112233", "BackColor2": 4456448,
+    "GradientStyle": 7, "BackPictureMode": 2, "DesktopSnapshot": true, "RandomColors": true,
+    "RandomGradient": true, "RepaintBackgroundPerItem": true, "Stretch": 5, "Loop": false,
+    "Mute": true, "ShuffleMelody": true, "DesktopStart": true, "ShowFirstItemOnce": true,
+    "MuteVideo": true, "AllowOwnPlaylist": false, "PlayOneRandom": true, "ExitMouseMove": false,
+    "ExitMouseButton": false, "ExitKeyboard": false, "ExitESC": true, "DisableTwoMonitors": true,
+    "HideGeneralTab": true, "HidePositionTab": true, "HideEffectsTab": true, "HideSoundTab": true,
+    "HideBehaviorTab": true, "EffectSpeed": 9, "LogoPlacement": 6, "LogoX": -7, "LogoY": 33,
+    "LogoTransparentColor": "0x80000005", "AllowStandalone": true
+  },
+  "Strings": {
+    "SaverTitle": "Caf\u00e9 \u20ac Show", "AboutText": "About\r\nlines", "WebsiteAddress": "example.org",
+    "Reserved4": "r4", "Reserved10": "r10", "F1LinkAddress": "https://f1.example/",
+    "ExitLinkAddress": "mailto:a@example.org", "BannerLinkAddress": "https://b.example/",
+    "ExitBannerLinkAddress": "https://eb.example/", "Reserved16": "r16", "Effect": [120, 1, 69],
+    "InterfaceTexts": "[Screen Saver]\r\nbtnClose=Shut"
+  },
+  "Sections": {
+    "FlashControl": "flash.ocx", "Preview": "preview.bmp", "Banner": "banner.bmp",
+    "ExitBanner": "exit.jpeg", "Logo": "logo.png", "Background": "back.gif"
+  },
+  "Items": [
+    { "File": "one.jpg", "CaptionPlacement": 3, "CaptionColor": 255, "CaptionX": 4, "CaptionY": -5,
+      "CaptionBackColor": 65280, "CaptionFont": "DejaVu Serif", "CaptionStyle": 15,
+      "CaptionSize": 31, "CaptionText": "First\r\nsecond", "CaptionTransparent": 0,
+      "CaptionSmooth": 0, "CaptionShadow": 0, "ItemSeconds": -2, "ItemStretch": 4,
+      "MaskIndex": 0, "EnterSoundIndex": 0, "PictureFlags": 7, "ItemEffect": [3, 4],
+      "ItemEffectSpeed": 10 },
+    { "File": "two.bin", "Ext": ".TIFF" }
+  ],
+  "Masks": [ { "File": "mask.png" }, { "File": "mask2.dat", "MaskType": 9 } ],
+  "EnterSounds": [ { "File": "enter.wave" } ],
+  "Melodies": [ { "File": "song.mp3" }, { "File": "tune.ogg" } ]
+})";
+
+const std::map<std::string, size_t> kFiles = {
+    {"flash.ocx", 3000},  {"preview.bmp", 500},   {"banner.bmp", 300},  {"exit.jpeg", 4000},
+    {"logo.png", 700},    {"back.gif", 9000},     {"one.jpg", 100000},  {"two.bin", 5},
+    {"mask.png", 2000},   {"mask2.dat", 64},      {"enter.wave", 1200}, {"song.mp3", 800000},
+    {"tune.ogg", 1},
+};
+
+class PackerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unsigned seed = 3;
+        for (const auto& [name, size] : kFiles) WriteBytes(dir / name, Bytes(size, seed += 2));
+    }
+    RunResult Pack(const std::string& manifest) {
+        WriteText(dir / "show.json", manifest);
+        return RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "show.scr"});
+    }
+    ScratchDir dir;
+};
+
+// Every value of the manifest comes back from the dump, and every entry's bytes come back
+// out of the show.
+TEST_F(PackerTest, ManifestRoundTripsThroughTheShow) {
+    const auto packed = Pack(kFullManifest);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    const auto dumped = RunProgram(BinPath("pictorelle-pack"), {"--dump", dir / "show.scr"});
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    const json dump = json::parse(dumped.out);
+    const json manifest = json::parse(kFullManifest);
+
+    for (const auto& [key, value] : manifest["Header"].items()) {
+        json expected = value;
+        if (value.is_string())
+            expected = static_cast<int32_t>(std::stoul(value.get<std::string>(), nullptr, 16));
+        EXPECT_EQ(dump["Header"][key], expected) << key;
+    }
+    for (const auto& [key, value] : manifest["Strings"].items())
+        EXPECT_EQ(dump["Strings"][key], value) << key;
+    EXPECT_EQ(dump["Strings"]["Reserved5"], "");
+    for (const char* kind : {"Items", "Masks", "EnterSounds", "Melodies"}) {
+        ASSERT_EQ(dump[kind].size(), manifest[kind].size()) << kind;
+        for (size_t i = 0; i < manifest[kind].size(); ++i)
+            for (const auto& [key, value] : manifest[kind][i].items())
+                if (key != "File") {
+                    EXPECT_EQ(dump[kind][i][key], value) << kind << i << key;
+                }
+    }
+    // Derived from the file names.
+    EXPECT_EQ(dump["Header"]["LogoExt"], ".png");
+    EXPECT_EQ(dump["Header"]["ExitBannerExt"], ".jpeg");
+    EXPECT_EQ(dump["Header"]["BackgroundExt"], ".gif");
+    EXPECT_EQ(dump["Items"][0]["Ext"], ".jpg");
+    EXPECT_EQ(dump["Masks"][0]["MaskType"], 1);
+    EXPECT_EQ(dump["EnterSounds"][0]["Ext"], ".wave");
+    EXPECT_EQ(dump["Header"]["ItemCount"], 2);
+    EXPECT_EQ(dump["Header"]["PreviewSize"], 500);
+
+    // The show is the player followed by the package.
+    const auto player = std::filesystem::file_size(BinPath("pictorelle"));
+    EXPECT_EQ(dump["PackageStart"], player);
+    const std::string show = dir / "show.scr";
+    const Package p = ReadPackage(FileSource(show));
+    auto check = [&](const EntryRecord& r, int64_t offset, const std::string& file) {
+        const std::string out = dir / "extracted";
+        ExtractEntry(show, out, r.Compressed(), offset, r.StoredSize, r.DataSize);
+        EXPECT_EQ(ReadWholeFile(out), ReadWholeFile(dir / file)) << file;
+    };
+    check(p.Items[0], p.EntryOffset(p.Items[0]), "one.jpg");
+    check(p.Items[1], p.EntryOffset(p.Items[1]), "two.bin");
+    check(p.Masks[1], p.EntryOffset(p.Masks[1]), "mask2.dat");
+    check(p.EnterSounds[0], p.EntryOffset(p.EnterSounds[0]), "enter.wave");
+    check(p.Melodies[0], p.EntryOffset(p.Melodies[0]), "song.mp3");
+    check(p.Melodies[1], p.EntryOffset(p.Melodies[1]), "tune.ogg");
+    const auto& h = p.Header;
+    EntryRecord logo{{}, h.LogoDataSize, h.LogoStoredSize};
+    check(logo, p.SectionStart(5), "logo.png");
+    EntryRecord background{{}, h.BackgroundDataSize, h.BackgroundStoredSize};
+    check(background, p.SectionStart(9), "back.gif");
+    EntryRecord preview{{}, h.PreviewSize, 0};
+    check(preview, p.SectionStart(2), "preview.bmp");
+}
+
+TEST_F(PackerTest, RejectsBadManifestsNamingTheField) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"Header": {"Seconds": 0}})", "Header.Seconds"},
+        {R"({"Header": {"Stretch": 6}})", "Header.Stretch"},
+        {R"({"Header": {"ItemCount": 3}})", "Header.ItemCount"},
+        {R"({"Header": {"Loop": 1}})", "Header.Loop"},
+        {R"({"Header": {"Sconds": 5}})", "Header.Sconds"},
+        {R"({"Header": {"BackColor": "red"}})", "Header.BackColor"},
+        {R"({"Strings": {"Effect": [0]}})", "Strings.Effect"},
+        {R"({"Strings": {"SaverTitle": "\u4e2d"}})", "Strings.SaverTitle"},
+        {R"({"Strings": {"Title": "x"}})", "Strings.Title"},
+        {R"({"Sections": {"Logo": "missing.png"}})", "Sections.Logo"},
+        {R"({"Items": [{"File": "one.jpg", "CaptionPlacement": 7}]})", "Items[0].CaptionPlacement"},
+        {R"({"Items": [{"File": "one.jpg", "MaskIndex": 0}]})", "Items[0].MaskIndex"},
+        {R"({"Items": [{"File": "one.jpg", "Ext": "/../x"}]})", "Items[0].Ext"},
+        {R"({"Items": [{"File": "one.jpg", "Ext": ".jpeg2"}]})", "Items[0].Ext"},
+        {R"({"Items": [{"File": "one.jpg", "Offset": 0}]})", "Items[0].Offset"},
+        {R"({"Items": [{"CaptionText": "no file"}]})", "Items[0]"},
+        {R"({"Items": [{"File": "one.jpg", "ItemEffectSpeed": 0}]})", "Items[0].ItemEffectSpeed"},
+        {R"({"Items": [{"File": "one.jpg", "CaptionText": ")" + std::string(252, 'x') + R"("}]})",
+         "Items[0].CaptionText"},
+        {R"({"Masks": [{"File": "two.bin"}]})", "Masks[0].MaskType"},
+        {R"({"Melodies": {}})", "Melodies"},
+        {R"({"Header": )", "show.json"},
+    };
+    for (const auto& [manifest, field] : cases) {
+        const auto r = Pack(manifest);
+        EXPECT_NE(r.status, 0) << manifest;
+        EXPECT_NE(r.err.find(field), std::string::npos) << manifest << "\n" << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "show.scr")) << manifest;
+    }
+}
+
+TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {
+    ASSERT_EQ(Pack("{}").status, 0);
+    const auto r = RunProgram(BinPath("pictorelle-pack"),
+                       {dir / "show.json", "-o", dir / "again.scr", "--player", dir / "show.scr"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("already carries a package"), std::string::npos) << r.err;
+}
+
+TEST(Player, BarePlayerReportsACorruptFile) {
+    const auto r = RunProgram(BinPath("pictorelle"), {});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("The screen saver can not run because of one of the following reasons:"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("* The file is corrupted"), std::string::npos);
+}
+
+TEST(Player, TruncatedShowReportsACorruptFile) {
+    ScratchDir dir;
+    WriteText(dir / "show.json", "{}");
+    ASSERT_EQ(RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "show.scr"}).status, 0);
+    std::filesystem::resize_file(dir / "show.scr", std::filesystem::file_size(dir / "show.scr") - 1);
+    const auto r = RunProgram(dir / "show.scr", {});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("* The file is corrupted"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace pictorelle::test
