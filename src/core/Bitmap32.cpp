@@ -1,5 +1,7 @@
 #include "core/Bitmap32.h"
 
+#include "core/RowKernels.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -11,53 +13,16 @@ namespace {
 // Larger extents could overflow the 64-bit fixed-point mapping of scaled draws.
 constexpr int64_t kMaxScaledExtent = int64_t{1} << 28;
 
-// Two channels packed 16 bits apart: 0x00RR00BB or 0x00AA00GG.
-constexpr uint32_t kLanes = 0x00FF00FFu;
-
-// Rounded x / 255 in both 16-bit lanes at once, exact for lane values 0..255 * 255.
-inline uint32_t div255Lanes(uint32_t x) {
-    const uint32_t t = x + 0x00800080u;
-    return ((t + ((t >> 8) & kLanes)) >> 8) & kLanes;
-}
-
-inline uint32_t div255(uint32_t x) {
-    const uint32_t t = x + 128;
-    return (t + (t >> 8)) >> 8;
-}
-
-// a + (b - a) * w / 256 per channel, rounded; w is the weight of b, 0..256.
-inline uint32_t lerp256(uint32_t a, uint32_t b, uint32_t w) {
-    const uint32_t iw = 256 - w;
-    const uint32_t rb = ((a & kLanes) * iw + (b & kLanes) * w + 0x00800080u) >> 8;
-    const uint32_t ga = ((a >> 8) & kLanes) * iw + ((b >> 8) & kLanes) * w + 0x00800080u;
-    return (rb & kLanes) | (ga & ~kLanes);
-}
-
-void blendRow(uint32_t* dst, const uint32_t* src, std::size_t n, uint32_t masterAlpha) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const uint32_t s = src[i];
-        const uint32_t d = dst[i];
-        const uint32_t a = div255((s >> 24) * masterAlpha);
-        const uint32_t ia = 255 - a;
-        // The source's alpha lane is taken as 255, which turns the same lerp into
-        // a + dstAlpha * (255 - a) / 255 for the alpha channel.
-        const uint32_t rb = div255Lanes((s & kLanes) * a + (d & kLanes) * ia);
-        const uint32_t ga =
-            div255Lanes((((s >> 8) & 0xFFu) | 0x00FF0000u) * a + ((d >> 8) & kLanes) * ia);
-        dst[i] = rb | (ga << 8);
-    }
-}
-
 // The destination coordinates of one axis that a scaled draw writes, with the source
-// coordinates and bilinear weights each one reads.
+// coordinates each one reads.
 struct AxisMap {
-    int first = 0;              // first destination coordinate written
-    std::vector<int32_t> i0;    // nearest source index, or the lower bilinear neighbour
-    std::vector<int32_t> i1;    // upper bilinear neighbour
-    std::vector<uint32_t> w;    // weight of i1 in 1/256
-    bool anyWeight = false;     // some w is non-zero
+    int first = 0;           // first destination coordinate written
+    std::vector<int32_t> x;  // nearest source index, or for bilinear the left/upper neighbour
+    std::vector<uint32_t> w; // bilinear: weight of x + 1 in 1/256 (x + 1 always exists)
+    bool pairs = false;      // bilinear with at least two source pixels to mix
+    bool anyWeight = false;  // some w is non-zero
 
-    std::size_t size() const { return i0.size(); }
+    std::size_t size() const { return x.size(); }
 };
 
 // Maps destination coordinates [dstStart, dstStart + dstLen) onto source coordinates
@@ -68,9 +33,9 @@ struct AxisMap {
 void mapAxis(int64_t dstStart, int64_t dstLen, int64_t clipLo, int64_t clipHi,
              int64_t srcStart, int64_t srcLen, int64_t validLo, int64_t validHi, bool bilinear,
              AxisMap& m) {
-    m.i0.clear();
-    m.i1.clear();
+    m.x.clear();
     m.w.clear();
+    m.pairs = bilinear && validHi - validLo >= 2;
     m.anyWeight = false;
     const int64_t lo = std::max(dstStart, clipLo);
     const int64_t hi = std::min(dstStart + dstLen, clipHi);
@@ -82,22 +47,25 @@ void mapAxis(int64_t dstStart, int64_t dstLen, int64_t clipLo, int64_t clipHi,
         const int64_t nearest = srcStart + q;
         if (nearest < validLo) continue;
         if (nearest >= validHi) break;
-        if (m.i0.empty()) m.first = static_cast<int>(d);
-        m.i0.push_back(static_cast<int32_t>(nearest));
-        if (!bilinear) continue;
-
+        if (m.x.empty()) m.first = static_cast<int>(d);
+        if (!m.pairs) {
+            m.x.push_back(static_cast<int32_t>(bilinear ? validLo : nearest));
+            if (bilinear) m.w.push_back(0);
+            continue;
+        }
         const int64_t pos = q * 65536 + ((num % den) << 16) / den - 32768; // 16.16, from srcStart
         int64_t x0 = srcStart + (pos >> 16);
         int64_t weight = ((pos & 0xFFFF) + 128) >> 8;
-        if (weight == 256) {
-            ++x0;
+        // Clamp to the edges so that x0 + 1 always exists: a sample on the last pixel reads it
+        // as the right-hand side of the last pair, at full weight.
+        if (x0 < validLo) {
+            x0 = validLo;
             weight = 0;
+        } else if (x0 + (weight == 256 ? 1 : 0) >= validHi - 1) {
+            x0 = validHi - 2;
+            weight = 256;
         }
-        const int64_t x1 = std::clamp(x0 + 1, validLo, validHi - 1);
-        x0 = std::clamp(x0, validLo, validHi - 1);
-        if (x0 == x1) weight = 0;
-        m.i0.back() = static_cast<int32_t>(x0);
-        m.i1.push_back(static_cast<int32_t>(x1));
+        m.x.push_back(static_cast<int32_t>(x0));
         m.w.push_back(static_cast<uint32_t>(weight));
         m.anyWeight = m.anyWeight || weight != 0;
     }
@@ -114,38 +82,6 @@ struct ScaleScratch {
 ScaleScratch& scratch() {
     thread_local ScaleScratch s;
     return s;
-}
-
-void nearestRow(uint32_t* out, const uint32_t* srcRow, const AxisMap& cols) {
-    const int32_t* i0 = cols.i0.data();
-    const std::size_t n = cols.size();
-    for (std::size_t i = 0; i < n; ++i) out[i] = srcRow[i0[i]];
-}
-
-void horizontalRow(uint32_t* out, const uint32_t* srcRow, const AxisMap& cols) {
-    const int32_t* i0 = cols.i0.data();
-    const int32_t* i1 = cols.i1.data();
-    const uint32_t* w = cols.w.data();
-    const std::size_t n = cols.size();
-    for (std::size_t i = 0; i < n; ++i) out[i] = lerp256(srcRow[i0[i]], srcRow[i1[i]], w[i]);
-}
-
-void bilinearRow(uint32_t* out, const uint32_t* row0, const uint32_t* row1, uint32_t wy,
-                 const AxisMap& cols) {
-    const int32_t* i0 = cols.i0.data();
-    const int32_t* i1 = cols.i1.data();
-    const uint32_t* w = cols.w.data();
-    const std::size_t n = cols.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const uint32_t top = lerp256(row0[i0[i]], row0[i1[i]], w[i]);
-        const uint32_t bottom = lerp256(row1[i0[i]], row1[i1[i]], w[i]);
-        out[i] = lerp256(top, bottom, wy);
-    }
-}
-
-void verticalRow(uint32_t* out, const uint32_t* row0, const uint32_t* row1, uint32_t wy,
-                 std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = lerp256(row0[i], row1[i], wy);
 }
 
 int clampAlpha(int a) { return std::clamp(a, 0, 255); }
@@ -255,8 +191,8 @@ void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& 
         return;
     }
     for (int k = 0; k < rows; ++k)
-        blendRow(ScanLine(dy + k) + dx, src.ScanLine(sy + k) + sx, cols,
-                 static_cast<uint32_t>(masterAlpha));
+        rows::Blend(ScanLine(dy + k) + dx, src.ScanLine(sy + k) + sx, cols,
+                    static_cast<uint32_t>(masterAlpha));
 }
 
 void TBitmap32::DrawScaled(const TRect& dstRect, const TBitmap32& src, TResampler resampler,
@@ -300,46 +236,50 @@ void TBitmap32::DrawScaled(const TRect& dstRect, const TBitmap32& src, const TRe
 
     const bool blend = mode == TDrawMode::Blend;
     if (blend) s.line.resize(n);
-    // A bilinear upscale revisits the same pair of source rows for several destination
-    // rows; keeping both horizontally resampled rows saves most of the work.
-    const bool separable = bilinear && s.columns.anyWeight;
-    int cachedRow[2] = {-1, -1};
-    if (separable) {
-        s.cached[0].resize(n);
-        s.cached[1].resize(n);
+    if (!bilinear) {
+        for (std::size_t k = 0; k < s.rows.size(); ++k) {
+            uint32_t* dstRow = ScanLine(s.rows.first + static_cast<int>(k)) + s.columns.first;
+            uint32_t* out = blend ? s.line.data() : dstRow;
+            rows::Gather(out, src.ScanLine(s.rows.x[k]), s.columns.x.data(), n);
+            if (blend) rows::Blend(dstRow, out, n, static_cast<uint32_t>(masterAlpha));
+        }
+        return;
     }
-    // Rows come in increasing order, so the lower cached row is the one no longer needed.
+
+    // Separable: each source row is resampled horizontally once into a small cache, and each
+    // destination row mixes two cached rows. Rows come in increasing order, so the lower of
+    // the two cached rows is the one to replace.
+    s.cached[0].resize(n);
+    s.cached[1].resize(n);
+    int cachedRow[2] = {-1, -1};
     auto resampledRow = [&](int y) -> const uint32_t* {
         for (int c = 0; c < 2; ++c)
             if (cachedRow[c] == y) return s.cached[c].data();
         const int c = cachedRow[0] < cachedRow[1] ? 0 : 1;
-        horizontalRow(s.cached[c].data(), src.ScanLine(y), s.columns);
+        if (s.columns.anyWeight)
+            rows::LerpPairs(s.cached[c].data(), src.ScanLine(y), s.columns.x.data(),
+                            s.columns.w.data(), n);
+        else
+            rows::Gather(s.cached[c].data(), src.ScanLine(y), s.columns.x.data(), n);
         cachedRow[c] = y;
         return s.cached[c].data();
     };
-
     for (std::size_t k = 0; k < s.rows.size(); ++k) {
         uint32_t* dstRow = ScanLine(s.rows.first + static_cast<int>(k)) + s.columns.first;
         uint32_t* out = blend ? s.line.data() : dstRow;
-        const int y0 = s.rows.i0[k];
-        if (!bilinear) {
-            nearestRow(out, src.ScanLine(y0), s.columns);
+        const int y = s.rows.x[k];
+        const uint32_t wy = s.rows.w[k];
+        if (wy == 0 || wy == 256) {
+            const uint32_t* only = resampledRow(wy == 0 ? y : y + 1);
+            if (blend)
+                out = const_cast<uint32_t*>(only);
+            else
+                std::memcpy(out, only, n * 4);
         } else {
-            const uint32_t wy = s.rows.w[k];
-            const int y1 = s.rows.i1[k];
-            if (separable) {
-                const uint32_t* r0 = resampledRow(y0);
-                if (wy == 0)
-                    std::memcpy(out, r0, n * 4);
-                else
-                    verticalRow(out, r0, resampledRow(y1), wy, n);
-            } else if (wy == 0) {
-                nearestRow(out, src.ScanLine(y0), s.columns);
-            } else {
-                bilinearRow(out, src.ScanLine(y0), src.ScanLine(y1), wy, s.columns);
-            }
+            const uint32_t* upper = resampledRow(y);
+            rows::Lerp(out, upper, resampledRow(y + 1), wy, n);
         }
-        if (blend) blendRow(dstRow, out, n, static_cast<uint32_t>(masterAlpha));
+        if (blend) rows::Blend(dstRow, out, n, static_cast<uint32_t>(masterAlpha));
     }
 }
 
