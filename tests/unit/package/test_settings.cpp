@@ -1,0 +1,121 @@
+#include "package/SaverSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace pictorelle {
+namespace {
+
+// An in-memory store that records the order of reads.
+class MemoryRegistry final : public Registry {
+public:
+    bool KeyExists(std::string_view key) override { return keys.contains(std::string(key)); }
+    void CreateKey(std::string_view key) override { keys[std::string(key)]; }
+    std::optional<RegistryData> ReadValue(std::string_view key, std::string_view name) override {
+        reads.emplace_back(name);
+        auto& values = keys[std::string(key)];
+        auto it = values.find(std::string(name));
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    void WriteValues(std::string_view key, std::span<const RegistryValue> values) override {
+        ++saves;
+        for (const auto& v : values) {
+            keys[std::string(key)][v.Name] = v.Data;
+            written.push_back(v.Name);
+        }
+    }
+    void DeleteValue(std::string_view key, std::string_view name) override {
+        keys[std::string(key)].erase(std::string(name));
+    }
+    std::vector<RegistryValue> ReadAllValues(std::string_view) override { return {}; }
+    void ReplaceValues(std::string_view, std::span<const RegistryValue>) override {}
+
+    std::map<std::string, std::map<std::string, RegistryData>> keys;
+    std::vector<std::string> reads;
+    std::vector<std::string> written;
+    int saves = 0;
+};
+
+const std::vector<std::string> kOrder = {
+    "Seconds",       "Stretch",       "DisplayOrder",    "DesktopStart",      "Loop",
+    "Mute",          "ShuffleMelody", "Effect",          "EffectSpeed",       "PlayOneRandom",
+    "ExitMouseMove", "ExitMouseButton", "ExitKeyboard",  "ExitESC",           "UseCustomPlaylist",
+    "DisableTwoMonitors"};
+
+TEST(SaverSettings, WithoutAKeyThePackageDefaultsApply) {
+    PackageHeader h;
+    h.Seconds = 8;
+    h.Stretch = 4;
+    h.ExitMouseMove = false;
+    StringBlock strings;
+    strings[StringId::Effect] = "\x45\x46";
+    auto s = SettingsFromPackage(h, strings);
+    MemoryRegistry store;
+    ReadSaverSettings(store, "Show", s);
+    EXPECT_TRUE(store.reads.empty()) << "nothing is read from a key that does not exist";
+    EXPECT_EQ(s.Seconds, 8);
+    EXPECT_EQ(s.Stretch, 4);
+    EXPECT_EQ(s.Effect, "\x45\x46");
+    EXPECT_FALSE(s.ExitMouseMove);
+    EXPECT_FALSE(s.UseCustomPlaylist);
+}
+
+TEST(SaverSettings, StoredValuesOverrideInTheFixedOrderUnchecked) {
+    MemoryRegistry store;
+    auto& key = store.keys["Software\\Pictorelle\\Caf\u00e9"]; // the title is Windows-1252
+    key["DisplayOrder"] = int32_t{7}; // not range-checked: kept as it is
+    key["Stretch"] = int32_t{5};
+    key["Loop"] = int32_t{0};
+    key["ExitESC"] = int32_t{2}; // any non-zero is true
+    key["Effect"] = std::string("\x01\x78");
+    key["UseCustomPlaylist"] = int32_t{1};
+    SaverSettings s;
+    s.ExitESC = false;
+    ReadSaverSettings(store, "Caf\xE9", s);
+    EXPECT_EQ(store.reads, kOrder);
+    EXPECT_EQ(s.DisplayOrder, 7);
+    EXPECT_EQ(s.Stretch, 5);
+    EXPECT_FALSE(s.Loop);
+    EXPECT_TRUE(s.ExitESC);
+    EXPECT_EQ(s.Effect, "\x01\x78");
+    EXPECT_TRUE(s.UseCustomPlaylist);
+}
+
+TEST(SaverSettings, AValueOfTheWrongTypeFailsTheRead) {
+    MemoryRegistry store;
+    store.keys["Software\\Pictorelle\\Show"]["Seconds"] = std::string("10");
+    SaverSettings s;
+    EXPECT_THROW(ReadSaverSettings(store, "Show", s), RegistryError);
+    store.keys["Software\\Pictorelle\\Show"]["Seconds"] = int32_t{10};
+    store.keys["Software\\Pictorelle\\Show"]["Effect"] = int32_t{1};
+    EXPECT_THROW(ReadSaverSettings(store, "Show", s), RegistryError);
+}
+
+TEST(SaverSettings, WritesAllSixteenValuesInOneSave) {
+    MemoryRegistry store;
+    SaverSettings s;
+    s.DisplayOrder = 7;
+    s.Mute = true;
+    s.Effect = std::string("\x00\x01", 2);
+    WriteSaverSettings(store, "Show", s);
+    EXPECT_EQ(store.saves, 1);
+    EXPECT_EQ(store.written, kOrder);
+    const auto& key = store.keys["Software\\Pictorelle\\Show"];
+    EXPECT_EQ(std::get<int32_t>(key.at("DisplayOrder")), 7);
+    EXPECT_EQ(std::get<int32_t>(key.at("Mute")), 1);
+    EXPECT_EQ(std::get<int32_t>(key.at("Loop")), 1);
+    EXPECT_EQ(std::get<std::string>(key.at("Effect")), std::string("\x00\x01", 2));
+}
+
+TEST(SaverSettings, PresentationEndsOnlyByEscape) {
+    SaverSettings s;
+    s.ExitESC = false;
+    ApplyPresentationOverrides(s);
+    EXPECT_FALSE(s.ExitMouseMove || s.ExitMouseButton || s.ExitKeyboard);
+    EXPECT_TRUE(s.ExitESC);
+}
+
+} // namespace
+} // namespace pictorelle
