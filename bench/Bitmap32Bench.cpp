@@ -2,7 +2,6 @@
 #include "core/Bitmap32.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdint>
 
 using namespace pictorelle;
@@ -66,8 +65,12 @@ void unscaledFrame(benchmark::State& state, TDrawMode mode, int alpha) {
     state.SetItemsProcessed(state.iterations() * kFrameW * kFrameH);
 }
 
-void BM_DrawUnscaledCopy(benchmark::State& state) { unscaledFrame(state, TDrawMode::Opaque, 255); }
-void BM_DrawUnscaledBlend(benchmark::State& state) { unscaledFrame(state, TDrawMode::Blend, 128); }
+void BM_DrawUnscaledCopy(benchmark::State& state) {
+    unscaledFrame(state, TDrawMode::Opaque, 255);
+}
+void BM_DrawUnscaledBlend(benchmark::State& state) {
+    unscaledFrame(state, TDrawMode::Blend, 128);
+}
 
 } // namespace
 

@@ -30,9 +30,8 @@ struct AxisMap {
 // whose nearest source pixel lies inside [validLo, validHi). The mapping is monotonic, so
 // the kept coordinates are contiguous. Exact integer arithmetic: the nearest index never
 // drifts, and equal lengths map every coordinate onto itself with weight 0.
-void mapAxis(int64_t dstStart, int64_t dstLen, int64_t clipLo, int64_t clipHi,
-             int64_t srcStart, int64_t srcLen, int64_t validLo, int64_t validHi, bool bilinear,
-             AxisMap& m) {
+void mapAxis(int64_t dstStart, int64_t dstLen, int64_t clipLo, int64_t clipHi, int64_t srcStart,
+             int64_t srcLen, int64_t validLo, int64_t validHi, bool bilinear, AxisMap& m) {
     m.x.clear();
     m.w.clear();
     m.pairs = bilinear && validHi - validLo >= 2;
@@ -84,7 +83,9 @@ ScaleScratch& scratch() {
     return s;
 }
 
-int clampAlpha(int a) { return std::clamp(a, 0, 255); }
+int clampAlpha(int a) {
+    return std::clamp(a, 0, 255);
+}
 
 } // namespace
 
@@ -117,20 +118,25 @@ void TBitmap32::SetSize(int width, int height) {
     height_ = height;
 }
 
-void TBitmap32::Clear(uint32_t pixel) { std::fill(pixels_.begin(), pixels_.end(), pixel); }
+void TBitmap32::Clear(uint32_t pixel) {
+    std::fill(pixels_.begin(), pixels_.end(), pixel);
+}
 
 void TBitmap32::FillRect(const TRect& rect, uint32_t pixel) {
     const TRect r = rect.intersected(BoundsRect());
     if (r.isEmpty()) return;
-    for (int y = r.top; y < r.bottom; ++y) std::fill(ScanLine(y) + r.left, ScanLine(y) + r.right, pixel);
+    for (int y = r.top; y < r.bottom; ++y)
+        std::fill(ScanLine(y) + r.left, ScanLine(y) + r.right, pixel);
 }
 
 void TBitmap32::ResetAlpha() {
-    for (uint32_t& p : pixels_) p |= 0xFF000000u;
+    for (uint32_t& p : pixels_)
+        p |= 0xFF000000u;
 }
 
 void TBitmap32::Mirror() {
-    for (int y = 0; y < height_; ++y) std::reverse(ScanLine(y), ScanLine(y) + width_);
+    for (int y = 0; y < height_; ++y)
+        std::reverse(ScanLine(y), ScanLine(y) + width_);
 }
 
 void TBitmap32::Flip() {
@@ -142,8 +148,8 @@ void TBitmap32::Draw(int dstX, int dstY, const TBitmap32& src, TDrawMode mode, i
     Draw(dstX, dstY, src.BoundsRect(), src, mode, masterAlpha);
 }
 
-void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& src,
-                     TDrawMode mode, int masterAlpha) {
+void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& src, TDrawMode mode,
+                     int masterAlpha) {
     masterAlpha = clampAlpha(masterAlpha);
     if (mode == TDrawMode::Blend && masterAlpha == 0) return;
 
@@ -167,17 +173,17 @@ void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& 
     sb = std::min(sb, st + (height_ - dt));
     if (sl >= sr || st >= sb) return;
 
-    const auto cols = static_cast<std::size_t>(sr - sl);
-    const int rows = static_cast<int>(sb - st);
+    const auto colCount = static_cast<std::size_t>(sr - sl);
+    const int rowCount = static_cast<int>(sb - st);
     const int sx = static_cast<int>(sl), sy = static_cast<int>(st);
     const int dx = static_cast<int>(dl), dy = static_cast<int>(dt);
 
     if (mode == TDrawMode::Opaque) {
         // memmove and a row order away from the overlap make drawing onto itself safe.
-        const bool upward = &src == this && dy > sy;
-        for (int k = 0; k < rows; ++k) {
-            const int r = upward ? rows - 1 - k : k;
-            std::memmove(ScanLine(dy + r) + dx, src.ScanLine(sy + r) + sx, cols * 4);
+        const bool bottomUp = &src == this && dy > sy;
+        for (int k = 0; k < rowCount; ++k) {
+            const int r = bottomUp ? rowCount - 1 - k : k;
+            std::memmove(ScanLine(dy + r) + dx, src.ScanLine(sy + r) + sx, colCount * 4);
         }
         return;
     }
@@ -185,13 +191,13 @@ void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& 
     if (&src == this) {
         // Blending reads and writes pixel by pixel, so an overlapping self-draw works from a
         // copy of the source part.
-        TBitmap32 part(static_cast<int>(cols), rows);
+        TBitmap32 part(static_cast<int>(colCount), rowCount);
         part.Draw(0, 0, TRect{sx, sy, static_cast<int>(sr), static_cast<int>(sb)}, src);
         Draw(dx, dy, part, mode, masterAlpha);
         return;
     }
-    for (int k = 0; k < rows; ++k)
-        rows::Blend(ScanLine(dy + k) + dx, src.ScanLine(sy + k) + sx, cols,
+    for (int k = 0; k < rowCount; ++k)
+        rows::Blend(ScanLine(dy + k) + dx, src.ScanLine(sy + k) + sx, colCount,
                     static_cast<uint32_t>(masterAlpha));
 }
 
@@ -266,20 +272,21 @@ void TBitmap32::DrawScaled(const TRect& dstRect, const TBitmap32& src, const TRe
     };
     for (std::size_t k = 0; k < s.rows.size(); ++k) {
         uint32_t* dstRow = ScanLine(s.rows.first + static_cast<int>(k)) + s.columns.first;
-        uint32_t* out = blend ? s.line.data() : dstRow;
         const int y = s.rows.x[k];
         const uint32_t wy = s.rows.w[k];
+        const uint32_t* sampled = nullptr;
         if (wy == 0 || wy == 256) {
-            const uint32_t* only = resampledRow(wy == 0 ? y : y + 1);
-            if (blend)
-                out = const_cast<uint32_t*>(only);
-            else
-                std::memcpy(out, only, n * 4);
+            sampled = resampledRow(wy == 0 ? y : y + 1);
         } else {
+            uint32_t* out = blend ? s.line.data() : dstRow;
             const uint32_t* upper = resampledRow(y);
             rows::Lerp(out, upper, resampledRow(y + 1), wy, n);
+            sampled = out;
         }
-        if (blend) rows::Blend(dstRow, out, n, static_cast<uint32_t>(masterAlpha));
+        if (blend)
+            rows::Blend(dstRow, sampled, n, static_cast<uint32_t>(masterAlpha));
+        else if (sampled != dstRow)
+            std::memcpy(dstRow, sampled, n * 4);
     }
 }
 

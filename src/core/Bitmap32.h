@@ -95,11 +95,11 @@ public:
     // bitmap; bilinear sampling clamps to that same area. At equal sizes both resamplers
     // reproduce the source exactly. Rectangles over 2^28 pixels wide or tall draw nothing.
     void DrawScaled(const TRect& dstRect, const TBitmap32& src,
-                    TResampler resampler = TResampler::Bilinear,
-                    TDrawMode mode = TDrawMode::Opaque, int masterAlpha = 255);
+                    TResampler resampler = TResampler::Bilinear, TDrawMode mode = TDrawMode::Opaque,
+                    int masterAlpha = 255);
     void DrawScaled(const TRect& dstRect, const TBitmap32& src, const TRect& srcRect,
-                    TResampler resampler = TResampler::Bilinear,
-                    TDrawMode mode = TDrawMode::Opaque, int masterAlpha = 255);
+                    TResampler resampler = TResampler::Bilinear, TDrawMode mode = TDrawMode::Opaque,
+                    int masterAlpha = 255);
 
 private:
     std::size_t rowOffset(int y) const {

@@ -55,10 +55,16 @@ enum class TSystemColor : int {
 constexpr TColor SystemColor(int index) {
     return static_cast<TColor>(kSystemColorFlag | static_cast<uint32_t>(index & 0xFF));
 }
-constexpr TColor SystemColor(TSystemColor c) { return SystemColor(static_cast<int>(c)); }
+constexpr TColor SystemColor(TSystemColor c) {
+    return SystemColor(static_cast<int>(c));
+}
 
-constexpr bool IsNoColor(TColor c) { return c == kNoColor; }
-constexpr bool IsSystemColor(TColor c) { return c < 0; }
+constexpr bool IsNoColor(TColor c) {
+    return c == kNoColor;
+}
+constexpr bool IsSystemColor(TColor c) {
+    return c < 0;
+}
 
 // Resolves a system-colour code to its plain 0x00BBGGRR value (unknown indices give black);
 // a plain value comes back with its top byte cleared.
@@ -78,9 +84,17 @@ constexpr uint32_t MakePixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 25
     return ((a & 0xFFu) << 24) | ((r & 0xFFu) << 16) | ((g & 0xFFu) << 8) | (b & 0xFFu);
 }
 
-constexpr uint32_t PixelAlpha(uint32_t p) { return p >> 24; }
-constexpr uint32_t PixelRed(uint32_t p) { return (p >> 16) & 0xFFu; }
-constexpr uint32_t PixelGreen(uint32_t p) { return (p >> 8) & 0xFFu; }
-constexpr uint32_t PixelBlue(uint32_t p) { return p & 0xFFu; }
+constexpr uint32_t PixelAlpha(uint32_t p) {
+    return p >> 24;
+}
+constexpr uint32_t PixelRed(uint32_t p) {
+    return (p >> 16) & 0xFFu;
+}
+constexpr uint32_t PixelGreen(uint32_t p) {
+    return (p >> 8) & 0xFFu;
+}
+constexpr uint32_t PixelBlue(uint32_t p) {
+    return p & 0xFFu;
+}
 
 } // namespace pictorelle

@@ -50,7 +50,9 @@ inline int RoundInt(double x) {
 }
 
 // Rounds toward zero, saturating.
-inline int64_t Trunc(double x) { return SaturateToInt64(std::trunc(x)); }
+inline int64_t Trunc(double x) {
+    return SaturateToInt64(std::trunc(x));
+}
 
 // a * b / c with a 64-bit product, rounded to the nearest integer with halves away from zero;
 // the sign comes from the signs of the operands. Returns -1 when c is 0 or when the result
@@ -59,10 +61,10 @@ constexpr int MulDiv(int a, int b, int c) {
     if (c == 0) return -1;
     const int64_t product = static_cast<int64_t>(a) * b;
     const bool negative = (product < 0) != (c < 0);
-    const uint64_t num = product < 0 ? 0 - static_cast<uint64_t>(product)
-                                     : static_cast<uint64_t>(product);
-    const uint64_t den = c < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(c))
-                               : static_cast<uint64_t>(c);
+    const uint64_t num =
+        product < 0 ? 0 - static_cast<uint64_t>(product) : static_cast<uint64_t>(product);
+    const uint64_t den =
+        c < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(c)) : static_cast<uint64_t>(c);
     const uint64_t q = (num + den / 2) / den;
     const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
     if (q > limit) return -1;

@@ -34,7 +34,9 @@ int RandomInt(int n) {
     }
 }
 
-void RandomSeed(uint64_t seed) { state.store(seed, std::memory_order_relaxed); }
+void RandomSeed(uint64_t seed) {
+    state.store(seed, std::memory_order_relaxed);
+}
 
 void Randomize() {
     const auto wall = std::chrono::system_clock::now().time_since_epoch().count();

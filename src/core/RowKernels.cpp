@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(PICTORELLE_NO_SIMD)
 #include <emmintrin.h>
 #define PICTORELLE_SSE2 1
 #endif
@@ -49,7 +49,9 @@ inline uint32_t lerpPixel(uint32_t a, uint32_t b, uint32_t w) {
 inline __m128i load4(const uint32_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
-inline void store4(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline void store4(uint32_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 inline __m128i div255x8(__m128i x) {
     const __m128i t = _mm_add_epi16(x, _mm_set1_epi16(128));
@@ -77,14 +79,15 @@ void Blend(uint32_t* dst, const uint32_t* src, std::size_t n, uint32_t masterAlp
     for (; i + 4 <= n; i += 4) {
         const __m128i s = load4(src + i);
         const __m128i d = load4(dst + i);
-        const __m128i lo = blend2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), master,
-                                  alphaLanes);
-        const __m128i hi = blend2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero), master,
-                                  alphaLanes);
+        const __m128i lo =
+            blend2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), master, alphaLanes);
+        const __m128i hi =
+            blend2(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero), master, alphaLanes);
         store4(dst + i, _mm_packus_epi16(lo, hi));
     }
 #endif
-    for (; i < n; ++i) dst[i] = blendPixel(src[i], dst[i], masterAlpha);
+    for (; i < n; ++i)
+        dst[i] = blendPixel(src[i], dst[i], masterAlpha);
 }
 
 void Lerp(uint32_t* out, const uint32_t* a, const uint32_t* b, uint32_t w, std::size_t n) {
@@ -106,7 +109,8 @@ void Lerp(uint32_t* out, const uint32_t* a, const uint32_t* b, uint32_t w, std::
         store4(out + i, _mm_packus_epi16(lo, hi));
     }
 #endif
-    for (; i < n; ++i) out[i] = lerpPixel(a[i], b[i], w);
+    for (; i < n; ++i)
+        out[i] = lerpPixel(a[i], b[i], w);
 }
 
 void LerpPairs(uint32_t* out, const uint32_t* row, const int32_t* x, const uint32_t* w,
@@ -130,11 +134,13 @@ void LerpPairs(uint32_t* out, const uint32_t* row, const int32_t* x, const uint3
         store4(out + i, _mm_packus_epi16(p01, p23));
     }
 #endif
-    for (; i < n; ++i) out[i] = lerpPixel(row[x[i]], row[x[i] + 1], w[i]);
+    for (; i < n; ++i)
+        out[i] = lerpPixel(row[x[i]], row[x[i] + 1], w[i]);
 }
 
 void Gather(uint32_t* out, const uint32_t* row, const int32_t* x, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = row[x[i]];
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = row[x[i]];
 }
 
 } // namespace pictorelle::rows

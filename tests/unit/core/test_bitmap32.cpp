@@ -1,9 +1,8 @@
 #include "core/Bitmap32.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 using namespace pictorelle;
@@ -14,7 +13,8 @@ namespace {
 TBitmap32 numbered(int w, int h) {
     TBitmap32 b(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(y * w + x + 1));
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(y * w + x + 1));
     return b;
 }
 
@@ -38,7 +38,8 @@ TEST(Bitmap32, NewAndResizedBitmapsAreZero) {
     EXPECT_EQ(row(b, 1), Row(3, 0u));
     b.Clear(0x12345678u);
     b.SetSize(5, 4);
-    for (int y = 0; y < 4; ++y) EXPECT_EQ(row(b, y), Row(5, 0u));
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(row(b, y), Row(5, 0u));
     b.SetSize(-4, 7);
     EXPECT_TRUE(b.Empty());
     EXPECT_EQ(b.Width(), 0);

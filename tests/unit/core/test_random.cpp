@@ -1,8 +1,7 @@
 #include "core/Random.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 
@@ -11,12 +10,15 @@ using namespace pictorelle;
 TEST(Random, SeedingRepeatsTheSequence) {
     RandomSeed(42);
     std::vector<int> first;
-    for (int i = 0; i < 100; ++i) first.push_back(RandomInt(1000));
+    for (int i = 0; i < 100; ++i)
+        first.push_back(RandomInt(1000));
     RandomSeed(42);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(RandomInt(1000), first[i]);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(RandomInt(1000), first[i]);
     RandomSeed(43);
     int same = 0;
-    for (int i = 0; i < 100; ++i) same += RandomInt(1000) == first[i];
+    for (int i = 0; i < 100; ++i)
+        same += RandomInt(1000) == first[i];
     EXPECT_LT(same, 10);
 }
 
@@ -32,7 +34,8 @@ TEST(Random, StaysInRangeAndCoversItEvenly) {
         ASSERT_LT(v, 6);
         ++counts[static_cast<std::size_t>(v)];
     }
-    for (int c : counts) EXPECT_NEAR(c, 10000, 600);
+    for (int c : counts)
+        EXPECT_NEAR(c, 10000, 600);
     // A 32-bit draw reduced by modulo would favour the lower half of this range.
     constexpr int big = 0x60000000;
     int low = 0;

@@ -1,7 +1,6 @@
 #include "core/IntMath.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 
 using namespace pictorelle;

@@ -1,11 +1,10 @@
 #include "core/Bitmap32.h"
 #include "core/Color.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 
@@ -18,21 +17,27 @@ using Row = std::vector<uint32_t>;
 TBitmap32 fromRows(const std::vector<Row>& rows) {
     TBitmap32 b(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
     for (int y = 0; y < b.Height(); ++y)
-        for (int x = 0; x < b.Width(); ++x) b.SetPixel(x, y, rows[y][x]);
+        for (int x = 0; x < b.Width(); ++x)
+            b.SetPixel(x, y, rows[y][x]);
     return b;
 }
 
-Row row(const TBitmap32& b, int y) { return {b.ScanLine(y), b.ScanLine(y) + b.Width()}; }
+Row row(const TBitmap32& b, int y) {
+    return {b.ScanLine(y), b.ScanLine(y) + b.Width()};
+}
 
 TBitmap32 randomBitmap(int w, int h, unsigned seed) {
     std::mt19937 gen(seed);
     TBitmap32 b(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.SetPixel(x, y, static_cast<uint32_t>(gen()));
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, static_cast<uint32_t>(gen()));
     return b;
 }
 
-uint32_t channel(uint32_t p, int c) { return (p >> (8 * c)) & 0xFFu; }
+uint32_t channel(uint32_t p, int c) {
+    return (p >> (8 * c)) & 0xFFu;
+}
 
 // Straightforward floating-point bilinear sample at pixel centres, clamped to the edges.
 double referenceBilinear(const TBitmap32& s, int dw, int dh, int dx, int dy, int c) {
@@ -96,7 +101,8 @@ TEST(Bitmap32Draw, DrawingOntoItselfBehavesLikeDrawingFromACopy) {
     TBitmap32 expected = big;
     expected.DrawScaled({1, 1, 5, 3}, TBitmap32(big));
     big.DrawScaled({1, 1, 5, 3}, big);
-    for (int y = 0; y < 4; ++y) EXPECT_EQ(row(big, y), row(expected, y));
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(row(big, y), row(expected, y));
 }
 
 TEST(Bitmap32Draw, BlendMixesBySourceAlphaTimesMasterAlpha) {
@@ -120,13 +126,14 @@ TEST(Bitmap32Draw, BlendMixesBySourceAlphaTimesMasterAlpha) {
 }
 
 TEST(Bitmap32Draw, BlendMatchesExactRoundingForAllChannels) {
-    const TBitmap32 src = randomBitmap(128, 128, 7);
-    const TBitmap32 background = randomBitmap(128, 128, 8);
+    // An odd width exercises both the vector loop and the leftover pixels.
+    const TBitmap32 src = randomBitmap(131, 67, 7);
+    const TBitmap32 background = randomBitmap(131, 67, 8);
     for (int master : {255, 254, 128, 77, 1}) {
         TBitmap32 dst = background;
         dst.Draw(0, 0, src, TDrawMode::Blend, master);
-        for (int y = 0; y < 128; ++y)
-            for (int x = 0; x < 128; ++x) {
+        for (int y = 0; y < src.Height(); ++y)
+            for (int x = 0; x < src.Width(); ++x) {
                 const uint32_t s = src.Pixel(x, y), d = background.Pixel(x, y);
                 const int a = static_cast<int>(std::lround(channel(s, 3) * master / 255.0));
                 const uint32_t got = dst.Pixel(x, y);
@@ -172,7 +179,8 @@ TEST(Bitmap32Draw, BilinearSamplesAtPixelCentres) {
 
     // Halving averages neighbouring pairs.
     TBitmap32 halved(2, 1);
-    halved.DrawScaled({0, 0, 2, 1}, fromRows({{0xFF000000u, 0xFF000064u, 0xFF0000C8u, 0xFF0000FFu}}));
+    halved.DrawScaled({0, 0, 2, 1},
+                      fromRows({{0xFF000000u, 0xFF000064u, 0xFF0000C8u, 0xFF0000FFu}}));
     EXPECT_EQ(row(halved, 0), (Row{0xFF000032u, 0xFF0000E4u}));
 }
 
@@ -181,23 +189,26 @@ TEST(Bitmap32Draw, ScalingOneAxisKeepsTheOtherExact) {
     for (TResampler r : {TResampler::Bilinear, TResampler::Nearest}) {
         TBitmap32 tall(7, 5);
         tall.DrawScaled({0, 0, 7, 5}, src, r);
-        for (int y = 0; y < 5; ++y) EXPECT_EQ(row(tall, y), row(src, 0));
+        for (int y = 0; y < 5; ++y)
+            EXPECT_EQ(row(tall, y), row(src, 0));
     }
     TBitmap32 same(7, 1);
     same.DrawScaled({0, 0, 7, 1}, src);
     EXPECT_EQ(row(same, 0), row(src, 0));
 }
 
-TEST(Bitmap32Draw, BilinearFollowsTheReferenceWithinOneLevel) {
+// 8-bit weights and a rounded intermediate row keep every channel within two levels of the
+// exact value; a sampling position off by a pixel would miss by far more on random pixels.
+TEST(Bitmap32Draw, BilinearFollowsTheReference) {
     const TBitmap32 src = randomBitmap(7, 5, 11);
-    for (auto [dw, dh] : {std::pair{13, 11}, std::pair{5, 4}, std::pair{3, 9}}) {
+    for (auto [dw, dh] : {std::pair{13, 11}, std::pair{5, 4}, std::pair{3, 9}, std::pair{29, 3}}) {
         TBitmap32 dst(dw, dh);
         dst.DrawScaled({0, 0, dw, dh}, src);
         for (int y = 0; y < dh; ++y)
             for (int x = 0; x < dw; ++x)
                 for (int c = 0; c < 4; ++c)
-                    ASSERT_NEAR(channel(dst.Pixel(x, y), c), referenceBilinear(src, dw, dh, x, y, c),
-                                1.0)
+                    ASSERT_NEAR(channel(dst.Pixel(x, y), c),
+                                referenceBilinear(src, dw, dh, x, y, c), 2.0)
                         << dw << "x" << dh << " at " << x << "," << y << " channel " << c;
     }
 }
@@ -224,7 +235,8 @@ TEST(Bitmap32Draw, ScaledDrawsClipWithoutShiftingTheMapping) {
         untouched.DrawScaled({0, 0, 3, 3}, TBitmap32{}, r, TDrawMode::Blend);
         untouched.DrawScaled({-1000000, -1000000, 1000000, 1000000}, src, r, TDrawMode::Blend, 0);
     }
-    for (int y = 0; y < 3; ++y) EXPECT_EQ(row(untouched, y), Row(3, 0u));
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(row(untouched, y), Row(3, 0u));
 }
 
 TEST(Bitmap32Draw, ScaledBlendUsesTheSampledAlpha) {
@@ -232,5 +244,6 @@ TEST(Bitmap32Draw, ScaledBlendUsesTheSampledAlpha) {
     TBitmap32 dst(3, 2);
     dst.Clear(0xFF0000FFu);
     dst.DrawScaled({0, 0, 3, 2}, src, TResampler::Bilinear, TDrawMode::Blend, 128);
-    for (int y = 0; y < 2; ++y) EXPECT_EQ(row(dst, y), Row(3, 0xFF4000BFu));
+    for (int y = 0; y < 2; ++y)
+        EXPECT_EQ(row(dst, y), Row(3, 0xFF4000BFu));
 }
