@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit, window and end-to-end tests in
 # build/, the engine's unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-# in build-asan/, and a short fuzzing run of the package reader in build-fuzz/.
+# in build-asan/, the threaded engine tests under ThreadSanitizer in build-tsan/, and a short
+# fuzzing run of the package reader in build-fuzz/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -25,6 +26,14 @@ cmake --build build-asan || fail "build-asan"
 (cd build-asan && ctest -L unit --output-on-failure -j"$jobs") | tee -a "$log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || asan_failed=1
 
+step "threaded engine tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORELLE_ENGINE_ONLY=ON \
+  -DPICTORELLE_TSAN=ON -DPICTORELLE_WERROR=ON >/dev/null || fail "configure build-tsan"
+cmake --build build-tsan --target pictorelle-unit-tests || fail "build-tsan"
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L unit -R 'Transition|Random|Store' \
+  --output-on-failure -j"$jobs") | tee -a "$log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || tsan_failed=1
+
 step "fuzzing the package reader"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPICTORELLE_FUZZ=ON \
   -DPICTORELLE_WERROR=ON >/dev/null || fail "configure build-fuzz"
@@ -39,4 +48,4 @@ while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done < <(
     awk '{print $1 - $2, $2}')
 echo
 echo "tests: $passed passed, $failed failed"
-[ -z "${main_failed:-}${asan_failed:-}${fuzz_failed:-}" ] && [ "$failed" -eq 0 ]
+[ -z "${main_failed:-}${asan_failed:-}${tsan_failed:-}${fuzz_failed:-}" ] && [ "$failed" -eq 0 ]

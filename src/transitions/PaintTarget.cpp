@@ -1,0 +1,26 @@
+#include "transitions/PaintTarget.h"
+
+#include <thread>
+
+namespace pictorelle {
+
+void PaintRect(TBitmap32& surface, const TBitmap32& source, const TRect& sourceRect,
+               const TRect& destRect) {
+    if (sourceRect.isEmpty() || destRect.isEmpty()) return;
+    if (sourceRect.width() == destRect.width() && sourceRect.height() == destRect.height()) {
+        surface.Draw(destRect.left, destRect.top, sourceRect, source);
+        return;
+    }
+    surface.DrawScaled(destRect, source, sourceRect, TResampler::Nearest);
+}
+
+void TBitmapTarget::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {
+    ++paints_;
+    PaintRect(surface_, source, sourceRect, destRect);
+}
+
+void TDirectMainThread::ProcessEventsUntil(const std::function<bool()>& done) {
+    while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+} // namespace pictorelle

@@ -1,0 +1,132 @@
+#include "transitions/TransThread.h"
+
+#include "core/IntMath.h"
+#include "core/Random.h"
+#include "transitions/EffectCatalogue.h"
+
+#include <algorithm>
+#include <array>
+
+namespace pictorelle {
+namespace {
+
+// Families whose routine is still missing paint the new picture at once.
+TEffectRoutine FamilyRoutine(EffectFamily family) {
+    switch (family) {
+    case EffectFamily::BoxOut: return RunBoxOut;
+    case EffectFamily::BoxIn: return RunBoxIn;
+    default: return nullptr;
+    }
+}
+
+constexpr std::array<int, 10> kSteps800 = {800, 600, 400, 200, 100, 60, 40, 20, 8, 4};
+constexpr std::array<int, 10> kSteps1024 = {1024, 768, 400, 256, 128, 64, 32, 16, 8, 4};
+
+} // namespace
+
+TTransitionState::~TTransitionState() {
+    // The owner must not let a transition outlive its state; ask it to stop in any case.
+    StopRequested = true;
+    SuppressFinalPaint = true;
+    JoinWorker();
+}
+
+void TTransitionState::JoinWorker() {
+    if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) worker.join();
+}
+
+TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect,
+                           int delay, const TBitmap32& picture, TPaintTarget& target)
+    : EffectNumber(effect), FrameDelay(delay), NewPicture(picture),
+      OldPicture(picture.Width(), picture.Height()), Scratch(picture.Width(), picture.Height()),
+      PictureWidth(picture.Width()), PictureHeight(picture.Height()), state_(state),
+      mainThread_(mainThread), target_(target) {
+    // What the target shows now is the picture the transition starts from.
+    target_.Capture(OldPicture);
+}
+
+void TTransThread::Paint(const TBitmap32& source) {
+    mainThread_.InvokeBlocking([this, &source] { target_.Paint(source, SourceRect, DestRect); });
+}
+
+void TTransThread::BeginFrame() { frameStart_ = std::chrono::steady_clock::now(); }
+
+bool TTransThread::EndFrame() {
+    if (state_.FrameObserver) state_.FrameObserver();
+    const auto delay = std::chrono::milliseconds(std::max(FrameDelay, 0));
+    while (!Cancelled()) {
+        if (FrameDelay >= 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (std::chrono::steady_clock::now() - frameStart_ >= delay) break;
+    }
+    return !Cancelled();
+}
+
+void TTransThread::Execute() {
+    try {
+        if (EffectNumber < 0 || EffectNumber > kEffectCount) EffectNumber = RandomInt(kEffectCount) + 1;
+        SourceRect = DestRect = TRect{};
+        if (EffectNumber > 0) {
+            const EffectInfo& info = EffectCatalogue()[static_cast<size_t>(EffectNumber - 1)];
+            if (const TEffectRoutine routine = FamilyRoutine(info.family))
+                routine(*this, info.local);
+        }
+        if (!state_.SuppressFinalPaint) {
+            SourceRect = DestRect = NewPicture.BoundsRect();
+            PaintFromNew();
+        }
+    } catch (...) {
+        // A failing effect must not leave the show waiting: the clean-up below always runs.
+    }
+    NewPicture.SetSize(0, 0);
+    OldPicture.SetSize(0, 0);
+    Scratch.SetSize(0, 0);
+    state_.CurrentTransition = nullptr;
+    state_.TransitionRunning = false;
+}
+
+bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTarget& target,
+                     const TBitmap32& picture, int effect, bool wait, int steps, int delay,
+                     std::function<void()> onComplete) {
+    Randomize();
+    // Callers start one transition at a time; should one still run, stop it first, keeping
+    // its paints flowing so the worker can reach its end.
+    if (state.TransitionRunning) {
+        state.StopRequested = true;
+        mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
+    }
+    state.JoinWorker();
+    state.StopRequested = false;
+    state.SkipTransition = false;
+    state.TransitionRunning = true;
+    state.StepCount = steps;
+    if (effect == 0) {
+        try {
+            target.Paint(picture, picture.BoundsRect(), picture.BoundsRect());
+        } catch (...) {
+        }
+        state.TransitionRunning = false;
+        return false;
+    }
+    auto thread = std::make_unique<TTransThread>(state, mainThread, effect, delay, picture, target);
+    state.CurrentTransition = thread.get();
+    state.worker = std::thread([&mainThread, thread = std::move(thread),
+                                onComplete = std::move(onComplete)]() mutable {
+        thread->Execute();
+        thread.reset();
+        if (onComplete) mainThread.InvokeLater(std::move(onComplete));
+    });
+    if (wait) mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
+    return true;
+}
+
+int TransitionSteps(int windowWidth, int speed) {
+    // Speeds outside the track bar's range would index past the tables or divide by zero.
+    speed = std::clamp(speed, 1, 10);
+    const auto i = static_cast<size_t>(speed - 1);
+    if (windowWidth == 800) return kSteps800[i];
+    if (windowWidth == 1024) return kSteps1024[i];
+    // At least four steps, so a tiny window still animates and no effect divides by zero.
+    return std::max(Div(windowWidth, speed) / 4 * 4, 4);
+}
+
+} // namespace pictorelle

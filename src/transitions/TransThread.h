@@ -1,0 +1,99 @@
+// Transitions: a worker thread turns what a target shows into a new picture frame by frame,
+// through one of the numbered effects. The worker composes; every paint runs on the
+// user-interface thread, which is never blocked and stops or shortens a transition through
+// flags that the worker polls.
+#pragma once
+
+#include "core/Bitmap32.h"
+#include "transitions/PaintTarget.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace pictorelle {
+
+class TTransThread;
+
+// The shared state of the one transition that may run at a time. Its owner (the main window,
+// a test, the render tool) must not destroy it while TransitionRunning is set.
+struct TTransitionState {
+    std::atomic<bool> TransitionRunning{false};
+    std::atomic<bool> StopRequested{false};
+    std::atomic<bool> SkipTransition{false};
+    std::atomic<bool> SuppressFinalPaint{false};
+    std::atomic<TTransThread*> CurrentTransition{nullptr};
+    int StepCount = 0;
+    // Called on the worker after each frame's paints; the render tool writes frames with it.
+    std::function<void()> FrameObserver;
+
+    TTransitionState() = default;
+    TTransitionState(const TTransitionState&) = delete;
+    TTransitionState& operator=(const TTransitionState&) = delete;
+    ~TTransitionState();
+    // Waits for the last worker to be gone entirely (it has cleared TransitionRunning).
+    void JoinWorker();
+
+    std::thread worker;
+};
+
+class TTransThread {
+public:
+    TTransThread(TTransitionState& state, TMainThread& mainThread, int effect, int delay,
+                 const TBitmap32& picture, TPaintTarget& target);
+
+    // The worker's body: the effect's frames, then the final paint unless suppressed, then
+    // the clean-up that always clears CurrentTransition and TransitionRunning.
+    void Execute();
+
+    // For the effect routines.
+    int EffectNumber;
+    int FrameDelay;
+    TBitmap32 NewPicture;
+    TBitmap32 OldPicture;
+    TBitmap32 Scratch;
+    int PictureWidth;
+    int PictureHeight;
+    TRect SourceRect;
+    TRect DestRect;
+
+    int StepCount() const { return state_.StepCount; }
+    void PaintFromNew() { Paint(NewPicture); }
+    void PaintFromOld() { Paint(OldPicture); }
+    void PaintFromScratch() { Paint(Scratch); }
+    // True once the user-interface thread asked this transition to stop or skip.
+    bool Cancelled() const { return state_.StopRequested.load() || state_.SkipTransition.load(); }
+    // Frame timing: mark the frame's start, then after painting wait until FrameDelay
+    // milliseconds have passed since it (polling the flags every millisecond). EndFrame is
+    // false when the transition should leave its loop.
+    void BeginFrame();
+    bool EndFrame();
+
+private:
+    void Paint(const TBitmap32& source);
+
+    TTransitionState& state_;
+    TMainThread& mainThread_;
+    TPaintTarget& target_;
+    std::chrono::steady_clock::time_point frameStart_;
+};
+
+// Starts a transition to `picture` on `target`. Effect 0 paints the picture at once and
+// starts no thread (the result is then false and onComplete is not called). Otherwise the
+// worker runs and onComplete runs once on the user-interface thread after it has finished,
+// whatever happened inside. With `wait`, returns only when the transition is over.
+bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTarget& target,
+                     const TBitmap32& picture, int effect, bool wait, int steps, int delay,
+                     std::function<void()> onComplete = {});
+
+// Frames of a slide-show transition for a window width and an effect speed 1..10.
+int TransitionSteps(int windowWidth, int speed);
+
+// The routine that draws one family's effects, given the effect's number within its family.
+using TEffectRoutine = void (*)(TTransThread& thread, int local);
+void RunBoxOut(TTransThread& thread, int local);
+void RunBoxIn(TTransThread& thread, int local);
+
+} // namespace pictorelle
