@@ -2,6 +2,9 @@
 
 #include "package/CodePage.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace pictorelle {
 namespace {
 
@@ -33,6 +36,13 @@ constexpr StoredSetting kStoredSettings[kStoredSettingCount] = {
     {"DisableTwoMonitors", nullptr, &S::DisableTwoMonitors},
 };
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 } // namespace
 
 SaverSettings SettingsFromPackage(const PackageHeader& h, const StringBlock& strings) {
@@ -61,21 +71,30 @@ std::string SettingsKeyPath(std::string_view saverTitle) {
 }
 
 void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings) {
-    std::optional<RegistryKey> key;
+    const std::string key = SettingsKeyPath(saverTitle);
     try {
-        key = RegistryKey::Open(registry, SettingsKeyPath(saverTitle), false);
+        if (!registry.KeyExists(key)) return;
     } catch (const RegistryError&) {
         return; // a store that cannot be opened leaves the package's defaults
     }
-    if (!key) return;
+    // One read of the whole key, so a save by another process (an options panel closing
+    // while a preview starts) is seen entirely or not at all.
+    const std::vector<RegistryValue> stored = registry.ReadAllValues(key);
+    auto find = [&](const char* name) -> const RegistryData* {
+        for (const auto& v : stored)
+            if (EqualsIgnoringCase(v.Name, name)) return &v.Data;
+        return nullptr;
+    };
     for (const auto& s : kStoredSettings) {
-        if (s.integer) {
-            if (auto v = key->ReadInteger(s.name)) settings.*s.integer = *v;
-        } else if (s.flag) {
-            if (auto v = key->ReadBool(s.name)) settings.*s.flag = *v;
-        } else if (auto v = key->ReadString(s.name)) {
-            settings.*s.text = std::move(*v);
-        }
+        const RegistryData* data = find(s.name);
+        if (!data) continue;
+        const auto* integer = std::get_if<int32_t>(data);
+        const auto* text = std::get_if<std::string>(data);
+        if ((s.text && !text) || (!s.text && !integer))
+            throw RegistryError(std::string("value ") + s.name + " of " + key + " has the wrong type");
+        if (s.integer) settings.*s.integer = *integer;
+        else if (s.flag) settings.*s.flag = *integer != 0;
+        else settings.*s.text = *text;
     }
 }
 
