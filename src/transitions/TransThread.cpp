@@ -10,15 +10,6 @@
 namespace pictorelle {
 namespace {
 
-// Families whose routine is still missing paint the new picture at once.
-TEffectRoutine FamilyRoutine(EffectFamily family) {
-    switch (family) {
-    case EffectFamily::BoxOut: return RunBoxOut;
-    case EffectFamily::BoxIn: return RunBoxIn;
-    default: return nullptr;
-    }
-}
-
 constexpr std::array<int, 10> kSteps800 = {800, 600, 400, 200, 100, 60, 40, 20, 8, 4};
 constexpr std::array<int, 10> kSteps1024 = {1024, 768, 400, 256, 128, 64, 32, 16, 8, 4};
 

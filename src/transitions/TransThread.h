@@ -96,4 +96,9 @@ using TEffectRoutine = void (*)(TTransThread& thread, int local);
 void RunBoxOut(TTransThread& thread, int local);
 void RunBoxIn(TTransThread& thread, int local);
 
+enum class EffectFamily;
+// The routine of a family; empty for a family still to be built, whose effects then paint the
+// new picture at once.
+TEffectRoutine FamilyRoutine(EffectFamily family);
+
 } // namespace pictorelle
