@@ -1,20 +1,47 @@
-// The player's entry. It reads the package appended to its own file; a file that carries no
-// package, or a broken one, ends with the fixed message and a non-zero status.
-#include "package/PackageReader.h"
+// The player's entry. --help and --version answer without a display; without a display the
+// player only says why it cannot run; everything else starts the application and hands over
+// to the start-up sequence.
+#include "host/CommandLine.h"
+#include "host/Startup.h"
 
+#include <QApplication>
+#include <QStringList>
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
-int main() {
+#ifndef PICTORELLE_VERSION
+#define PICTORELLE_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
     using namespace pictorelle;
-    try {
-        FileSource self("/proc/self/exe");
-        const Package package = ReadPackage(self);
-        std::printf("%s: %zu items, %zu melodies\n", package.Strings[StringId::SaverTitle].c_str(),
-                    package.Items.size(), package.Melodies.size());
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    switch (ProgramRequest(arguments)) {
+    case TProgramRequest::Help:
+        std::fputs(HelpText(), stdout);
         return 0;
-    } catch (const std::exception&) {
-        std::fprintf(stderr, "%s\n", kCorruptPackageMessage);
+    case TProgramRequest::Version:
+        std::printf("pictorelle %s\n", PICTORELLE_VERSION);
+        return 0;
+    case TProgramRequest::Run:
+        break;
+    }
+
+    if (!DisplayAvailable(arguments)) return RunWithoutDisplay(OwnProgramFile());
+
+    QApplication app(argc, argv);
+    TStartup startup;
+    startup.ProgramFile = OwnProgramFile();
+    // Qt has taken its own options (-display, -platform, ...) off the list by now.
+    const QStringList remaining = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < remaining.size(); ++i)
+        startup.Arguments.push_back(remaining[i].toStdString());
+    try {
+        return RunPlayer(startup);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pictorelle: %s\n", e.what());
         return 1;
     }
 }

@@ -13,9 +13,11 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace pictorelle {
 namespace {
@@ -54,7 +56,7 @@ void SetCaption(QWidget* w, QTabWidget* tabs, const QString& caption) {
 }
 
 // The two pictures the effect preview moves between: a warm sunset and a cool grid.
-QImage SamplePicture(bool second) {
+TBitmap32 SamplePicture(bool second) {
     QImage image(119, 95, QImage::Format_ARGB32);
     QPainter p(&image);
     if (!second) {
@@ -74,7 +76,11 @@ QImage SamplePicture(bool second) {
         p.setBrush(QColor(0xE6, 0x39, 0x46));
         p.drawRect(40, 28, 38, 38);
     }
-    return image;
+    p.end();
+    TBitmap32 bitmap(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(bitmap.ScanLine(y), image.constScanLine(y), static_cast<size_t>(bitmap.BytesPerLine()));
+    return bitmap;
 }
 
 } // namespace
@@ -147,6 +153,35 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
     Link->setText("Link");
 }
 
+TOptionsPanel::~TOptionsPanel() {
+    tmrPreviewTrans->stop();
+    PreviewTransition.StopRequested = true;
+    PreviewTransition.SuppressFinalPaint = true;
+    mainThread_.ProcessEventsUntil([this] { return !PreviewTransition.TransitionRunning.load(); });
+    PreviewTransition.JoinWorker();
+}
+
+void TOptionsPanel::StartEffectPreview() {
+    ImgPreviewTrans->Bitmap().Assign(ImgPT2);
+    ImgPreviewTrans->update();
+    tmrPreviewTrans->start();
+}
+
+void TOptionsPanel::lbEffectsClick() {
+    PreviewTransition.StopRequested = true;
+    PreviewPending = true;
+}
+
+void TOptionsPanel::tmrPreviewTransTimer() {
+    if (PreviewTransition.TransitionRunning || !PreviewPending) return;
+    const int highlighted = lbEffects->currentRow();
+    if (highlighted < 0) return;
+    PreviewPending = false;
+    StartTransition(PreviewTransition, mainThread_, *previewTarget_, PreviewToggle ? ImgPT2 : ImgPT1,
+                    highlighted + 1, false, 32, 10);
+    PreviewToggle = !PreviewToggle;
+}
+
 void TOptionsPanel::BuildGeneralTab() {
     GroupBox3 = Group(tsGeneral, "GroupBox3", 8, 56);
     Label12 = Make<QLabel>(GroupBox3, "Label12", 12, 24, 160, 18);
@@ -205,8 +240,13 @@ void TOptionsPanel::BuildEffectsTab() {
     ImgPT2 = SamplePicture(true);
     Panel3 = Make<QFrame>(GroupBox9, "Panel3", 236, 20, 123, 99);
     Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    ImgPreviewTrans = Make<QLabel>(Panel3, "ImgPreviewTrans", 2, 2, 119, 95);
-    ImgPreviewTrans->setPixmap(QPixmap::fromImage(ImgPT2));
+    ImgPreviewTrans = Make<TImage32>(Panel3, "ImgPreviewTrans", 2, 2, 119, 95);
+    previewTarget_ = std::make_unique<TImage32Target>(ImgPreviewTrans);
+    tmrPreviewTrans = new QTimer(this);
+    tmrPreviewTrans->setObjectName("tmrPreviewTrans");
+    tmrPreviewTrans->setInterval(200);
+    connect(tmrPreviewTrans, &QTimer::timeout, this, &TOptionsPanel::tmrPreviewTransTimer);
+    connect(lbEffects, &QListWidget::clicked, this, &TOptionsPanel::lbEffectsClick);
 
     GroupBox6 = Group(tsEffects, "GroupBox6", 174, 60);
     Label16 = Make<QLabel>(GroupBox6, "Label16", 12, 26, 56, 18);

@@ -6,6 +6,9 @@
 
 #include "package/PackageLayout.h"
 #include "package/SaverSettings.h"
+#include "show/Image32.h"
+#include "show/QtTransitions.h"
+#include "transitions/TransThread.h"
 
 #include <QFrame>
 #include <QImage>
@@ -13,6 +16,7 @@
 #include <QSpinBox>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -21,6 +25,7 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QTabWidget;
+class QTimer;
 
 namespace pictorelle {
 
@@ -55,6 +60,11 @@ public:
     static constexpr int kLinkStripHeight = 15;
 
     explicit TOptionsPanel(QWidget* parent = nullptr);
+    // A running effect preview is stopped and waited for first.
+    ~TOptionsPanel() override;
+
+    // The effect preview: shows the second sample picture and starts the preview timer.
+    void StartEffectPreview();
 
     // Puts the settings on the panel (edSeconds, order, size and position, effects, speed,
     // the checkboxes and the playlist choice).
@@ -118,7 +128,11 @@ public:
     QPushButton* btnSelectAll;
     QPushButton* btnSelectNone;
     QFrame* Panel3;
-    QLabel* ImgPreviewTrans;
+    TImage32* ImgPreviewTrans;
+    QTimer* tmrPreviewTrans;
+    bool PreviewPending = false;
+    bool PreviewToggle = false;
+    TTransitionState PreviewTransition;
     QGroupBox* GroupBox6;
     QLabel* Label16;
     QSlider* tbEffectSpeed;
@@ -141,8 +155,8 @@ public:
     QCheckBox* cbDisableDualMonitor;
 
     // The two sample pictures the effect preview alternates between.
-    QImage ImgPT1;
-    QImage ImgPT2;
+    TBitmap32 ImgPT1;
+    TBitmap32 ImgPT2;
 
 signals:
     void aboutClicked();
@@ -165,10 +179,14 @@ private:
     void cbExitKeyboardClick(QCheckBox* clicked);
     void btnSelectAllClick();
     void btnSelectNoneClick();
+    void lbEffectsClick();
+    void tmrPreviewTransTimer();
 
     int sizeCode_ = 0;
     int positionCode_ = 0;
     int orderCode_ = 0;
+    TQtMainThread mainThread_;
+    std::unique_ptr<TImage32Target> previewTarget_;
 };
 
 } // namespace pictorelle

@@ -14,6 +14,40 @@ struct RunResult {
 
 // Runs a program with arguments (no shell), standard input closed.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+// The same with "NAME=value" entries that replace or add to the inherited environment;
+// "NAME=" with nothing after the sign removes NAME.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env);
+
+// A program running in the background while the test drives it. Killed (SIGKILL) if it is
+// still running when the object goes away.
+class Process {
+public:
+    Process(const std::string& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& env = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Waits up to timeoutMs for the program to end; true when it has.
+    bool WaitExit(int timeoutMs);
+    bool Running() { return !WaitExit(0); }
+    // Exit status once ended: the code, or -1 after a signal.
+    int Status() const { return status_; }
+    int Signal() const { return signal_; }
+    void Kill(int signal);
+    std::string Out() const;
+    std::string Err() const;
+    int Pid() const { return pid_; }
+
+private:
+    std::string outPath_, errPath_;
+    std::string dir_;
+    int pid_ = -1;
+    bool ended_ = false;
+    int status_ = -1;
+    int signal_ = 0;
+};
 
 // A scratch folder removed at the end of the test.
 class ScratchDir {

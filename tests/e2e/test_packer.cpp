@@ -179,8 +179,10 @@ TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {
     EXPECT_NE(r.err.find("already carries a package"), std::string::npos) << r.err;
 }
 
+// Without a display the player cannot show its message box; it still says why on standard
+// error and ends with a failure.
 TEST(Player, BarePlayerReportsACorruptFile) {
-    const auto r = RunProgram(BinPath("pictorelle"), {});
+    const auto r = RunProgram(BinPath("pictorelle"), {}, {"DISPLAY="});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("The screen saver can not run because of one of the following reasons:"),
               std::string::npos)
@@ -193,7 +195,7 @@ TEST(Player, TruncatedShowReportsACorruptFile) {
     WriteText(dir / "show.json", "{}");
     ASSERT_EQ(RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "show.scr"}).status, 0);
     std::filesystem::resize_file(dir / "show.scr", std::filesystem::file_size(dir / "show.scr") - 1);
-    const auto r = RunProgram(dir / "show.scr", {});
+    const auto r = RunProgram(dir / "show.scr", {}, {"DISPLAY="});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("* The file is corrupted"), std::string::npos) << r.err;
 }

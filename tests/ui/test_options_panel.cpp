@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -42,8 +43,9 @@ TEST_F(OptionsPanelTest, HasTheDesignedFrameAndControls) {
     EXPECT_EQ(panel.gbDualMonitor->title(), "Dual Monitor Support");
     EXPECT_FALSE(panel.gbPosition->isEnabled());
     EXPECT_EQ(panel.tbEffectSpeed->value(), 4);
-    EXPECT_EQ(panel.ImgPT1.size(), QSize(119, 95));
-    EXPECT_NE(panel.ImgPT1, panel.ImgPT2);
+    EXPECT_EQ(panel.ImgPT1.Width(), 119);
+    EXPECT_EQ(panel.ImgPT2.Height(), 95);
+    EXPECT_NE(panel.ImgPT1.Pixel(60, 40), panel.ImgPT2.Pixel(60, 40));
 }
 
 TEST_F(OptionsPanelTest, TranslatesCaptionsAndHidesTabs) {
@@ -180,6 +182,32 @@ TEST_F(OptionsPanelTest, BannerStripComesAndGoesWithTheBanner) {
     QObject::connect(&withBanner, &TOptionsPanel::bannerClicked, [&] { ++clicks; });
     QTest::mouseClick(withBanner.imgBanner, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
+}
+
+// Clicking an effect previews it within a few timer ticks, alternating the sample pictures;
+// a click during a preview stops it and the next tick starts the newly highlighted effect.
+TEST_F(OptionsPanelTest, PreviewsTheHighlightedEffect) {
+    panel.StartEffectPreview();
+    EXPECT_TRUE(panel.tmrPreviewTrans->isActive());
+    EXPECT_EQ(panel.tmrPreviewTrans->interval(), 200);
+    EXPECT_EQ(panel.ImgPreviewTrans->Bitmap().Pixel(60, 40), panel.ImgPT2.Pixel(60, 40));
+
+    auto clickEffect = [&](int row) {
+        panel.lbEffects->setCurrentRow(row);
+        const QRect r = panel.lbEffects->visualItemRect(panel.lbEffects->item(row));
+        QTest::mouseClick(panel.lbEffects->viewport(), Qt::LeftButton, {}, r.center());
+    };
+    panel.lbEffects->scrollToItem(panel.lbEffects->item(68));
+    clickEffect(68); // Box Out
+    EXPECT_TRUE(panel.PreviewPending);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.PreviewTransition.TransitionRunning.load(); }, 5000));
+    EXPECT_TRUE(panel.PreviewToggle) << "the next preview ends on the other picture";
+    clickEffect(69); // stops the running one; the next tick previews Box In
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.PreviewPending; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.PreviewTransition.TransitionRunning.load(); }, 10000));
+    EXPECT_FALSE(panel.PreviewToggle);
+    EXPECT_EQ(panel.ImgPreviewTrans->Bitmap().Pixel(60, 40), panel.ImgPT2.Pixel(60, 40))
+        << "the second preview ends on the second sample";
 }
 
 TEST_F(OptionsPanelTest, AboutWindowShowsThePackageAndTranslates) {

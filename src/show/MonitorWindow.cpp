@@ -1,0 +1,22 @@
+#include "show/MonitorWindow.h"
+
+#include "platform/ScreenCover.h"
+
+#include <QPalette>
+
+namespace pictorelle {
+
+TMonitorWindow::TMonitorWindow(const QRect& monitor, const QColor& color)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      image_(new TImage32(this)) {
+    setObjectName(QStringLiteral("SecondMonitorWindow"));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+    CoverScreen(*this, monitor);
+    image_->setGeometry(0, 0, monitor.width(), monitor.height());
+    image_->Bitmap().SetSize(monitor.width(), monitor.height());
+}
+
+} // namespace pictorelle
