@@ -13,8 +13,13 @@
 #include "platform/Monitors.h"
 #include "platform/OpenAddress.h"
 #include "show/Image32.h"
+#include "package/ExtractEntry.h"
+#include "platform/SafeAddress.h"
+#include "platform/store/SqliteRegistry.h"
 #include "show/MonitorWindow.h"
+#include "show/OptionsPanel.h"
 #include "show/Panel.h"
+#include "windows/AboutWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -129,9 +134,13 @@ void TSSWindow::CreateControls() {
     PanelDisplay->setGeometry(rect());
     PanelDisplay->hide();
 
-    CfgBox = new TPanel(QStringLiteral("CfgBox"), this);
-    CfgBox->setGeometry(0, 0, kCfgBoxWidth, kCfgBoxHeight);
+    CfgBox = new TOptionsPanel(this);
+    CfgBox->move(0, 0);
     CfgBox->setAutoFillBackground(true);
+    connect(CfgBox, &TOptionsPanel::aboutClicked, this, &TSSWindow::btnAboutClick);
+    connect(CfgBox, &TOptionsPanel::websiteClicked, this, &TSSWindow::btnWebsiteClick);
+    connect(CfgBox, &TOptionsPanel::closeClicked, this, &TSSWindow::btnCloseClick);
+    connect(CfgBox, &TOptionsPanel::bannerClicked, this, &TSSWindow::imgBannerClick);
 
     PresPanel = new TPanel(QStringLiteral("PresPanel"), this);
     PresPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -485,20 +494,96 @@ void TSSWindow::FormDestroy() {
 // ---------------------------------------------------------------------------------------------
 // Steps that later work fills in, each called where its step belongs
 
-// Options panel: extracts the banner picture and shows it in the panel's banner image.
-void TSSWindow::LoadBannerImage(const ByteSource&) {}
-// Options panel: builds the table from InterfaceTexts and translates the controls.
-void TSSWindow::BuildTranslation() {}
-// Options panel: reads the user's stored settings over the package's defaults.
-void TSSWindow::ReadUserSettings() {}
-// Options panel: shows the settings, the Website button, the monitor group, hidden tabs.
-void TSSWindow::ShowSettings() {}
-// Options panel: banner strip and its link, effect preview panel, the window's final height.
-void TSSWindow::ArrangeOptionsPanel() {}
-// Options panel: starts the effect preview and applies the playlist rules.
-void TSSWindow::PrepareOptionsPanel() {}
-// Options panel: writes the settings back to the user's store.
-void TSSWindow::WriteSettings() {}
+// The banner section is a picture file of its own; it is shown when the panel is arranged.
+// Any failure leaves the banner empty.
+void TSSWindow::LoadBannerImage(const ByteSource&) {
+    const PackageHeader& h = PackageData.Header;
+    if (h.BannerSize <= 0) return;
+    try {
+        const std::string path = TempFilePath("SSIMGkk.BMP");
+        ExtractEntry(Startup.ProgramFile, path, false, PackageData.SectionStart(3), h.BannerSize,
+                     h.BannerSize);
+        banner_ = QImage(QString::fromStdString(path));
+        std::remove(path.c_str());
+    } catch (const std::exception&) {
+        banner_ = QImage();
+    }
+}
+
+void TSSWindow::BuildTranslation() {
+    BuildTranslationTable(PackageData.Strings[StringId::InterfaceTexts], "Screen Saver");
+    CfgBox->RenameFormControls();
+}
+
+// A store that cannot be opened keeps the package's defaults; a value of the wrong type in it
+// fails the read like a broken package.
+void TSSWindow::ReadUserSettings() {
+    std::unique_ptr<SqliteRegistry> store;
+    try {
+        store = std::make_unique<SqliteRegistry>(SqliteRegistry::DefaultPath());
+    } catch (const RegistryError& e) {
+        std::fprintf(stderr, "Using the show's own settings: %s\n", e.what());
+        return;
+    }
+    ReadSaverSettings(*store, PackageData.Strings[StringId::SaverTitle], Settings);
+}
+
+void TSSWindow::ShowSettings() {
+    CfgBox->ShowSettings(Settings);
+    // A stored time of 0 must not make the slide timer spin.
+    Timer.setInterval(std::max(Settings.Seconds, 1) * 1000);
+    CfgBox->SetWebsiteVisible(!PackageData.Strings[StringId::WebsiteAddress].empty());
+}
+
+void TSSWindow::ArrangeOptionsPanel() {
+    CfgBox->ShowBanner(banner_, !PackageData.Strings[StringId::BannerLinkAddress].empty());
+    CfgBox->PanelWebBanner->show();
+    CfgBox->Panel3->show();
+    CfgBox->ConfigControlsPanel->show();
+    setFixedSize(CfgBox->size());
+    const QRect screen = MonitorBounds(0);
+    move(screen.left() + (screen.width() - width()) / 2,
+         screen.top() + (screen.height() - height()) / 2);
+}
+
+void TSSWindow::PrepareOptionsPanel() {
+    CfgBox->ApplyPackageRules(PackageData.Header, PackageData.Header.MelodyCount, MonitorCount());
+    CfgBox->StartEffectPreview();
+}
+
+// Saving must not lose the user's other settings: a failed save leaves the stored ones as
+// they were and says so.
+void TSSWindow::WriteSettings() {
+    try {
+        SqliteRegistry store(SqliteRegistry::DefaultPath());
+        WriteSaverSettings(store, PackageData.Strings[StringId::SaverTitle],
+                           CfgBox->CollectSettings(Settings));
+    } catch (const RegistryError& e) {
+        std::fprintf(stderr, "Your settings could not be saved: %s\n", e.what());
+    }
+}
+
+void TSSWindow::btnAboutClick() {
+    TAboutWindow about(PackageData.Strings,
+                       [](const QString& address) { OpenAddress(address.toStdString()); }, this);
+    about.exec();
+}
+
+// An address without a scheme is completed once, so the About link opens the completed
+// address too; addresses of other schemes are refused by the opener.
+void TSSWindow::btnWebsiteClick() {
+    std::string& address = PackageData.Strings[StringId::WebsiteAddress];
+    if (const auto completed = SafeAddress(address)) address = *completed;
+    OpenAddress(address);
+}
+
+void TSSWindow::btnCloseClick() { close(); }
+
+void TSSWindow::imgBannerClick() {
+    const std::string& address = PackageData.Strings[StringId::BannerLinkAddress];
+    if (!address.empty()) OpenAddress(address);
+}
+
 // Show loop: paints the background bitmap (gradient, desktop copy, background picture).
 void TSSWindow::PrepareBackground(const ByteSource&) {}
 // Show loop: loads the logo picture.

@@ -15,6 +15,7 @@
 #include "show/ClosePlan.h"
 #include "show/ExitRules.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
@@ -27,6 +28,7 @@ namespace pictorelle {
 
 class TImage32;
 class TMonitorWindow;
+class TOptionsPanel;
 class TPanel;
 
 // What the program was started as.
@@ -69,7 +71,7 @@ public:
     std::unique_ptr<TScreenSaver> ScreenSaver;
     TImage32* Image32 = nullptr;
     TPanel* PanelDisplay = nullptr;
-    TPanel* CfgBox = nullptr;
+    TOptionsPanel* CfgBox = nullptr;
     TPanel* PresPanel = nullptr;
     QTimer Timer;
     std::unique_ptr<TMonitorWindow> SecondMonitorWindow;
@@ -130,6 +132,12 @@ private:
     TCloseSituation CloseSituation() const;
     void SetWindowColor(uint32_t pixel);
 
+    // The options panel's buttons and banner.
+    void btnAboutClick();
+    void btnWebsiteClick();
+    void btnCloseClick();
+    void imgBannerClick();
+
     // Steps that later work fills in; each is called where its step belongs.
     void LoadBannerImage(const ByteSource& file);
     void BuildTranslation();
@@ -152,6 +160,7 @@ private:
     void FreeShowObjects();
     void DisplayExitBanner();
 
+    QImage banner_; // the options panel's banner picture, when the package has one
     bool closeHandlerAttached_ = true;
     bool inputHookInstalled_ = false;
 };

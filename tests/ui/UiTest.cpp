@@ -63,6 +63,8 @@ void UiTest::SetUp() {
     SetApplicationTitle(QStringLiteral("Screen Saver")); // as the program starts
     char pattern[] = "/tmp/pictorelle-ui-XXXXXX";
     dir = ::mkdtemp(pattern);
+    // Each test has a settings store of its own, never the user's.
+    ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
     messageWatch_ = new MessageWatch(messages);
 }
 

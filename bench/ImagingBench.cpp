@@ -1,0 +1,146 @@
+// Loading an item happens on the user-interface thread between two pictures: extracting a
+// large photo from the package, decoding it and composing the frame must stay quick, and so
+// must painting a background per item.
+#include "core/Bitmap32.h"
+#include "imaging/Decode.h"
+#include "imaging/Gradient.h"
+#include "imaging/PictureItem.h"
+#include "package/ByteSource.h"
+#include "package/ExtractEntry.h"
+#include "package/PackageReader.h"
+#include "package/PackageWriter.h"
+#include "package/TempFolder.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <jpeglib.h>
+#include <vector>
+
+using namespace pictorelle;
+
+namespace {
+
+constexpr int kPhotoW = 6000;
+constexpr int kPhotoH = 4000;
+
+// A photo-like picture: smooth shading with some fine texture, so that the JPEG has a
+// realistic size and the decoder realistic work.
+std::vector<uint8_t> encodePhoto() {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = kPhotoW;
+    cinfo.image_height = kPhotoH;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t{kPhotoW} * 3);
+    uint32_t noise = 12345;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const unsigned y = cinfo.next_scanline;
+        for (unsigned x = 0; x < kPhotoW; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const unsigned grain = (noise >> 28) & 0x0F;
+            row[x * 3] = static_cast<uint8_t>((x * 255 / kPhotoW + grain) & 0xFF);
+            row[x * 3 + 1] = static_cast<uint8_t>((y * 255 / kPhotoH + grain) & 0xFF);
+            row[x * 3 + 2] = static_cast<uint8_t>(((x + y) / 40 % 2 ? 200 : 60) + grain);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+// A player file holding the photo as its only item.
+struct Show {
+    std::string path;
+    Package package;
+};
+
+const Show& show() {
+    static const Show s = [] {
+        PackageContent content;
+        PackageEntry<ItemRecord> item;
+        item.Record.Ext = ".jpg";
+        item.Data = encodePhoto();
+        content.Items.push_back(std::move(item));
+        const std::vector<uint8_t> bytes = WritePackage(content);
+        Show out;
+        out.path = TempFolder() + "bench-player.bin";
+        std::ofstream(out.path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        out.package = ReadPackage(FileSource(out.path));
+        return out;
+    }();
+    return s;
+}
+
+void BM_LoadPhotoItem(benchmark::State& state) {
+    const Show& s = show();
+    const ItemRecord& item = s.package.Items[0];
+    TBitmap32 background(1920, 1080);
+    PaintGradient(background, 1, 0x00402010, background.BoundsRect(), 0x00F0E0D0);
+    const std::string path = TempFilePath("SSIMG", item.Ext);
+    for (auto _ : state) {
+        ExtractEntry(s.path, path, item.Compressed(), s.package.EntryOffset(item), item.StoredSize,
+                     item.DataSize);
+        TPictureItemInput in;
+        in.item = &item;
+        in.picturePath = path;
+        in.background = &background;
+        in.frameWidth = 1920;
+        in.frameHeight = 1080;
+        in.sizeMode = 0;
+        TPictureItem out = ComposePictureItem(in);
+        benchmark::DoNotOptimize(out.frame.Bits());
+        std::remove(path.c_str());
+    }
+}
+BENCHMARK(BM_LoadPhotoItem)->Unit(benchmark::kMillisecond);
+
+// The same photo decoded at full size, for comparison with the reduced decode above.
+void BM_DecodePhotoFullSize(benchmark::State& state) {
+    const Show& s = show();
+    const ItemRecord& item = s.package.Items[0];
+    const std::string path = TempFilePath("SSIMG", item.Ext);
+    ExtractEntry(s.path, path, item.Compressed(), s.package.EntryOffset(item), item.StoredSize,
+                 item.DataSize);
+    for (auto _ : state) {
+        TDecodedPicture d = DecodePicture(path);
+        benchmark::DoNotOptimize(d.bitmap.Bits());
+    }
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_DecodePhotoFullSize)->Unit(benchmark::kMillisecond);
+
+void BM_PaintGradient(benchmark::State& state) {
+    const int style = static_cast<int>(state.range(0));
+    const int w = static_cast<int>(state.range(1));
+    const int h = w == 1920 ? 1080 : 2160;
+    TBitmap32 surface(w, h);
+    for (auto _ : state) {
+        PaintGradient(surface, style, 0x00402010, surface.BoundsRect(), 0x00F0E0D0);
+        benchmark::DoNotOptimize(surface.Bits());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * w * h);
+}
+BENCHMARK(BM_PaintGradient)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 10, 12}, {1920, 3840}})
+    ->ArgNames({"style", "width"})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

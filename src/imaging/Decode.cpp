@@ -1,0 +1,138 @@
+#include "imaging/Decode.h"
+
+#include "imaging/DecoderParts.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pictorelle {
+
+namespace {
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    return out;
+}
+
+// The extension of the last path component, without its dot; empty when there is none.
+std::string_view extensionOf(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    return dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~FileHandle() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::vector<uint8_t> readWholeFile(const std::string& path) {
+    const FileHandle file(path);
+    if (file.fd() < 0) throw ImageError("cannot open " + path);
+    struct stat info {};
+    if (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw ImageError("not a regular file: " + path);
+    if (info.st_size > kMaxPictureFileSize) throw ImageError("picture file too large: " + path);
+    std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(file.fd(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw ImageError("cannot read " + path);
+        if (got == 0) break; // the file shrank under us: decode what is there
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+} // namespace
+
+void CheckPictureSize(int64_t width, int64_t height) {
+    if (width < 1 || height < 1) throw ImageError("picture has no pixels");
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
+        throw ImageError("picture too large: " + std::to_string(width) + " x " +
+                         std::to_string(height));
+}
+
+TPictureFormat FormatOfExtension(std::string_view extension) {
+    if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
+    const std::string ext = upper(extension);
+    struct Entry {
+        const char* ext;
+        TPictureFormat format;
+    };
+    static constexpr std::array<Entry, 13> kTable = {{
+        {"JPG", TPictureFormat::Jpeg},
+        {"JPEG", TPictureFormat::Jpeg},
+        {"JPE", TPictureFormat::Jpeg},
+        {"JFIF", TPictureFormat::Jpeg},
+        {"PNG", TPictureFormat::Png},
+        {"TIF", TPictureFormat::Tiff},
+        {"TIFF", TPictureFormat::Tiff},
+        {"GIF", TPictureFormat::Gif},
+        {"BMP", TPictureFormat::Bmp},
+        {"DIB", TPictureFormat::Bmp},
+        {"ICO", TPictureFormat::Ico},
+        {"WMF", TPictureFormat::Metafile},
+        {"EMF", TPictureFormat::Metafile},
+    }};
+    for (const Entry& e : kTable)
+        if (ext == e.ext) return e.format;
+    return TPictureFormat::Unknown;
+}
+
+TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
+                                  const TTargetSize& target) {
+    switch (FormatOfExtension(extension)) {
+    case TPictureFormat::Jpeg:
+        return decoders::DecodeJpeg(data, target);
+    case TPictureFormat::Png:
+        return decoders::DecodePng(data);
+    case TPictureFormat::Tiff:
+        return decoders::DecodeTiff(data);
+    case TPictureFormat::Gif:
+        return decoders::DecodeGifFirstFrame(data);
+    case TPictureFormat::Bmp:
+        return decoders::DecodeWithQt(data, "bmp");
+    case TPictureFormat::Ico:
+        return decoders::DecodeWithQt(data, "ico");
+    case TPictureFormat::Metafile:
+        throw ImageError("Windows metafiles are not supported");
+    case TPictureFormat::Unknown:
+        break;
+    }
+    throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
+}
+
+TDecodedPicture DecodePicture(const std::string& path, const TTargetSize& target) {
+    const std::string_view ext = extensionOf(path);
+    // Refuse unknown formats before reading a possibly large file.
+    const TPictureFormat format = FormatOfExtension(ext);
+    if (format == TPictureFormat::Unknown || format == TPictureFormat::Metafile)
+        return DecodePictureData({}, ext, target);
+    const std::vector<uint8_t> bytes = readWholeFile(path);
+    return DecodePictureData(bytes, ext, target);
+}
+
+} // namespace pictorelle

@@ -1,0 +1,106 @@
+#include "imaging/Overlays.h"
+
+#include "imaging/Decode.h"
+#include "imaging/Placement.h"
+#include "package/ExtractEntry.h"
+#include "package/PackageReader.h"
+#include "package/TempFolder.h"
+
+#include <new>
+#include <unistd.h>
+
+namespace pictorelle {
+
+namespace {
+
+// Removes the file when the scope ends, however it ends.
+class TempFile {
+public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    ~TempFile() { ::unlink(path_.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const char* maskExtension(int maskType) {
+    switch (maskType) {
+    case 0:
+        return ".bmp";
+    case 1:
+        return ".png";
+    default:
+        return ".gif";
+    }
+}
+
+} // namespace
+
+void LoadMask(const std::string& packageFile, const Package& package, int index,
+              TBitmap32& target) {
+    try {
+        if (index < 0 || index >= static_cast<int>(package.Masks.size())) return;
+        const MaskRecord& record = package.Masks[static_cast<size_t>(index)];
+        const TempFile file(TempFilePath("SSMASK", maskExtension(record.MaskType)));
+        ExtractEntry(packageFile, file.path(), record.Compressed(), package.EntryOffset(record),
+                     record.StoredSize, record.DataSize);
+        TDecodedPicture decoded = DecodePicture(file.path());
+        if (record.MaskType == 0) {
+            target = std::move(decoded.bitmap);
+            return;
+        }
+        TBitmap32 mask(decoded.bitmap.Width(), decoded.bitmap.Height());
+        mask.Draw(0, 0, decoded.bitmap, TDrawMode::Blend);
+        mask.ResetAlpha();
+        target = std::move(mask);
+    } catch (const std::exception&) {
+        // A mask that cannot be read leaves the target as it was.
+    }
+}
+
+TBitmap32 PrepareLogo(const TBitmap32& picture, TColor transparentColor) {
+    const uint32_t key = ColorToPixel(transparentColor);
+    TBitmap32 logo(picture.Width(), picture.Height());
+    logo.Clear(key);
+    logo.Draw(0, 0, picture, TDrawMode::Blend);
+    logo.ResetAlpha();
+    if (IsNoColor(transparentColor)) return logo;
+    for (int y = 0; y < logo.Height(); ++y) {
+        uint32_t* row = logo.ScanLine(y);
+        for (int x = 0, w = logo.Width(); x < w; ++x)
+            if (row[x] == key) row[x] = 0;
+    }
+    return logo;
+}
+
+std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package) {
+    const PackageHeader& h = package.Header;
+    if (h.LogoStoredSize <= 0) return std::nullopt;
+    try {
+        // The logo is the fifth section and always a zlib stream.
+        const TempFile file(TempFilePath("SSLG", h.LogoExt));
+        ExtractEntry(packageFile, file.path(), true, package.SectionStart(5), h.LogoStoredSize,
+                     h.LogoDataSize);
+        const TDecodedPicture decoded = DecodePicture(file.path());
+        TLogo logo;
+        logo.bitmap = PrepareLogo(decoded.bitmap, h.LogoTransparentColor);
+        logo.placement = h.LogoPlacement;
+        logo.marginX = h.LogoX;
+        logo.marginY = h.LogoY;
+        return logo;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void DrawLogo(TBitmap32& frame, const TLogo* logo) {
+    if (!logo || logo->bitmap.Empty()) return;
+    const TRect r = PlaceOverlay(frame, logo->bitmap.Width(), logo->bitmap.Height(),
+                                 logo->placement, logo->marginX, logo->marginY);
+    frame.Draw(r.left, r.top, logo->bitmap, TDrawMode::Blend);
+}
+
+} // namespace pictorelle

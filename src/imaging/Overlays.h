@@ -1,0 +1,42 @@
+// Masks and the logo: reading them from the package, preparing the logo's transparency, and
+// laying the logo onto frames. The loaders never report failure: a mask that cannot be read
+// leaves its target as it was, a logo that cannot be read means no logo.
+#pragma once
+
+#include "core/Bitmap32.h"
+#include "core/Color.h"
+
+#include <optional>
+#include <string>
+
+namespace pictorelle {
+
+struct Package;
+
+// Fills target with mask record index of the package in packageFile. A bitmap mask (type 0)
+// keeps its pixels as decoded; PNG and GIF masks are laid on black and made opaque.
+void LoadMask(const std::string& packageFile, const Package& package, int index, TBitmap32& target);
+
+// The show's logo with what places it.
+struct TLogo {
+    TBitmap32 bitmap; // alpha 0 where the key colour was, 255 elsewhere
+    int placement = 0;
+    int marginX = 0;
+    int marginY = 0;
+};
+
+// The logo picture laid on the key colour and made opaque; unless transparentColor is
+// kNoColor, every pixel of exactly the key colour then becomes fully transparent.
+TBitmap32 PrepareLogo(const TBitmap32& picture, TColor transparentColor);
+
+// Reads, decodes and prepares the package's logo; none when there is no logo or it cannot be
+// read.
+std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package);
+
+// Blends the logo onto frame at its place; nothing without a logo.
+void DrawLogo(TBitmap32& frame, const TLogo* logo);
+inline void DrawLogo(TBitmap32& frame, const std::optional<TLogo>& logo) {
+    DrawLogo(frame, logo ? &*logo : nullptr);
+}
+
+} // namespace pictorelle

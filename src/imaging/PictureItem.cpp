@@ -1,0 +1,108 @@
+#include "imaging/PictureItem.h"
+
+#include "imaging/Compose.h"
+#include "imaging/Decode.h"
+#include "imaging/Label.h"
+#include "imaging/Placement.h"
+#include "package/PackageLayout.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace pictorelle {
+
+namespace {
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool oneOf(std::string_view ext, std::initializer_list<std::string_view> names) {
+    const std::string u = upper(ext);
+    return std::find(names.begin(), names.end(), u) != names.end();
+}
+
+// The background drawn at the frame's top-left corner.
+TBitmap32 backgroundFrame(const TPictureItemInput& in) {
+    TBitmap32 frame(in.frameWidth, in.frameHeight);
+    if (in.background) frame.Draw(0, 0, *in.background);
+    return frame;
+}
+
+bool isOpaque(const TBitmap32& b) {
+    for (int y = 0; y < b.Height(); ++y) {
+        const uint32_t* row = b.ScanLine(y);
+        uint32_t all = 0xFF000000u;
+        for (int x = 0, w = b.Width(); x < w; ++x)
+            all &= row[x];
+        if ((all & 0xFF000000u) != 0xFF000000u) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TItemKind ItemKindOf(std::string_view extension) {
+    if (oneOf(extension, {".SWF", ".FLA"})) return TItemKind::Flash;
+    if (oneOf(extension, {".ASF", ".WMV", ".AVI", ".MPEG", ".MPG"})) return TItemKind::Video;
+    return TItemKind::Picture;
+}
+
+bool IsGifExtension(std::string_view extension) {
+    return upper(extension) == ".GIF";
+}
+
+int ItemSizeMode(const ItemRecord& item, int globalStretch) {
+    return item.ItemStretch != -1 ? item.ItemStretch : globalStretch;
+}
+
+TPictureItem ComposePictureItem(const TPictureItemInput& in) {
+    if (!in.item) throw std::invalid_argument("ComposePictureItem needs an item");
+    const ItemRecord& item = *in.item;
+    TPictureItem out;
+    out.isGif = IsGifExtension(item.Ext);
+    out.frame = backgroundFrame(in);
+    if (out.isGif) {
+        // Later GIF frames are drawn over this: background, logo and caption, no picture.
+        out.gifBackground = in.background ? *in.background : TBitmap32{};
+        DrawLogo(*out.gifBackground, in.logo);
+        DrawCaption(item, *out.gifBackground);
+    }
+
+    const int W = in.frameWidth, H = in.frameHeight;
+    const int mode = in.sizeMode;
+    TDecodedPicture decoded = DecodePicture(in.picturePath, [W, H, mode](TSize natural) {
+        return PlacedPictureSize(mode, W, H, natural.width, natural.height);
+    });
+    out.naturalSize = decoded.natural;
+    if (out.isGif) {
+        out.picture = std::move(decoded.bitmap);
+        if (decoded.transparentPixel)
+            ReplaceTransparentColor(out.picture, *decoded.transparentPixel, in.backColor);
+    } else if (isOpaque(decoded.bitmap)) {
+        out.picture = std::move(decoded.bitmap); // blending it onto black would copy it
+    } else {
+        // Laid on transparent black: a picture's transparent parts turn black once the
+        // picture is made opaque.
+        out.picture.SetSize(decoded.bitmap.Width(), decoded.bitmap.Height());
+        out.picture.Draw(0, 0, decoded.bitmap, TDrawMode::Blend);
+    }
+    decoded.bitmap = TBitmap32{};
+
+    ApplyPictureFlags(out.picture, item.PictureFlags);
+    if (item.MaskIndex >= 0) {
+        out.mask.emplace();
+        if (in.loadMask) in.loadMask(*out.mask);
+    }
+    out.itemRect = PlacePicture(mode, W, H, out.naturalSize.width, out.naturalSize.height);
+    ComposeItem(out.picture, out.frame, out.itemRect, !out.isGif, out.mask ? &*out.mask : nullptr);
+    DrawLogo(out.frame, in.logo);
+    DrawCaption(item, out.frame);
+    return out;
+}
+
+} // namespace pictorelle

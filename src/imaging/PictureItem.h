@@ -1,0 +1,58 @@
+// One item of the show, from its extracted file to the frame the transition shows: the kind of
+// an item by its extension, its size mode, and the composition of a picture item's frame
+// (background, picture through its mask, logo, caption).
+#pragma once
+
+#include "core/Bitmap32.h"
+#include "core/Color.h"
+#include "core/Rect.h"
+#include "imaging/Overlays.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pictorelle {
+
+struct ItemRecord;
+
+enum class TItemKind { Picture, Flash, Video };
+
+// By the extension (with its dot, any letter case): ".SWF" and ".FLA" are Flash movies;
+// ".ASF", ".WMV", ".AVI", ".MPEG" and ".MPG" videos; anything else a picture.
+TItemKind ItemKindOf(std::string_view extension);
+bool IsGifExtension(std::string_view extension);
+
+// The item's own size mode, or the global Stretch setting when the item has none (-1).
+int ItemSizeMode(const ItemRecord& item, int globalStretch);
+
+struct TPictureItemInput {
+    const ItemRecord* item = nullptr;
+    std::string picturePath;               // the item's extracted file
+    const TBitmap32* background = nullptr; // the show's background, copied into the frame
+    int frameWidth = 0;                    // the window's client size
+    int frameHeight = 0;
+    int sizeMode = 0;
+    TColor backColor = 0; // what a GIF's transparent pixels take (with alpha 0)
+    const TLogo* logo = nullptr;
+    // Fills a bitmap with the item's mask (LoadMask for the item's MaskIndex); called only
+    // when the item has a mask.
+    std::function<void(TBitmap32&)> loadMask;
+};
+
+struct TPictureItem {
+    TBitmap32 frame;               // background, picture, logo, caption
+    TBitmap32 picture;             // the decoded picture after its flags
+    std::optional<TBitmap32> mask; // the item's mask, when it has one
+    TRect itemRect;                // where the picture lies in the frame
+    TSize naturalSize;             // the picture's true size
+    bool isGif = false;
+    std::optional<TBitmap32> gifBackground; // GIF items: background, logo and caption only
+};
+
+// Composes a picture item's frame. Throws ImageError when the picture cannot be decoded (and
+// std::bad_alloc when memory runs out); the caller then leaves the screen as it is.
+TPictureItem ComposePictureItem(const TPictureItemInput& input);
+
+} // namespace pictorelle

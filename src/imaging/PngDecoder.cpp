@@ -1,0 +1,97 @@
+// PNG through libpng, alpha kept. libpng reports errors by jumping to the buffer set with
+// setjmp; the jump lands in runDecoder, whose frame holds nothing with a destructor.
+#include "imaging/DecoderParts.h"
+
+#include <cstring>
+#include <png.h>
+#include <vector>
+
+namespace pictorelle::decoders {
+
+namespace {
+
+// Ancillary chunks (text, profiles) beyond this are refused instead of buffered.
+constexpr png_alloc_size_t kMaxChunkSize = png_alloc_size_t{64} << 20;
+
+struct State {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::span<const uint8_t> data;
+    size_t position = 0;
+    char message[200] = {};
+    TDecodedPicture out;
+    std::vector<png_bytep> rows;
+
+    State() = default;
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    ~State() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+};
+
+[[noreturn]] void onError(png_structp png, png_const_charp message) {
+    auto* s = static_cast<State*>(png_get_error_ptr(png));
+    std::strncpy(s->message, message ? message : "unknown error", sizeof s->message - 1);
+    png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+void onRead(png_structp png, png_bytep buffer, size_t length) {
+    auto* s = static_cast<State*>(png_get_io_ptr(png));
+    if (s->data.size() - s->position < length) png_error(png, "file is truncated");
+    std::memcpy(buffer, s->data.data() + s->position, length);
+    s->position += length;
+}
+
+bool runDecoder(State& s) {
+    if (setjmp(png_jmpbuf(s.png))) return false;
+    png_set_read_fn(s.png, &s, onRead);
+    png_set_user_limits(s.png, kMaxPictureSide, kMaxPictureSide);
+    png_set_chunk_malloc_max(s.png, kMaxChunkSize);
+    png_read_info(s.png, s.info);
+
+    const png_uint_32 width = png_get_image_width(s.png, s.info);
+    const png_uint_32 height = png_get_image_height(s.png, s.info);
+    CheckPictureSize(width, height);
+    s.out.natural = {static_cast<int>(width), static_cast<int>(height)};
+
+    // Whatever the colour type and depth, ask for 8-bit B, G, R, A in memory order, which is
+    // the 0xAARRGGBB pixel on a little-endian machine.
+    const int colorType = png_get_color_type(s.png, s.info);
+    png_set_expand(s.png); // palette to RGB, low-depth grey to 8 bits, tRNS to alpha
+    png_set_strip_16(s.png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(s.png);
+    png_set_bgr(s.png);
+    png_set_filler(s.png, 0xFF, PNG_FILLER_AFTER); // only acts when there is no alpha
+    png_set_interlace_handling(s.png);
+    png_read_update_info(s.png, s.info);
+    if (png_get_rowbytes(s.png, s.info) != size_t{width} * 4)
+        png_error(s.png, "unexpected row layout");
+
+    s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    s.rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        s.rows[y] = reinterpret_cast<png_bytep>(s.out.bitmap.ScanLine(static_cast<int>(y)));
+    png_read_image(s.png, s.rows.data());
+    return true;
+}
+
+} // namespace
+
+TDecodedPicture DecodePng(std::span<const uint8_t> data) {
+    if (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0)
+        throw ImageError("PNG: not a PNG file");
+    State s;
+    s.data = data;
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, onError, onWarning);
+    if (!s.png) throw ImageError("PNG: cannot create the decoder");
+    s.info = png_create_info_struct(s.png);
+    if (!s.info) throw ImageError("PNG: cannot create the decoder");
+    if (!runDecoder(s)) throw ImageError(std::string("PNG: ") + s.message);
+    return std::move(s.out);
+}
+
+} // namespace pictorelle::decoders

@@ -1,0 +1,66 @@
+// BMP and ICO through Qt's image reader. The reader needs no application object and no
+// display; the size is read from the header and checked before any pixel is decoded.
+#include "imaging/DecoderParts.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <cstring>
+#include <string>
+
+namespace pictorelle::decoders {
+
+namespace {
+
+[[noreturn]] void fail(const char* format, const QString& why) {
+    throw ImageError(std::string(format) + ": " + why.toStdString());
+}
+
+} // namespace
+
+TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format) {
+    if (data.empty()) fail(format, QStringLiteral("empty file"));
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
+                                                     static_cast<qsizetype>(data.size()));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) fail(format, buffer.errorString());
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+
+    // An icon file holds several pictures; take the largest.
+    int best = 0;
+    if (reader.imageCount() > 1) {
+        int64_t bestArea = -1;
+        for (int i = 0; i < reader.imageCount(); ++i) {
+            if (!reader.jumpToImage(i)) break;
+            const QSize s = reader.size();
+            const int64_t area = int64_t{s.width()} * s.height();
+            if (s.isValid() && area > bestArea) {
+                bestArea = area;
+                best = i;
+            }
+        }
+        reader.jumpToImage(best);
+    }
+    const QSize size = reader.size();
+    if (!size.isValid()) fail(format, reader.errorString());
+    CheckPictureSize(size.width(), size.height());
+
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) fail(format, reader.errorString());
+    CheckPictureSize(image.width(), image.height());
+    image.convertTo(QImage::Format_ARGB32);
+    if (image.isNull()) fail(format, QStringLiteral("out of memory"));
+
+    TDecodedPicture out;
+    out.natural = {image.width(), image.height()};
+    out.bitmap.SetSize(image.width(), image.height());
+    const size_t rowBytes = static_cast<size_t>(image.width()) * 4;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(out.bitmap.ScanLine(y), image.constScanLine(y), rowBytes);
+    return out;
+}
+
+} // namespace pictorelle::decoders

@@ -1,0 +1,111 @@
+// The main window as the options panel: the package's translations, hidden tabs and banner,
+// the user's stored settings, the buttons, and what closing writes back.
+#include "UiTest.h"
+#include "package/TempFolder.h"
+#include "platform/Application.h"
+#include "platform/store/SqliteRegistry.h"
+#include "show/OptionsPanel.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace pictorelle::test {
+namespace {
+
+const char* const kKey = "Software\\Pictorelle\\Caf\u00e9 Show";
+
+class MainWindowOptions : public UiTest {
+protected:
+    SqliteRegistry Store() const { return SqliteRegistry(SqliteRegistry::DefaultPath()); }
+};
+
+TEST_F(MainWindowOptions, TranslatesCaptionsAndHidesTabsFromThePackage) {
+    PackageContent c = BasicPackage();
+    c.Strings[StringId::InterfaceTexts] = "Screen Saver\r\nClose=Shut\r\nAbout=Info\r\nFast=";
+    c.Header.HideSoundTab = true;
+    auto w = Create(WriteShow(c), {"/c"});
+    ASSERT_FALSE(ApplicationEndRequested());
+    EXPECT_EQ(w->CfgBox->btnClose->text(), "Shut");
+    EXPECT_EQ(w->CfgBox->btnAbout->text(), "Info...");
+    EXPECT_EQ(w->CfgBox->Label26->text(), "");
+    EXPECT_FALSE(w->CfgBox->PageControl->isTabVisible(3));
+    EXPECT_TRUE(w->CfgBox->PageControl->isTabVisible(2));
+    EXPECT_TRUE(w->CfgBox->btnWebsite->isHidden()) << "no address, no button";
+    EXPECT_TRUE(w->CfgBox->tmrPreviewTrans->isActive());
+}
+
+TEST_F(MainWindowOptions, ClosingWritesAllValuesAndKeepsAnUnknownOrder) {
+    {
+        SqliteRegistry store = Store();
+        RegistryKey(store, kKey).WriteInteger("DisplayOrder", 7);
+        RegistryKey(store, kKey).WriteInteger("Seconds", 9);
+    }
+    auto w = Create(WriteShow(BasicPackage()), {"/c"});
+    EXPECT_EQ(w->CfgBox->edSeconds->value(), 9);
+    EXPECT_TRUE(w->CfgBox->rbSequential->isChecked());
+    QTest::mouseClick(w->CfgBox->btnClose, Qt::LeftButton);
+    EXPECT_FALSE(w->isVisible());
+
+    SqliteRegistry store = Store();
+    const auto values = store.ReadAllValues(kKey);
+    EXPECT_EQ(values.size(), 16u);
+    RegistryKey key(store, kKey);
+    EXPECT_EQ(key.ReadInteger("DisplayOrder"), 7);
+    EXPECT_EQ(key.ReadInteger("Seconds"), 9);
+    EXPECT_EQ(key.ReadString("Effect"), std::string()) << "the package selected no effects";
+    EXPECT_EQ(key.ReadInteger("UseCustomPlaylist"), 1) << "a package without melodies";
+}
+
+TEST_F(MainWindowOptions, FullScreenAndPreviewNeverWriteSettings) {
+    const std::string file = WriteShow(BasicPackage());
+    Create(file, {"/s"})->close();
+    Create(file, {"/p:1"})->close();
+    EXPECT_FALSE(Store().KeyExists(kKey));
+}
+
+TEST_F(MainWindowOptions, AStoredValueOfTheWrongTypeEndsWithTheFixedMessage) {
+    {
+        SqliteRegistry store = Store();
+        RegistryKey(store, kKey).WriteString("Seconds", "10");
+    }
+    auto w = Create(WriteShow(BasicPackage()), {"/s"});
+    EXPECT_TRUE(ApplicationEndRequested());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("The screen saver can not run"));
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+}
+
+TEST_F(MainWindowOptions, BannerShowsAndOpensItsLink) {
+    QImage picture(470, 62, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer bmp;
+    bmp.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&bmp, "BMP"));
+    PackageContent c = BasicPackage();
+    c.Banner.assign(bmp.data().begin(), bmp.data().end());
+    c.Strings[StringId::BannerLinkAddress] = "https://banner.example/";
+    c.Strings[StringId::WebsiteAddress] = "example.org";
+    auto w = Create(WriteShow(c), {"/c"});
+    EXPECT_EQ(w->height(), 381 - 15);
+    EXPECT_FALSE(w->CfgBox->BannerPlaceHolderPanel->isHidden());
+    EXPECT_EQ(w->CfgBox->imgBanner->pixmap().size(), QSize(470, 62));
+    EXPECT_FALSE(std::filesystem::exists(TempFilePath("SSIMGkk.BMP")));
+
+    QTest::mouseClick(w->CfgBox->imgBanner, Qt::LeftButton);
+    QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
+    QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
+    EXPECT_EQ(addresses.opened, QStringList({"https://banner.example/", "http://example.org",
+                                             "http://example.org"}));
+    EXPECT_EQ(w->PackageData.Strings[StringId::WebsiteAddress], "http://example.org")
+        << "the completed address stays for the About link";
+}
+
+} // namespace
+} // namespace pictorelle::test

@@ -1,0 +1,39 @@
+// Picture files made on the fly with the same libraries' encoders, and small helpers shared by
+// the imaging tests.
+#pragma once
+
+#include "core/Bitmap32.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QGuiApplication;
+
+namespace pictorelle::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A width x height picture whose pixel (x, y) is Pattern(x, y), opaque.
+uint32_t PatternPixel(int x, int y);
+TBitmap32 PatternBitmap(int width, int height);
+TBitmap32 SolidBitmap(int width, int height, uint32_t pixel);
+
+Bytes EncodeJpeg(const TBitmap32& picture, int quality = 95);
+// Four-channel Adobe-style (inverted) CMYK JPEG of one flat colour.
+Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
+Bytes EncodePng(const TBitmap32& picture, bool alpha = true, bool interlaced = false);
+Bytes EncodeTiff(const TBitmap32& picture, bool alpha = false);
+// One frame per picture, each with a palette of the picture's distinct colours (at most 255);
+// pixels with alpha 0 become the transparent index (its palette colour is black).
+Bytes EncodeGif(const std::vector<TBitmap32>& frames, bool loops = false, int delayCs = 10,
+                bool interlaced = false);
+Bytes EncodeWithQt(const TBitmap32& picture, const char* format);
+
+// Writes bytes to name inside the process's temporary folder and returns the path.
+std::string WriteTempFile(const std::string& name, const Bytes& bytes);
+
+// The one QGuiApplication of the test run, on the offscreen platform (no display needed).
+QGuiApplication& GuiApp();
+
+} // namespace pictorelle::test

@@ -1,0 +1,136 @@
+#include "imaging/PictureItem.h"
+
+#include "ImagingFixtures.h"
+#include "core/Color.h"
+#include "imaging/Compose.h"
+#include "imaging/Decode.h"
+#include "package/PackageLayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace pictorelle;
+using namespace pictorelle::test;
+
+namespace {
+
+constexpr uint32_t kBackground = 0xFF203040u;
+
+class PictureItemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiApp();
+        background = SolidBitmap(200, 200, kBackground);
+        item.Ext = ".png";
+    }
+
+    TPictureItemInput input(const std::string& path, int mode = 2) {
+        TPictureItemInput in;
+        in.item = &item;
+        in.picturePath = path;
+        in.background = &background;
+        in.frameWidth = 200;
+        in.frameHeight = 200;
+        in.sizeMode = mode;
+        in.backColor = 0x00112233;
+        return in;
+    }
+
+    ItemRecord item;
+    TBitmap32 background;
+};
+
+} // namespace
+
+TEST(ItemKind, ByExtensionInAnyCase) {
+    for (const char* ext : {".swf", ".SWF", ".fla", ".Fla"})
+        EXPECT_EQ(ItemKindOf(ext), TItemKind::Flash) << ext;
+    for (const char* ext : {".asf", ".WMV", ".avi", ".mpeg", ".MPG"})
+        EXPECT_EQ(ItemKindOf(ext), TItemKind::Video) << ext;
+    for (const char* ext : {".jpg", ".gif", ".mp4", "", "swf", ".swff"})
+        EXPECT_EQ(ItemKindOf(ext), TItemKind::Picture) << ext;
+    EXPECT_TRUE(IsGifExtension(".gif"));
+    EXPECT_TRUE(IsGifExtension(".Gif"));
+    EXPECT_FALSE(IsGifExtension("gif"));
+}
+
+TEST_F(PictureItemTest, BackgroundPictureLogoCaptionInThatOrder) {
+    const TBitmap32 picture = PatternBitmap(100, 50);
+    TPictureItemInput in = input(WriteTempFile("SSIMG.png", EncodePng(picture)));
+    TLogo logo;
+    logo.bitmap = SolidBitmap(20, 20, 0xFFFF0000u);
+    logo.placement = 0;
+    logo.marginX = 40;
+    logo.marginY = 65;
+    in.logo = &logo;
+    item.CaptionText = "Top";
+    item.CaptionBackColor = 0xFF0000; // blue box
+    item.CaptionX = 58;
+    item.CaptionY = 83;
+
+    const TPictureItem out = ComposePictureItem(in);
+    EXPECT_EQ(out.itemRect, (TRect{50, 75, 150, 125}));
+    EXPECT_EQ(out.naturalSize, (TSize{100, 50}));
+    EXPECT_FALSE(out.isGif);
+    EXPECT_FALSE(out.gifBackground.has_value());
+    EXPECT_EQ(out.frame.Pixel(10, 10), kBackground);
+    EXPECT_EQ(out.frame.Pixel(140, 120), PatternPixel(90, 45)); // the picture
+    EXPECT_EQ(out.frame.Pixel(42, 67), 0xFFFF0000u);            // the logo over the background
+    EXPECT_EQ(out.frame.Pixel(52, 77), 0xFFFF0000u);            // the logo over the picture
+    EXPECT_EQ(out.frame.Pixel(54, 79), 0xFF0000FFu);            // the caption box over both
+}
+
+TEST_F(PictureItemTest, FlagsAndMaskApply) {
+    const TBitmap32 picture = PatternBitmap(100, 50);
+    item.PictureFlags = kFlagMirror;
+    item.MaskIndex = 0;
+    TPictureItemInput in = input(WriteTempFile("SSIMG.png", EncodePng(picture)));
+    in.loadMask = [](TBitmap32& mask) {
+        mask = SolidBitmap(2, 1, 0xFFFFFFFFu);
+        mask.SetPixel(1, 0, 0xFF000000u);
+    };
+    const TPictureItem out = ComposePictureItem(in);
+    ASSERT_TRUE(out.mask.has_value());
+    EXPECT_EQ(out.frame.Pixel(50, 100), PatternPixel(99, 25)); // mirrored, under white
+    EXPECT_EQ(out.frame.Pixel(149, 100), kBackground);         // under black
+
+    // A mask that could not be loaded hides the picture.
+    in.loadMask = [](TBitmap32&) {};
+    const TPictureItem hidden = ComposePictureItem(in);
+    EXPECT_EQ(hidden.frame.Pixel(100, 100), kBackground);
+}
+
+TEST_F(PictureItemTest, GifTransparencyShowsTheBackground) {
+    TBitmap32 picture = SolidBitmap(10, 10, 0xFF000000u);
+    picture.FillRect({0, 0, 5, 10}, 0);
+    item.Ext = ".GIF";
+    TLogo logo;
+    logo.bitmap = SolidBitmap(4, 4, 0xFFFF0000u);
+    TPictureItemInput in = input(WriteTempFile("SSIMG.GIF", EncodeGif({picture})));
+    in.logo = &logo;
+    const TPictureItem out = ComposePictureItem(in);
+    EXPECT_TRUE(out.isGif);
+    EXPECT_EQ(out.itemRect, (TRect{95, 95, 105, 105}));
+    EXPECT_EQ(out.frame.Pixel(96, 100), kBackground);  // transparent half
+    EXPECT_EQ(out.frame.Pixel(103, 100), 0xFF000000u); // visible black
+    EXPECT_EQ(out.picture.Pixel(0, 0), 0x00332211u);   // BackColor with alpha 0
+    ASSERT_TRUE(out.gifBackground.has_value());
+    EXPECT_EQ(out.gifBackground->Pixel(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(out.gifBackground->Pixel(103, 100), kBackground);
+}
+
+TEST_F(PictureItemTest, LargeJpegIsDecodedReducedButPlacedByItsTrueSize) {
+    const TBitmap32 picture = SolidBitmap(2000, 1000, 0xFF808080u);
+    item.Ext = ".jpg";
+    TPictureItemInput in = input(WriteTempFile("SSIMG.jpg", EncodeJpeg(picture)), 0);
+    const TPictureItem out = ComposePictureItem(in);
+    EXPECT_EQ(out.naturalSize, (TSize{2000, 1000}));
+    EXPECT_EQ(out.picture.Width(), 250);
+    EXPECT_EQ(out.itemRect, (TRect{0, 50, 200, 150}));
+    EXPECT_NEAR(static_cast<int>(PixelRed(out.frame.Pixel(100, 100))), 128, 3);
+    EXPECT_EQ(out.frame.Pixel(100, 10), kBackground);
+}
+
+TEST_F(PictureItemTest, UndecodableFilesThrow) {
+    EXPECT_THROW(ComposePictureItem(input(WriteTempFile("SSIMG.png", {1, 2, 3}))), ImageError);
+    EXPECT_THROW(ComposePictureItem(input("/nonexistent/SSIMG.png")), ImageError);
+}
