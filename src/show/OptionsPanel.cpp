@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
-
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -49,10 +48,14 @@ QString FromPackageText(const std::string& text) {
 
 // Sets a control's caption whatever kind of control it is.
 void SetCaption(QWidget* w, QTabWidget* tabs, const QString& caption) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(caption);
-    else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(caption);
-    else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(caption);
-    else if (const int tab = tabs->indexOf(w); tab >= 0) tabs->setTabText(tab, caption);
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(caption);
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(caption);
+    else if (auto* g = qobject_cast<QGroupBox*>(w))
+        g->setTitle(caption);
+    else if (const int tab = tabs->indexOf(w); tab >= 0)
+        tabs->setTabText(tab, caption);
 }
 
 // The two pictures the effect preview moves between: a warm sunset and a cool grid.
@@ -71,15 +74,18 @@ TBitmap32 SamplePicture(bool second) {
     } else {
         p.fillRect(image.rect(), QColor(0x1D, 0x35, 0x57));
         p.setPen(QPen(QColor(0xA8, 0xDA, 0xDC), 2));
-        for (int x = 8; x < 119; x += 16) p.drawLine(x, 0, x, 95);
-        for (int y = 8; y < 95; y += 16) p.drawLine(0, y, 119, y);
+        for (int x = 8; x < 119; x += 16)
+            p.drawLine(x, 0, x, 95);
+        for (int y = 8; y < 95; y += 16)
+            p.drawLine(0, y, 119, y);
         p.setBrush(QColor(0xE6, 0x39, 0x46));
         p.drawRect(40, 28, 38, 38);
     }
     p.end();
     TBitmap32 bitmap(image.width(), image.height());
     for (int y = 0; y < image.height(); ++y)
-        std::memcpy(bitmap.ScanLine(y), image.constScanLine(y), static_cast<size_t>(bitmap.BytesPerLine()));
+        std::memcpy(bitmap.ScanLine(y), image.constScanLine(y),
+                    static_cast<size_t>(bitmap.BytesPerLine()));
     return bitmap;
 }
 
@@ -108,7 +114,8 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
     setObjectName("CfgBox");
     setFixedSize(kWidth, kHeight);
 
-    BannerPlaceHolderPanel = Make<QFrame>(this, "BannerPlaceHolderPanel", 0, 0, kWidth, kBannerStripHeight);
+    BannerPlaceHolderPanel =
+        Make<QFrame>(this, "BannerPlaceHolderPanel", 0, 0, kWidth, kBannerStripHeight);
     PanelWebBanner = Make<QFrame>(BannerPlaceHolderPanel, "PanelWebBanner", 22, 5, 470, 62);
     PanelWebBanner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     imgBanner = Make<TClickableLabel>(PanelWebBanner, "imgBanner", 2, 2, 466, 58);
@@ -177,8 +184,8 @@ void TOptionsPanel::tmrPreviewTransTimer() {
     const int highlighted = lbEffects->currentRow();
     if (highlighted < 0) return;
     PreviewPending = false;
-    StartTransition(PreviewTransition, mainThread_, *previewTarget_, PreviewToggle ? ImgPT2 : ImgPT1,
-                    highlighted + 1, false, 32, 10);
+    StartTransition(PreviewTransition, mainThread_, *previewTarget_,
+                    PreviewToggle ? ImgPT2 : ImgPT1, highlighted + 1, false, 32, 10);
     PreviewToggle = !PreviewToggle;
 }
 
@@ -283,7 +290,8 @@ void TOptionsPanel::BuildBehaviorTab() {
     cbExitMouseButton = Make<QCheckBox>(GroupBox12, "cbExitMouseButton", 12, 46, 340, 20);
     cbExitKeyboard = Make<QCheckBox>(GroupBox12, "cbExitKeyboard", 12, 70, 340, 20);
     cbExitEscape = Make<QCheckBox>(GroupBox12, "cbExitEscape", 12, 94, 340, 20);
-    for (auto* cb : {cbExitMouseMove, cbExitMouseButton, cbExitKeyboard}) cb->setChecked(true);
+    for (auto* cb : {cbExitMouseMove, cbExitMouseButton, cbExitKeyboard})
+        cb->setChecked(true);
     for (auto* cb : {cbExitMouseMove, cbExitMouseButton, cbExitKeyboard, cbExitEscape})
         connect(cb, &QCheckBox::clicked, this, [this, cb] { cbExitKeyboardClick(cb); });
 
@@ -302,16 +310,28 @@ void TOptionsPanel::SetPlaylistGroupHeight(int height) {
 void TOptionsPanel::ShowSettings(const SaverSettings& s) {
     edSeconds->setValue(s.Seconds);
     orderCode_ = s.DisplayOrder;
-    (s.DisplayOrder == 1 ? rbRandom : s.DisplayOrder == 2 ? rbMixed : rbSequential)->setChecked(true);
+    (s.DisplayOrder == 1   ? rbRandom
+     : s.DisplayOrder == 2 ? rbMixed
+                           : rbSequential)
+        ->setChecked(true);
     cbDesktop->setChecked(s.DesktopStart);
     switch (s.Stretch) {
-    case 0: rbSizeResize->setChecked(true); break;
-    case 1: rbSizeStretch->setChecked(true); break;
+    case 0:
+        rbSizeResize->setChecked(true);
+        break;
+    case 1:
+        rbSizeStretch->setChecked(true);
+        break;
     case 2:
-    case 3: rbSizeNone->setChecked(true); break;
+    case 3:
+        rbSizeNone->setChecked(true);
+        break;
     case 4:
-    case 5: rbSizeResizeBig->setChecked(true); break;
-    default: break; // an unknown value leaves the selection as it is
+    case 5:
+        rbSizeResizeBig->setChecked(true);
+        break;
+    default:
+        break; // an unknown value leaves the selection as it is
     }
     if (s.Stretch == 2 || s.Stretch == 4) rbPosCenter->setChecked(true);
     if (s.Stretch == 3 || s.Stretch == 5) rbPosRandom->setChecked(true);
@@ -321,7 +341,8 @@ void TOptionsPanel::ShowSettings(const SaverSettings& s) {
     std::array<bool, kEffectCount> checks{};
     SelectionToChecklist(s.Effect, checks);
     for (int i = 0; i < kEffectCount; ++i)
-        lbEffects->item(i)->setCheckState(checks[static_cast<size_t>(i)] ? Qt::Checked : Qt::Unchecked);
+        lbEffects->item(i)->setCheckState(checks[static_cast<size_t>(i)] ? Qt::Checked
+                                                                         : Qt::Unchecked);
     cbLoop->setChecked(s.Loop);
     cbShuffle->setChecked(s.ShuffleMelody);
     cbMute->setChecked(s.Mute);
@@ -360,11 +381,12 @@ SaverSettings TOptionsPanel::CollectSettings(SaverSettings s) const {
 
 void TOptionsPanel::ApplyPackageRules(const PackageHeader& h, int melodyCount, int monitorCount) {
     const std::array<std::pair<QWidget*, bool>, 5> tabs = {{{tsGeneral, h.HideGeneralTab},
-                                                           {tsPosition, h.HidePositionTab},
-                                                           {tsEffects, h.HideEffectsTab},
-                                                           {tsSound, h.HideSoundTab},
-                                                           {tsBehavior, h.HideBehaviorTab}}};
-    for (const auto& [tab, hide] : tabs) PageControl->setTabVisible(PageControl->indexOf(tab), !hide);
+                                                            {tsPosition, h.HidePositionTab},
+                                                            {tsEffects, h.HideEffectsTab},
+                                                            {tsSound, h.HideSoundTab},
+                                                            {tsBehavior, h.HideBehaviorTab}}};
+    for (const auto& [tab, hide] : tabs)
+        PageControl->setTabVisible(PageControl->indexOf(tab), !hide);
     gbDualMonitor->setVisible(monitorCount > 1);
 
     if (melodyCount == 0) {
@@ -401,26 +423,35 @@ void TOptionsPanel::ShowBanner(const QImage& banner, bool hasLink) {
     setFixedSize(kWidth, height);
 }
 
-void TOptionsPanel::SetWebsiteVisible(bool visible) { btnWebsite->setVisible(visible); }
+void TOptionsPanel::SetWebsiteVisible(bool visible) {
+    btnWebsite->setVisible(visible);
+}
 
 void TOptionsPanel::RenameFormControls() {
     for (const auto& c : FormControlCaptions()) {
         auto* w = findChild<QWidget*>(c.control);
         if (!w) continue;
-        SetCaption(w, PageControl, FromPackageText(Translate(c.key)) + QString::fromLatin1(c.suffix));
+        SetCaption(w, PageControl,
+                   FromPackageText(Translate(c.key)) + QString::fromLatin1(c.suffix));
     }
 }
 
 void TOptionsPanel::rbSizeResizeClick() {
     const bool positioned = rbSizeNone->isChecked() || rbSizeResizeBig->isChecked();
     gbPosition->setEnabled(positioned);
-    if (rbSizeResize->isChecked()) sizeCode_ = 0;
-    else if (rbSizeStretch->isChecked()) sizeCode_ = 1;
-    else if (rbSizeNone->isChecked()) sizeCode_ = 2;
-    else if (rbSizeResizeBig->isChecked()) sizeCode_ = 4;
+    if (rbSizeResize->isChecked())
+        sizeCode_ = 0;
+    else if (rbSizeStretch->isChecked())
+        sizeCode_ = 1;
+    else if (rbSizeNone->isChecked())
+        sizeCode_ = 2;
+    else if (rbSizeResizeBig->isChecked())
+        sizeCode_ = 4;
 }
 
-void TOptionsPanel::rbPosCenterClick() { positionCode_ = rbPosRandom->isChecked() ? 1 : 0; }
+void TOptionsPanel::rbPosCenterClick() {
+    positionCode_ = rbPosRandom->isChecked() ? 1 : 0;
+}
 
 void TOptionsPanel::rbSequentialClick() {
     orderCode_ = rbRandom->isChecked() ? 1 : rbMixed->isChecked() ? 2 : 0;
@@ -434,11 +465,13 @@ void TOptionsPanel::cbExitKeyboardClick(QCheckBox* clicked) {
 }
 
 void TOptionsPanel::btnSelectAllClick() {
-    for (int i = 0; i < lbEffects->count(); ++i) lbEffects->item(i)->setCheckState(Qt::Checked);
+    for (int i = 0; i < lbEffects->count(); ++i)
+        lbEffects->item(i)->setCheckState(Qt::Checked);
 }
 
 void TOptionsPanel::btnSelectNoneClick() {
-    for (int i = 0; i < lbEffects->count(); ++i) lbEffects->item(i)->setCheckState(Qt::Unchecked);
+    for (int i = 0; i < lbEffects->count(); ++i)
+        lbEffects->item(i)->setCheckState(Qt::Unchecked);
 }
 
 } // namespace pictorelle

@@ -14,7 +14,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QSpinBox>
-
 #include <functional>
 #include <memory>
 

@@ -10,7 +10,8 @@ void TQtMainThread::InvokeBlocking(const std::function<void()>& fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(&context_, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &context_, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
 }
 
 void TQtMainThread::InvokeLater(std::function<void()> fn) {
@@ -32,7 +33,8 @@ void TImage32Target::Capture(TBitmap32& into) const {
     if (image_) into.Draw(0, 0, image_->Bitmap());
 }
 
-void TImage32Target::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {
+void TImage32Target::Paint(const TBitmap32& source, const TRect& sourceRect,
+                           const TRect& destRect) {
     if (!image_) return;
     PaintRect(image_->Bitmap(), source, sourceRect, destRect);
     image_->update(QRect(destRect.left, destRect.top, destRect.width(), destRect.height()));

@@ -8,8 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 
 namespace pictorelle {
 namespace {
@@ -97,8 +97,7 @@ TAboutWindow::TAboutWindow(const StringBlock& strings,
 
 void TAboutWindow::showEvent(QShowEvent* event) {
     FormShow();
-    if (const QScreen* screen = this->screen())
-        move(screen->geometry().center() - rect().center());
+    if (const QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
     QDialog::showEvent(event);
 }
 

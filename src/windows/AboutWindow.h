@@ -4,7 +4,6 @@
 #include "package/PackageLayout.h"
 
 #include <QDialog>
-
 #include <functional>
 
 class QFrame;

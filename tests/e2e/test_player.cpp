@@ -1,8 +1,7 @@
 // The player as a user meets it: shows made from the real player, run on a private X server
 // with no window manager, driven with xdotool and checked by what is on the screen, what the
 // program prints, and what it leaves behind.
-#include "Run.h"
-#include "XServer.h"
+#include "PlayerFixture.h"
 #include "package/ByteSource.h"
 #include "package/PackageWriter.h"
 
@@ -15,88 +14,6 @@ namespace pictorelle::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* const kTitle = "E2E Show";
-const char* const kTitleRegex = "^E2E Show$";
-constexpr int kExitTimeoutMs = 15000;
-
-PackageContent ShowContent() {
-    PackageContent c;
-    PackageHeader& h = c.Header;
-    h.Seconds = 5;
-    h.EffectSpeed = 4;
-    h.GradientStyle = 1;
-    h.BackColor = 0x00603020; // red 0x20, green 0x30, blue 0x60
-    h.ExitMouseMove = h.ExitMouseButton = h.ExitKeyboard = h.ExitESC = true;
-    h.AllowStandalone = true;
-    h.LogoTransparentColor = kNoColorValue;
-    c.Strings[StringId::SaverTitle] = kTitle;
-    return c;
-}
-
-class PlayerOnDisplay : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* sub : {"tmp", "config", "bin", "run"})
-            fs::create_directory(dir / sub);
-        fs::permissions(dir / "run", fs::perms::owner_all);
-        // Stands in for the desktop's address opener and records what it was asked to open.
-        WriteText(dir / "bin/xdg-open",
-                  "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + (dir / "opened.txt") + "'\n");
-        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
-    }
-
-    std::vector<std::string> Env() const {
-        const char* path = std::getenv("PATH");
-        return {"DISPLAY=" + x.Display(),
-                "TMPDIR=" + (dir / "tmp"),
-                "XDG_CONFIG_HOME=" + (dir / "config"),
-                "XDG_RUNTIME_DIR=" + (dir / "run"),
-                "HOME=" + dir.path(),
-                "PATH=" + (dir / "bin") + ":" + (path ? path : "/usr/bin:/bin"),
-                "QT_QPA_PLATFORM=xcb"};
-    }
-
-    // A show: a copy of the player with the package appended.
-    std::string MakeShow(const PackageContent& content, const std::string& name = "show.scr") {
-        std::vector<uint8_t> bytes = ReadWholeFile(BinPath("pictorelle"));
-        const std::vector<uint8_t> package = WritePackage(content);
-        bytes.insert(bytes.end(), package.begin(), package.end());
-        const std::string path = dir / name;
-        WriteBytes(path, bytes);
-        fs::permissions(path, fs::perms::owner_all);
-        return path;
-    }
-
-    std::unique_ptr<Process> Start(const std::string& program, std::vector<std::string> args) {
-        return std::make_unique<Process>(program, std::move(args), Env());
-    }
-
-    // The one visible window whose name matches, once it has appeared.
-    std::string WaitForWindow(const std::string& nameRegex) {
-        std::vector<std::string> found;
-        WaitUntil([&] { return !(found = x.FindWindows(nameRegex)).empty(); });
-        return found.empty() ? std::string() : found.front();
-    }
-
-    // Still running after a while: input that must not end the show has had its chance.
-    static bool KeepsRunning(Process& p) { return !p.WaitExit(1500); }
-
-    bool TempFoldersGone() const { return fs::is_empty(dir / "tmp"); }
-
-    std::string Opened() const {
-        const std::string path = dir / "opened.txt";
-        return fs::exists(path) ? ReadText(path) : std::string();
-    }
-
-    static std::string ReadText(const std::string& path) {
-        const std::vector<uint8_t> bytes = ReadWholeFile(path);
-        return std::string(bytes.begin(), bytes.end());
-    }
-
-    XServer x;
-    ScratchDir dir;
-};
 
 TEST_F(PlayerOnDisplay, FullScreenCoversTheScreenAndEndsOnASixPixelMove) {
     x.MoveMouse(400, 300);

@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-
 #include <filesystem>
 
 namespace pictorelle::test {
@@ -101,8 +100,8 @@ TEST_F(MainWindowOptions, BannerShowsAndOpensItsLink) {
     QTest::mouseClick(w->CfgBox->imgBanner, Qt::LeftButton);
     QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
     QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
-    EXPECT_EQ(addresses.opened, QStringList({"https://banner.example/", "http://example.org",
-                                             "http://example.org"}));
+    EXPECT_EQ(addresses.opened,
+              QStringList({"https://banner.example/", "http://example.org", "http://example.org"}));
     EXPECT_EQ(w->PackageData.Strings[StringId::WebsiteAddress], "http://example.org")
         << "the completed address stays for the About link";
 }

@@ -1,0 +1,101 @@
+// A fixture for tests that run real shows on a private X server: a scratch folder that is
+// the user's home, temporary and settings folders, a stand-in address opener that records
+// what it was asked to open, and helpers to make a show and wait for its windows.
+#pragma once
+
+#include "Run.h"
+#include "XServer.h"
+#include "package/ByteSource.h"
+#include "package/PackageWriter.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace pictorelle::test {
+
+namespace fs = std::filesystem;
+
+inline const char* const kTitle = "E2E Show";
+inline const char* const kTitleRegex = "^E2E Show$";
+inline constexpr int kExitTimeoutMs = 15000;
+
+inline PackageContent ShowContent() {
+    PackageContent c;
+    PackageHeader& h = c.Header;
+    h.Seconds = 5;
+    h.EffectSpeed = 4;
+    h.GradientStyle = 1;
+    h.BackColor = 0x00603020; // red 0x20, green 0x30, blue 0x60
+    h.ExitMouseMove = h.ExitMouseButton = h.ExitKeyboard = h.ExitESC = true;
+    h.AllowStandalone = true;
+    h.LogoTransparentColor = kNoColorValue;
+    c.Strings[StringId::SaverTitle] = kTitle;
+    return c;
+}
+
+class PlayerOnDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* sub : {"tmp", "config", "bin", "run"})
+            fs::create_directory(dir / sub);
+        fs::permissions(dir / "run", fs::perms::owner_all);
+        // Stands in for the desktop's address opener and records what it was asked to open.
+        WriteText(dir / "bin/xdg-open",
+                  "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + (dir / "opened.txt") + "'\n");
+        fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
+    }
+
+    std::vector<std::string> Env() const {
+        const char* path = std::getenv("PATH");
+        return {"DISPLAY=" + x.Display(),
+                "TMPDIR=" + (dir / "tmp"),
+                "XDG_CONFIG_HOME=" + (dir / "config"),
+                "XDG_RUNTIME_DIR=" + (dir / "run"),
+                "HOME=" + dir.path(),
+                "PATH=" + (dir / "bin") + ":" + (path ? path : "/usr/bin:/bin"),
+                "QT_QPA_PLATFORM=xcb"};
+    }
+
+    // A show: a copy of the player with the package appended.
+    std::string MakeShow(const PackageContent& content, const std::string& name = "show.scr") {
+        std::vector<uint8_t> bytes = ReadWholeFile(BinPath("pictorelle"));
+        const std::vector<uint8_t> package = WritePackage(content);
+        bytes.insert(bytes.end(), package.begin(), package.end());
+        const std::string path = dir / name;
+        WriteBytes(path, bytes);
+        fs::permissions(path, fs::perms::owner_all);
+        return path;
+    }
+
+    std::unique_ptr<Process> Start(const std::string& program, std::vector<std::string> args) {
+        return std::make_unique<Process>(program, std::move(args), Env());
+    }
+
+    // The one visible window whose name matches, once it has appeared.
+    std::string WaitForWindow(const std::string& nameRegex) {
+        std::vector<std::string> found;
+        WaitUntil([&] { return !(found = x.FindWindows(nameRegex)).empty(); });
+        return found.empty() ? std::string() : found.front();
+    }
+
+    // Still running after a while: input that must not end the show has had its chance.
+    static bool KeepsRunning(Process& p) { return !p.WaitExit(1500); }
+
+    bool TempFoldersGone() const { return fs::is_empty(dir / "tmp"); }
+
+    std::string Opened() const {
+        const std::string path = dir / "opened.txt";
+        return fs::exists(path) ? ReadText(path) : std::string();
+    }
+
+    static std::string ReadText(const std::string& path) {
+        const std::vector<uint8_t> bytes = ReadWholeFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    XServer x;
+    ScratchDir dir;
+};
+
+} // namespace pictorelle::test
