@@ -1,0 +1,50 @@
+// The fades: the new picture blends in over the old one, or the old one fades to black and the
+// new one rises out of it. Each frame composes the whole picture in Scratch.
+#include "core/RowKernels.h"
+#include "transitions/zoomfade/ZoomFadeFamilies.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pictorelle {
+namespace {
+
+// Scratch := `under` (or black when null) with `over` blended on at `alpha`, row by row so each
+// row is still in the cache when it is blended.
+void Compose(TBitmap32& scratch, const TBitmap32* under, const TBitmap32& over, int alpha) {
+    const auto width = static_cast<std::size_t>(scratch.Width());
+    for (int y = 0; y < scratch.Height(); ++y) {
+        uint32_t* row = scratch.ScanLine(y);
+        if (under)
+            std::memcpy(row, under->ScanLine(y), width * 4);
+        else
+            std::fill(row, row + width, 0u);
+        if (alpha > 0) rows::Blend(row, over.ScanLine(y), width, static_cast<uint32_t>(alpha));
+    }
+}
+
+} // namespace
+
+void RunFadeFamily(TTransThread& t, int local) {
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0) return;
+    const bool toBlack = local == 2;
+    const int d = std::max(765 / std::max(t.StepCount(), 1), 1);
+    // Blending follows each pixel's alpha too; the pictures must count as opaque.
+    t.NewPicture.ResetAlpha();
+    if (toBlack) t.OldPicture.ResetAlpha();
+
+    for (int v = d; v < 255 && !t.Cancelled(); v += d) {
+        t.BeginFrame();
+        if (!toBlack)
+            Compose(t.Scratch, &t.OldPicture, t.NewPicture, v);
+        else if (v > 126)
+            Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
+        else
+            Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
+        t.SourceRect = t.DestRect = t.Scratch.BoundsRect();
+        t.PaintFromScratch();
+        if (!t.EndFrame()) break;
+    }
+}
+
+} // namespace pictorelle
