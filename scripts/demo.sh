@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, packs the demo show, prints its package and
-# plays it full screen for a moment, on the user's display when there is a usable one and on
-# a private virtual display otherwise. A screenshot taken while it plays is kept.
+# plays it full screen for a few seconds, on the user's display when there is a usable one and
+# on a private virtual display otherwise. A screenshot of its first picture is kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -34,7 +34,16 @@ else
   where="a private virtual display ($DISPLAY)"
 fi
 
-echo "Playing the demo show full screen on $where for two seconds..."
+# The screen's centre pixel, as ImageMagick names it ("#RRGGBB").
+centre_pixel() {
+  local size
+  size=$(xdpyinfo | awk '/dimensions:/ { print $2; exit }')
+  import -window root -crop "1x1+$(( ${size%x*} / 2 ))+$(( ${size#*x} / 2 ))" txt:- 2>/dev/null |
+    grep -o '#[0-9A-F]\{6\}' | head -n 1
+}
+desktop=$(centre_pixel || true)
+
+echo "Playing the demo show full screen on $where..."
 "$show" /s &
 show_pid=$!
 for _ in $(seq 200); do
@@ -42,9 +51,18 @@ for _ in $(seq 200); do
   kill -0 "$show_pid" 2>/dev/null || { echo "The show ended early." >&2; exit 1; }
   sleep 0.1
 done
-sleep 2
+
+# The window opens in the show's background colour (#101830); the first picture with its
+# caption follows as soon as the window is painted. Wait for it, however busy the machine is.
+for _ in $(seq 150); do
+  pixel=$(centre_pixel || true)
+  [ -n "$pixel" ] && [ "$pixel" != "#101830" ] && [ "$pixel" != "$desktop" ] && break
+  sleep 0.1
+done
 import -window root "$shot"
-echo "Screenshot: $shot"
+echo "Screenshot of the first picture: $PWD/$shot"
+# Four seconds per picture: let the show move on through one transition before ending it.
+sleep 6
 
 # Esc ends the show, as a user would end it.
 xdotool key Escape

@@ -4,6 +4,7 @@
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "package/CodePage.h"
+#include "package/ExtractEntry.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
@@ -12,10 +13,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Monitors.h"
 #include "platform/OpenAddress.h"
-#include "show/Image32.h"
-#include "package/ExtractEntry.h"
 #include "platform/SafeAddress.h"
 #include "platform/store/SqliteRegistry.h"
+#include "show/Image32.h"
 #include "show/MonitorWindow.h"
 #include "show/OptionsPanel.h"
 #include "show/Panel.h"
@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
 #include <cstdio>
@@ -115,12 +116,19 @@ TSSWindow::TSSWindow(TStartup startup) : QWidget(nullptr), Startup(std::move(sta
     setObjectName(QStringLiteral("SSWindow"));
     Timer.setInterval(1000); // a window timer's default, until the show loop arms it
     connect(&Timer, &QTimer::timeout, this, &TSSWindow::TimerTimer);
+    connect(&PresPanelHideTimer, &QTimer::timeout, this, &TSSWindow::PresPanelHideTimerTimer);
     CreateControls();
     CreateScreenSaver();
     FormCreate();
 }
 
 TSSWindow::~TSSWindow() {
+    destroying_ = true;
+    Timer.stop();
+    PresPanelHideTimer.stop();
+    // The worker paints through this window's event loop: let it reach its end before the
+    // window and its controls go.
+    StopTransition();
     FormDestroy();
     DetachFromHostWindow(*this);
 }
@@ -129,6 +137,13 @@ void TSSWindow::CreateControls() {
     resize(kCfgBoxWidth, kCfgBoxHeight);
     Image32 = new TImage32(this);
     Image32->setGeometry(rect());
+    mainTarget_ = std::make_unique<TImage32Target>(Image32);
+
+    PrImage = new QLabel(this);
+    PrImage->setObjectName(QStringLiteral("PrImage"));
+    PrImage->setScaledContents(true); // the preview fills the window whatever its proportions
+    PrImage->setGeometry(rect());
+    PrImage->hide();
 
     PanelDisplay = new TPanel(QStringLiteral("PanelDisplay"), this);
     PanelDisplay->setGeometry(rect());
@@ -146,6 +161,7 @@ void TSSWindow::CreateControls() {
     PresPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PresPanel->resize(kPresPanelWidth, kPresPanelHeight);
     PresPanel->hide();
+    CreatePresentationPanel();
 }
 
 void TSSWindow::CreateScreenSaver() {
@@ -218,6 +234,7 @@ void TSSWindow::CreateSecondMonitorWindow() {
         std::make_unique<TMonitorWindow>(MonitorBounds(1), palette().color(QPalette::Window));
     SecondMonitorWindow->setWindowTitle(windowTitle());
     SecondMonitorWindow->show();
+    secondTarget_ = std::make_unique<TImage32Target>(SecondMonitorWindow->Image());
 }
 
 void TSSWindow::SetWindowColor(uint32_t pixel) {
@@ -318,6 +335,7 @@ void TSSWindow::hideEvent(QHideEvent* event) {
 void TSSWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Image32->setGeometry(rect());
+    PrImage->setGeometry(rect());
 }
 
 void TSSWindow::FormShow() {
@@ -371,7 +389,7 @@ void TSSWindow::Suspend() {
 }
 
 void TSSWindow::Resume() {
-    Timer.start();
+    EnableTimer();
     InputSuspended = false;
 }
 
@@ -382,7 +400,7 @@ void TSSWindow::SetCursorShown(bool shown) {
 }
 
 void TSSWindow::FinishScreenSaver(bool Exit) {
-    if (Exit && !TransitionRunning) {
+    if (Exit && !Transition.TransitionRunning) {
         Suspend();
         if (ScreenSaver && !ScreenSaver->VerifyPassword()) Exit = false;
         Resume();
@@ -393,13 +411,13 @@ void TSSWindow::FinishScreenSaver(bool Exit) {
     } catch (const std::exception&) {
         return; // the next exit condition tries again
     }
-    if (!TransitionRunning) {
+    if (!Transition.TransitionRunning) {
         close();
         return;
     }
     // The transition stops early; its end calls this again, which then closes.
-    StopRequested = true;
-    SuppressFinalPaint = true;
+    Transition.StopRequested = true;
+    Transition.SuppressFinalPaint = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -422,7 +440,7 @@ TCloseSituation TSSWindow::CloseSituation() const {
                                CurrentMelody < static_cast<int>(PackageData.Melodies.size());
     s.HasExitAddress = !PackageData.Strings[StringId::ExitLinkAddress].empty();
     s.HasExitBanner = PackageData.Header.ExitBannerStoredSize > 0;
-    s.TransitionRunning = TransitionRunning;
+    s.TransitionRunning = Transition.TransitionRunning;
     return s;
 }
 
@@ -437,8 +455,9 @@ void TSSWindow::RunCloseStep(TCloseStep step) {
         closeHandlerAttached_ = false;
         break;
     case TCloseStep::StopShow:
-        StopRequested = true;
+        Transition.StopRequested = true;
         Timer.stop();
+        PresPanelHideTimer.stop();
         break;
     case TCloseStep::HideWindow:
         hide();
@@ -564,8 +583,9 @@ void TSSWindow::WriteSettings() {
 }
 
 void TSSWindow::btnAboutClick() {
-    TAboutWindow about(PackageData.Strings,
-                       [](const QString& address) { OpenAddress(address.toStdString()); }, this);
+    TAboutWindow about(
+        PackageData.Strings, [](const QString& address) { OpenAddress(address.toStdString()); },
+        this);
     about.exec();
 }
 
@@ -577,39 +597,28 @@ void TSSWindow::btnWebsiteClick() {
     OpenAddress(address);
 }
 
-void TSSWindow::btnCloseClick() { close(); }
+void TSSWindow::btnCloseClick() {
+    close();
+}
 
 void TSSWindow::imgBannerClick() {
     const std::string& address = PackageData.Strings[StringId::BannerLinkAddress];
     if (!address.empty()) OpenAddress(address);
 }
 
-// Show loop: paints the background bitmap (gradient, desktop copy, background picture).
-void TSSWindow::PrepareBackground(const ByteSource&) {}
-// Show loop: loads the logo picture.
-void TSSWindow::LoadLogo() {}
 // Sound: loads the user's own playlist (and narrows it for PlayOneRandom).
 void TSSWindow::LoadCustomPlaylist() {}
-// Preview picture: draws the package's preview into Image32.
-void TSSWindow::LoadPreviewImage() {}
 // Sound: starts the first (or a random) melody.
 void TSSWindow::StartMelody() {}
-// Show loop: shows the first item and arms Timer.
-void TSSWindow::StartShow() {}
-// Show loop: the tick that loads the next item.
-void TSSWindow::TimerTimer() {}
-// Show loop and media: stops the GIF animation, video, melody and enter sound and deletes
-// their temporary files.
-void TSSWindow::StopMedia() {}
-// Presentation panel: a counted move shows the panel and the pointer.
-void TSSWindow::PresentationMouseMove(const QPoint&) {}
-// Presentation panel: a left click outside the panel goes to the next item.
-void TSSWindow::PresentationLeftClick(const QPoint&) {}
 // Wallpaper: makes the picture on screen the desktop wallpaper (F2).
 void TSSWindow::SetWallpaper() {}
-// Show loop: frees the background, GIF, logo and item bitmaps.
-void TSSWindow::FreeShowObjects() {}
-// Exit banner: shows the package's exit banner window.
-void TSSWindow::DisplayExitBanner() {}
+
+// Exit banner: shows the package's exit banner window, at most once per run. The window itself
+// comes with the exit banner's work; the flag already keeps the two callers (the close and
+// the end of a stopped transition) from asking twice.
+void TSSWindow::DisplayExitBanner() {
+    if (ExitBannerShown || PackageData.Header.ExitBannerStoredSize <= 0) return;
+    ExitBannerShown = true;
+}
 
 } // namespace pictorelle

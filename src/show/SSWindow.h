@@ -8,21 +8,31 @@
 // records, the settings, the flags below); other parts of the show read it from here.
 #pragma once
 
+#include "core/Bitmap32.h"
+#include "core/Rect.h"
 #include "host/ScreenSaver.h"
+#include "imaging/Overlays.h"
+#include "imaging/PictureItem.h"
 #include "media/FlashPlayer.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "show/ClosePlan.h"
 #include "show/ExitRules.h"
+#include "show/QtTransitions.h"
+#include "show/sequence/ItemSequence.h"
+#include "transitions/TransThread.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
-#include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QAction;
+class QLabel;
 
 namespace pictorelle {
 
@@ -67,13 +77,41 @@ public:
     // so that this window's show and hide calls stay paired.
     void SetCursorShown(bool shown);
 
+    // The show loop. StartShow puts the first item on screen and arms Timer; each tick loads
+    // the item chosen before, chooses the next one and arms Timer for the item now on screen.
+    // A picture that arrives through a transition starts its time when RestartTimer runs at
+    // the transition's end.
+    void StartShow();
+    void TimerTimer();
+    void ChooseNextCounter();
+    void RestartTimer();
+    // Puts item index on screen (-1: no item). fromDesktop shows a copy of the desktop instead
+    // of the picture. A picture that cannot be loaded leaves the screen as it was.
+    void LoadImage(int index, bool fromDesktop);
+
+    // The presentation's commands (the buttons of PresPanel; a left click outside the panel
+    // is Next) and the panel's hide timer.
+    void ActPlayExecute();
+    void ActPauseExecute();
+    void ActBackExecute();
+    void ActNextExecute();
+    void ActCloseExecute();
+    void PresPanelHideTimerTimer();
+
     // Controls.
     std::unique_ptr<TScreenSaver> ScreenSaver;
     TImage32* Image32 = nullptr;
+    QLabel* PrImage = nullptr; // the preview picture, stretched over the window
     TPanel* PanelDisplay = nullptr;
     TOptionsPanel* CfgBox = nullptr;
     TPanel* PresPanel = nullptr;
+    QAction* ActPlay = nullptr;
+    QAction* ActPause = nullptr;
+    QAction* ActBack = nullptr;
+    QAction* ActNext = nullptr;
+    QAction* ActClose = nullptr;
     QTimer Timer;
+    QTimer PresPanelHideTimer;
     std::unique_ptr<TMonitorWindow> SecondMonitorWindow;
     std::unique_ptr<TShockWaveFlashEx> FlashPlayer;
 
@@ -82,19 +120,40 @@ public:
     SaverSettings Settings;
     TStartup Startup;
 
-    // Show state. The first four are shared with the transition worker.
+    // Show state.
     bool SaverActive = false;
     bool PreviewMode = false;
     bool PresentationMode = false;
     bool InputSuspended = false;
-    std::atomic<bool> StopRequested{false};
-    std::atomic<bool> SuppressFinalPaint{false};
-    std::atomic<bool> TransitionRunning{false};
     bool SecondMonitorInUse = false;
     bool DirectDraw = false;
+    bool PresentationPlaying = true;
+    bool FlashPlaying = false;
+    bool VideoPlaying = false;
     QPoint MouseOrigin;
     int CurrentMelody = 0;
     bool CursorShown = false;
+    // The exit banner is shown at most once per run.
+    bool ExitBannerShown = false;
+
+    // The one transition that may run: its flags (TransitionRunning, StopRequested,
+    // SkipTransition, SuppressFinalPaint) are shared with the worker.
+    TTransitionState Transition;
+    TItemSequence Sequence{0, kOrderSequential, false};
+
+    // What the show draws with and what is on screen.
+    TBitmap32 BackgroundBitmap;                 // the window's size
+    std::optional<TBitmap32> BackgroundPicture; // kept for repainting the background per item
+    std::optional<TLogo> Logo;
+    std::optional<TBitmap32> ItemPicture; // the picture on screen, after its flags
+    std::optional<TBitmap32> ItemMask;    // its mask
+    TRect ItemRect;                       // where it lies in the frame
+    bool IsGifItem = false;
+    std::optional<TBitmap32> GifBackground; // a GIF item's frame without the picture
+    TBitmap32* DisplayBitmap = nullptr;     // the display that received the last picture
+    int ShownPicture = 0; // the picture item on screen; -1 while a movie or video is
+    int ShownItem = -1;   // the item the loader put on screen last
+    bool UsePrimaryDisplay = false;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -151,8 +210,6 @@ private:
     void LoadCustomPlaylist();
     void LoadPreviewImage();
     void StartMelody();
-    void StartShow();
-    void TimerTimer();
     void StopMedia();
     void PresentationMouseMove(const QPoint& pos);
     void PresentationLeftClick(const QPoint& pos);
@@ -160,9 +217,38 @@ private:
     void FreeShowObjects();
     void DisplayExitBanner();
 
+    // The show loop's helpers.
+    void CreatePresentationPanel();
+    void ApplyTimerPlan(const TTimerPlan& plan);
+    void EnableTimer();
+    TShowTimerState TimerState() const;
+    void WaitForSkippedTransition();
+    void RepaintBackgroundForItem();
+    bool ShowPictureItem(int index, const std::string& path, int sizeMode, TBitmap32& frame);
+    bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
+                       TBitmap32& frame);
+    void ShowMovieBackground(TBitmap32& frame);
+    void PlaceMoviePanel(int sizeMode, const TRect& natural);
+    void ShowFrame(const TBitmap32& frame, int index);
+    void DrawDirect(const TBitmap32& frame);
+    void StopTransition();
+
+    // Steps that later work fills in.
+    void StopGif();
+    void AnimateGif();
+    void PlayEnterSound(int index);
+    void CloseAndStopFlash();
+
     QImage banner_; // the options panel's banner picture, when the package has one
     bool closeHandlerAttached_ = true;
     bool inputHookInstalled_ = false;
+    bool destroying_ = false;
+    // Counts the transitions the show started, so that the end of one that was overtaken by
+    // a newer one is not taken for the newer one's end.
+    unsigned transitionSerial_ = 0;
+    TQtMainThread mainThread_;
+    std::unique_ptr<TImage32Target> mainTarget_;
+    std::unique_ptr<TImage32Target> secondTarget_;
 };
 
 } // namespace pictorelle

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <regex>
@@ -104,11 +105,25 @@ std::optional<WindowInfo> XServer::Info(const std::string& window) const {
 
 Rgb XServer::Pixel(int x, int y) const {
     const std::string crop = "1x1+" + std::to_string(x) + "+" + std::to_string(y);
-    const RunResult r = Tool("import", {"-window", "root", "-crop", crop, "txt:-"});
-    const std::regex re(R"(srgba?\((\d+),(\d+),(\d+))");
+    const RunResult r = Tool("import", {"-window", "root", "-crop", crop, "-depth", "8", "txt:-"});
+    // "0,0: (255,0,0)  #FF0000  red": the numbers come first; a colour with a name has the
+    // name instead of the srgb(...) form at the end.
+    const std::regex re(R"(:\s*\((\d+),(\d+),(\d+)\))");
     std::smatch m;
     if (!std::regex_search(r.out, m, re)) return {};
     return {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3])};
+}
+
+QImage XServer::Screenshot() const {
+    char pattern[] = "/tmp/pictorelle-shot-XXXXXX";
+    const int fd = ::mkstemp(pattern);
+    if (fd < 0) return {};
+    ::close(fd);
+    const std::string path = pattern;
+    Tool("import", {"-window", "root", "png:" + path});
+    QImage image(QString::fromStdString(path), "PNG");
+    ::unlink(path.c_str());
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 void XServer::MoveMouse(int x, int y) const {

@@ -4,6 +4,7 @@
 
 #include "Run.h"
 
+#include <QImage>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,8 @@ public:
     std::optional<WindowInfo> Info(const std::string& window) const;
     // The colour of one pixel of the screen.
     Rgb Pixel(int x, int y) const;
+    // The whole screen at once; a null image when it cannot be read.
+    QImage Screenshot() const;
     void MoveMouse(int x, int y) const;
     void Key(const std::string& key) const;
     void Click(int button) const;
@@ -47,6 +50,13 @@ private:
     int pid_ = -1;
     std::string display_;
 };
+
+// One pixel of a screenshot.
+inline Rgb PixelOf(const QImage& image, int x, int y) {
+    if (!image.valid(x, y)) return {};
+    const QRgb p = image.pixel(x, y);
+    return {qRed(p), qGreen(p), qBlue(p)};
+}
 
 // Polls until done() holds or timeoutMs passed; returns done(). Generous timeouts keep the
 // tests steady on a loaded machine, and polling keeps them quick on an idle one.

@@ -153,15 +153,15 @@ TEST_F(MainWindowExit, ClosingDeletesTheShowsTemporaryFiles) {
 
 TEST_F(MainWindowExit, ARunningTransitionIsStoppedBeforeTheWindowCloses) {
     auto w = StartShow(BasicPackage());
-    w->TransitionRunning = true;
+    w->Transition.TransitionRunning = true;
     SendKey(*w, Qt::Key_Escape);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->StopRequested);
-    EXPECT_TRUE(w->SuppressFinalPaint);
+    EXPECT_TRUE(w->Transition.StopRequested);
+    EXPECT_TRUE(w->Transition.SuppressFinalPaint);
     EXPECT_NE(w->ScreenSaver, nullptr);
 
     // The transition's end asks again.
-    w->TransitionRunning = false;
+    w->Transition.TransitionRunning = false;
     w->FinishScreenSaver(true);
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->ScreenSaver, nullptr);
@@ -183,7 +183,7 @@ TEST_F(MainWindowExit, SuspendedInputIsIgnoredAndThePasswordBracketResumes) {
     SendKey(*w, Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->Timer.isActive());
-    EXPECT_TRUE(w->StopRequested);
+    EXPECT_TRUE(w->Transition.StopRequested);
 }
 
 TEST_F(MainWindowExit, APresentationEndsOnlyByEsc) {

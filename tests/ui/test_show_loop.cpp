@@ -1,0 +1,273 @@
+// The full-screen show's loop in the main window: pictures reaching the displays, broken items,
+// Next and Back, the slide timer around transitions, closing during a transition, the second
+// monitor, the desktop start and the preview picture.
+#include "ShowTest.h"
+#include "show/MonitorWindow.h"
+
+#include <QLabel>
+#include <QPixmap>
+
+namespace pictorelle::test {
+namespace {
+
+const QColor kRed(200, 30, 30);
+const QColor kGreen(30, 180, 60);
+const QColor kBlue(40, 60, 220);
+constexpr int kLongWaitMs = 20000;
+
+// Effect numbers of the two box effects.
+const std::string kBoxOut(1, static_cast<char>(69));
+const std::string kBoxIn(1, static_cast<char>(70));
+
+class ShowLoop : public UiTest {
+protected:
+    // Three full-screen pictures: red, green, blue.
+    static PackageContent ThreeColours() {
+        PackageContent c = BasicPackage();
+        for (QColor colour : {kRed, kGreen, kBlue})
+            c.Items.push_back(PictureEntry(SolidImage(64, 48, colour)));
+        return c;
+    }
+    // Transitions of 1024 frames at 9 ms: they run until a test ends them.
+    static void SlowTransitions(PackageContent& c, const std::string& effect) {
+        c.Strings[StringId::Effect] = effect;
+        c.Header.EffectSpeed = 1;
+    }
+    static uint32_t Centre(const TSSWindow& w) { return Shown(*w.Image32, 512, 384); }
+    static uint32_t Corner(const TSSWindow& w) { return Shown(*w.Image32, 2, 2); }
+};
+
+TEST_F(ShowLoop, ABrokenItemLeavesThePreviousPictureAndTheShowGoesOn) {
+    PackageContent c = BasicPackage();
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kRed)));
+    c.Items.push_back(CorruptEntry());
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kBlue)));
+    auto w = Create(WriteShow(c), {"/s"});
+    ASSERT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(w->ShownItem, 0);
+    EXPECT_FALSE(w->DirectDraw);
+    EXPECT_TRUE(w->Timer.isActive());
+
+    w->TimerTimer(); // the broken item
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(w->ShownItem, 0);
+    EXPECT_FALSE(w->ItemPicture.has_value());
+    EXPECT_EQ(w->Sequence.NextItem(), 2);
+    EXPECT_TRUE(w->Timer.isActive());
+    EXPECT_EQ(w->Timer.interval(), 5000);
+
+    w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kBlue));
+    EXPECT_EQ(w->ShownItem, 2);
+    w->TimerTimer(); // the broken item again, passed over
+    w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+}
+
+TEST_F(ShowLoop, AFirstItemThatFailsLeavesTheNextOneToAppearWithoutTransition) {
+    PackageContent c = BasicPackage();
+    c.Items.push_back(CorruptEntry());
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kRed)));
+    SlowTransitions(c, kBoxOut);
+    auto w = Create(WriteShow(c), {"/s"});
+    EXPECT_EQ(Centre(*w), 0u); // nothing drawn yet: the window's colour shows
+    EXPECT_TRUE(w->DirectDraw);
+    w->TimerTimer();
+    EXPECT_FALSE(w->Transition.TransitionRunning);
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(Corner(*w), Opaque(kRed));
+    EXPECT_FALSE(w->DirectDraw);
+}
+
+TEST_F(ShowLoop, NextAndBackStepThroughTheItemsInOrder) {
+    auto w = Create(WriteShow(ThreeColours()), {"/s"});
+    w->show();
+    ASSERT_EQ(Centre(*w), Opaque(kRed));
+    auto showsSoon = [&](QColor colour) {
+        return ProcessEventsUntil([&] { return Centre(*w) == Opaque(colour); }, kLongWaitMs);
+    };
+    w->ActNextExecute();
+    EXPECT_EQ(w->Timer.interval(), 1);
+    EXPECT_TRUE(showsSoon(kGreen));
+    w->ActBackExecute();
+    EXPECT_TRUE(showsSoon(kRed));
+    w->ActBackExecute(); // from the first item back to the last
+    EXPECT_TRUE(showsSoon(kBlue));
+    w->ActNextExecute();
+    EXPECT_TRUE(showsSoon(kRed));
+    // After each item the timer waits the show's seconds again.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.interval() == 5000; }));
+    EXPECT_TRUE(w->Timer.isActive());
+}
+
+TEST_F(ShowLoop, NextSkipsARunningTransitionToItsEndAndMovesOn) {
+    PackageContent c = ThreeColours();
+    SlowTransitions(c, kBoxOut);
+    auto w = Create(WriteShow(c), {"/s"});
+    w->show();
+    w->TimerTimer();
+    ASSERT_TRUE(w->Transition.TransitionRunning);
+    EXPECT_FALSE(w->Timer.isActive()); // the item's time starts when its transition ends
+    // The box of the new picture grows from the centre; the corners still show the old one.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Centre(*w) == Opaque(kGreen); }, kLongWaitMs));
+    EXPECT_EQ(Corner(*w), Opaque(kRed));
+
+    w->ActNextExecute();
+    // The skipped transition ends with the whole green picture, then blue starts to arrive.
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] { return w->ShownItem == 2 && Corner(*w) == Opaque(kGreen); }, kLongWaitMs));
+    EXPECT_TRUE(w->Transition.TransitionRunning);
+    // The window may go while a transition runs.
+    w.reset();
+}
+
+TEST_F(ShowLoop, EachItemsSecondsStartWhenItsTransitionEnds) {
+    PackageContent c = BasicPackage();
+    c.Header.Seconds = 7;
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kRed), 12));
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kGreen), 0));
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kBlue), 3));
+    SlowTransitions(c, kBoxIn);
+    auto w = Create(WriteShow(c), {"/s"});
+    w->show();
+    EXPECT_TRUE(w->Timer.isActive());
+    EXPECT_EQ(w->Timer.interval(), 12000);
+
+    for (const int expected : {7000, 3000, 12000}) {
+        w->TimerTimer();
+        ASSERT_TRUE(w->Transition.TransitionRunning);
+        EXPECT_FALSE(w->Timer.isActive());
+        w->Transition.SkipTransition = true;
+        EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.isActive(); }, kLongWaitMs));
+        EXPECT_EQ(w->Timer.interval(), expected);
+        EXPECT_FALSE(w->Transition.TransitionRunning);
+    }
+}
+
+TEST_F(ShowLoop, TheEndOfAnOvertakenTransitionIsNotTakenForTheNextOnesEnd) {
+    PackageContent c = ThreeColours();
+    SlowTransitions(c, kBoxOut);
+    auto w = Create(WriteShow(c), {"/s"});
+    w->show();
+    w->TimerTimer();
+    ASSERT_TRUE(w->Transition.TransitionRunning);
+    w->TimerTimer(); // the next item comes while the first transition still runs
+    ASSERT_TRUE(w->Transition.TransitionRunning);
+    EXPECT_EQ(w->ShownItem, 2);
+    ProcessEventsUntil([] { return false; }, 300); // the stopped transition's end is delivered
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->Transition.TransitionRunning);
+    EXPECT_FALSE(w->Timer.isActive());
+}
+
+TEST_F(ShowLoop, ASinglePictureStaysWithoutTimerOrTransition) {
+    PackageContent c = BasicPackage();
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kRed)));
+    SlowTransitions(c, kBoxOut);
+    auto w = Create(WriteShow(c), {"/s"});
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_FALSE(w->Timer.isActive());
+    EXPECT_TRUE(w->Settings.Effect.empty());
+    w->TimerTimer(); // reloaded, still without a transition
+    EXPECT_FALSE(w->Transition.TransitionRunning);
+    EXPECT_FALSE(w->Timer.isActive());
+}
+
+TEST_F(ShowLoop, AnExitDuringATransitionClosesOnlyAfterItStoppedAndLeavesItsLastFrame) {
+    PackageContent c = ThreeColours();
+    SlowTransitions(c, kBoxOut);
+    c.ExitBanner.assign(64, 7); // an exit banner the show must not show over a transition
+    auto w = Create(WriteShow(c), {"/s"});
+    w->show();
+    w->TimerTimer();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Centre(*w) == Opaque(kGreen); }, kLongWaitMs));
+
+    SendKey(*w, Qt::Key_Escape);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_NE(w->ScreenSaver, nullptr);
+    EXPECT_TRUE(w->Transition.StopRequested);
+    EXPECT_TRUE(w->Transition.SuppressFinalPaint);
+    EXPECT_FALSE(w->ExitBannerShown);
+
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !w->isVisible(); }, kLongWaitMs));
+    EXPECT_FALSE(w->Transition.TransitionRunning);
+    EXPECT_EQ(w->ScreenSaver, nullptr);
+    EXPECT_EQ(Corner(*w), Opaque(kRed)); // no final paint
+    EXPECT_TRUE(w->ExitBannerShown);     // once the transition has stopped
+    EXPECT_FALSE(w->Timer.isActive());
+}
+
+TEST_F(ShowLoop, ClosingWhileATransitionRunsLeavesTheBannerUntilItHasStopped) {
+    PackageContent c = ThreeColours();
+    SlowTransitions(c, kBoxOut);
+    c.ExitBanner.assign(64, 7);
+    auto w = Create(WriteShow(c), {"/s"});
+    w->show();
+    w->TimerTimer();
+    ASSERT_TRUE(w->Transition.TransitionRunning);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->Transition.StopRequested);
+    EXPECT_FALSE(w->ExitBannerShown);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->ExitBannerShown; }, kLongWaitMs));
+    EXPECT_FALSE(w->Transition.TransitionRunning);
+    EXPECT_FALSE(w->Timer.isActive()); // a closed show stays still
+}
+
+TEST_F(ShowLoop, WithASecondMonitorPicturesAlternateStartingOnBoth) {
+    PackageContent c = ThreeColours();
+    c.Header.DisableTwoMonitors = false;
+    auto w = Create(WriteShow(c), {"/s"});
+    ASSERT_TRUE(w->SecondMonitorInUse);
+    const TImage32& second = *w->SecondMonitorWindow->Image();
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(Shown(second, 400, 300), Opaque(kRed));
+    w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(Shown(second, 400, 300), Opaque(kGreen));
+    EXPECT_EQ(w->DisplayBitmap, &second.Bitmap());
+    w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kBlue));
+    EXPECT_EQ(Shown(second, 400, 300), Opaque(kGreen));
+    EXPECT_EQ(w->DisplayBitmap, &w->Image32->Bitmap());
+}
+
+TEST_F(ShowLoop, ADesktopStartShowsTheDesktopThenTheFirstItemAtTheNextChance) {
+    PackageContent c = ThreeColours();
+    c.Header.DesktopStart = true;
+    auto w = Create(WriteShow(c), {"/s"});
+    EXPECT_NE(Centre(*w), Opaque(kRed));
+    EXPECT_EQ(w->ShownItem, -1);
+    EXPECT_EQ(w->Sequence.NextItem(), 0);
+    EXPECT_TRUE(w->Timer.isActive());
+    EXPECT_EQ(w->Timer.interval(), 1);
+    EXPECT_FALSE(w->Settings.DesktopStart);
+    w->show();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Centre(*w) == Opaque(kRed); }, kLongWaitMs));
+    EXPECT_EQ(w->ShownItem, 0);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.interval() == 5000; }));
+}
+
+TEST_F(ShowLoop, ThePreviewStretchesThePackagesPreviewPicture) {
+    PackageContent c = BasicPackage();
+    QImage preview = SolidImage(320, 240, kGreen);
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    preview.save(&buffer, "BMP");
+    c.Preview.assign(bmp.begin(), bmp.end());
+    auto w = Create(WriteShow(c), {"/p:1"});
+    ASSERT_TRUE(w->PreviewMode);
+    EXPECT_TRUE(w->PrImage->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Image32->isVisibleTo(w.get()));
+    EXPECT_EQ(w->PrImage->pixmap().size(), QSize(320, 240));
+    EXPECT_TRUE(w->PrImage->hasScaledContents());
+    EXPECT_FALSE(w->Timer.isActive());
+
+    // Without a preview picture the window stays black.
+    auto plain = Create(WriteShow(BasicPackage(), "plain.scr"), {"/p:1"});
+    EXPECT_FALSE(plain->PrImage->isVisibleTo(plain.get()));
+}
+
+} // namespace
+} // namespace pictorelle::test
