@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-namespace pictorelle::testing {
+namespace pictorelle::composedtest {
 
 // A bitmap target that notes paints whose rectangles leave the bitmaps.
 class TCheckingTarget final : public TPaintTarget {
@@ -89,4 +89,4 @@ inline bool SamePixels(const TBitmap32& a, const TBitmap32& b) {
     return true;
 }
 
-} // namespace pictorelle::testing
+} // namespace pictorelle::composedtest

@@ -9,7 +9,7 @@
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::testing;
+using namespace pictorelle::composedtest;
 
 struct Size {
     int width, height, steps;

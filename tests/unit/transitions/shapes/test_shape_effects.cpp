@@ -5,7 +5,7 @@
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::testing;
+using namespace pictorelle::composedtest;
 
 constexpr uint32_t kOld = 0xFF102030;
 constexpr uint32_t kNew = 0xFFC0D0E0;

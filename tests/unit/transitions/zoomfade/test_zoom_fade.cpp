@@ -9,7 +9,7 @@
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::testing;
+using namespace pictorelle::composedtest;
 
 constexpr uint32_t kBlack = 0xFF000000;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
