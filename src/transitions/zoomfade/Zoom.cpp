@@ -121,10 +121,10 @@ void RunZoomFamily(TTransThread& t, int local) {
     const int s = std::max(t.StepCount(), 1);
     const double unitX = w / 4.0 / s, unitY = h / 4.0 / s;
 
-    const auto specs = kMembers[static_cast<std::size_t>(local - 1)];
+    const auto pieces = kMembers[static_cast<std::size_t>(local - 1)];
     std::array<TZoom, kMaxZooms> zooms;
-    for (std::size_t k = 0; k < specs.size(); ++k) {
-        const ZoomSpec& z = specs[k];
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const ZoomSpec& z = pieces[k];
         const TRect source{Place(z.srcLeft, w), Place(z.srcTop, h), Place(z.srcRight, w),
                            Place(z.srcBottom, h)};
         zooms[k].Init(t.NewPicture, Place(z.x, w), Place(z.y, h), Place(z.width, w),
@@ -136,7 +136,7 @@ void RunZoomFamily(TTransThread& t, int local) {
     while (!t.Cancelled()) {
         t.BeginFrame();
         bool more = false;
-        for (std::size_t k = 0; k < specs.size(); ++k) {
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
             TZoom& zoom = zooms[k];
             more = zoom.Step() || more;
             t.Scratch.DrawScaled(zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect(),
