@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   # libraries the player uses
   zlib1g-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
-  qt6-base-dev libgl-dev libmpv-dev libxss-dev nlohmann-json3-dev
+  qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
 )
