@@ -1,5 +1,5 @@
-// Per-frame cost of the transition engine: Box Out and Box In compose and paint, and the
-// engine's own share of a frame (timing, flag polling, the call onto the paint thread).
+// The transition engine's own share of a frame: timing, flag polling and the call onto the
+// paint thread, with nothing to compose. Each effect's frame times are in EffectsBench.
 #include "transitions/TransThread.h"
 
 #include <benchmark/benchmark.h>
@@ -7,27 +7,6 @@
 namespace {
 
 using namespace pictorelle;
-
-void RunTransition(benchmark::State& bench, int effect) {
-    const int w = static_cast<int>(bench.range(0)), h = static_cast<int>(bench.range(1));
-    TBitmap32 a(w, h), b(w, h);
-    a.Clear(0xFF203040);
-    b.Clear(0xFFD0C0B0);
-    TBitmapTarget target(w, h);
-    TDirectMainThread direct;
-    int64_t frames = 0;
-    for (auto _ : bench) {
-        TTransitionState state;
-        state.FrameObserver = [&] { ++frames; };
-        StartTransition(state, direct, target, frames % 2 ? a : b, effect, true, 240, 0);
-        state.JoinWorker();
-    }
-    // items_per_second counts frames: its inverse is the time of one frame.
-    bench.SetItemsProcessed(frames);
-}
-
-void BM_BoxOut(benchmark::State& bench) { RunTransition(bench, 69); }
-void BM_BoxIn(benchmark::State& bench) { RunTransition(bench, 70); }
 
 // One frame with nothing to compose: the paint call carries an empty rectangle.
 void BM_EngineFrameOverhead(benchmark::State& bench) {
@@ -49,6 +28,4 @@ void BM_EngineFrameOverhead(benchmark::State& bench) {
 
 } // namespace
 
-BENCHMARK(BM_BoxOut)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BoxIn)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EngineFrameOverhead)->Args({1920, 1080})->Args({3840, 2160});
