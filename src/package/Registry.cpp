@@ -13,21 +13,13 @@ std::optional<RegistryKey> RegistryKey::Open(Registry& registry, std::string pat
 std::optional<int32_t> RegistryKey::ReadInteger(std::string_view name) const {
     const auto data = registry_->ReadValue(path_, name);
     if (!data) return std::nullopt;
-    if (const auto* value = std::get_if<int32_t>(&*data)) return *value;
-    throw RegistryError("value " + std::string(name) + " of " + path_ + " is not an integer");
-}
-
-std::optional<bool> RegistryKey::ReadBool(std::string_view name) const {
-    const auto value = ReadInteger(name);
-    if (!value) return std::nullopt;
-    return *value != 0;
+    return ValueAs<int32_t>(*data, path_, name);
 }
 
 std::optional<std::string> RegistryKey::ReadString(std::string_view name) const {
     const auto data = registry_->ReadValue(path_, name);
     if (!data) return std::nullopt;
-    if (const auto* value = std::get_if<std::string>(&*data)) return *value;
-    throw RegistryError("value " + std::string(name) + " of " + path_ + " is not a string");
+    return ValueAs<std::string>(*data, path_, name);
 }
 
 void RegistryKey::WriteInteger(std::string_view name, int32_t value) {

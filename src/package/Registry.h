@@ -45,21 +45,31 @@ public:
     virtual void ReplaceValues(std::string_view key, std::span<const RegistryValue> values) = 0;
 };
 
+// A value of the expected type; the other type throws RegistryError naming the value.
+template <class T>
+const T& ValueAs(const RegistryData& data, std::string_view key, std::string_view name) {
+    if (const T* value = std::get_if<T>(&data)) return *value;
+    throw RegistryError("value " + std::string(name) + " of " + std::string(key) +
+                        " has the wrong type");
+}
+
 // An open key. Reads are typed: a value that exists with the other type is a RegistryError.
 class RegistryKey {
 public:
-    RegistryKey(Registry& registry, std::string path) : registry_(&registry), path_(std::move(path)) {}
+    RegistryKey(Registry& registry, std::string path)
+        : registry_(&registry), path_(std::move(path)) {}
 
     // Opens a key, creating it when asked; empty when it does not exist and is not created.
     static std::optional<RegistryKey> Open(Registry& registry, std::string path, bool create);
 
     const std::string& Path() const { return path_; }
     std::optional<int32_t> ReadInteger(std::string_view name) const;
-    std::optional<bool> ReadBool(std::string_view name) const;
     std::optional<std::string> ReadString(std::string_view name) const;
     void WriteInteger(std::string_view name, int32_t value);
     void WriteString(std::string_view name, std::string value);
-    void WriteValues(std::span<const RegistryValue> values) { registry_->WriteValues(path_, values); }
+    void WriteValues(std::span<const RegistryValue> values) {
+        registry_->WriteValues(path_, values);
+    }
     void DeleteValue(std::string_view name) { registry_->DeleteValue(path_, name); }
 
 private:

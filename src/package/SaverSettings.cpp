@@ -88,13 +88,12 @@ void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSet
     for (const auto& s : kStoredSettings) {
         const RegistryData* data = find(s.name);
         if (!data) continue;
-        const auto* integer = std::get_if<int32_t>(data);
-        const auto* text = std::get_if<std::string>(data);
-        if ((s.text && !text) || (!s.text && !integer))
-            throw RegistryError(std::string("value ") + s.name + " of " + key + " has the wrong type");
-        if (s.integer) settings.*s.integer = *integer;
-        else if (s.flag) settings.*s.flag = *integer != 0;
-        else settings.*s.text = *text;
+        if (s.integer)
+            settings.*s.integer = ValueAs<int32_t>(*data, key, s.name);
+        else if (s.flag)
+            settings.*s.flag = ValueAs<int32_t>(*data, key, s.name) != 0;
+        else
+            settings.*s.text = ValueAs<std::string>(*data, key, s.name);
     }
 }
 
@@ -103,9 +102,12 @@ void WriteSaverSettings(Registry& registry, std::string_view saverTitle,
     std::vector<RegistryValue> values;
     values.reserve(kStoredSettingCount);
     for (const auto& s : kStoredSettings) {
-        if (s.integer) values.push_back({s.name, settings.*s.integer});
-        else if (s.flag) values.push_back({s.name, int32_t{settings.*s.flag ? 1 : 0}});
-        else values.push_back({s.name, settings.*s.text});
+        if (s.integer)
+            values.push_back({s.name, settings.*s.integer});
+        else if (s.flag)
+            values.push_back({s.name, int32_t{settings.*s.flag ? 1 : 0}});
+        else
+            values.push_back({s.name, settings.*s.text});
     }
     registry.WriteValues(SettingsKeyPath(saverTitle), values);
 }

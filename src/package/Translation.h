@@ -17,8 +17,6 @@ public:
     std::string Translate(std::string_view caption) const;
     void Free();
     bool Built() const { return built_; }
-    const std::vector<std::string>& Keys() const { return keys_; }
-    const std::vector<std::string>& Values() const { return values_; }
 
 private:
     bool built_ = false;

@@ -15,12 +15,12 @@ void PaintRect(TBitmap32& surface, const TBitmap32& source, const TRect& sourceR
 }
 
 void TBitmapTarget::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {
-    ++paints_;
     PaintRect(surface_, source, sourceRect, destRect);
 }
 
 void TDirectMainThread::ProcessEventsUntil(const std::function<bool()>& done) {
-    while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 } // namespace pictorelle

@@ -36,11 +36,9 @@ public:
 
     TBitmap32& Surface() { return surface_; }
     const TBitmap32& Surface() const { return surface_; }
-    int PaintCount() const { return paints_; }
 
 private:
     TBitmap32 surface_;
-    int paints_ = 0;
 };
 
 // Runs work on the user-interface thread. The window's implementation queues it into the Qt
