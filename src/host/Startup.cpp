@@ -74,7 +74,7 @@ int RunPlayer(const TStartup& startup) {
         }
     }
     if (ApplicationEndRequested()) return ApplicationEndStatus();
-    if (!window->SaverActive) CreateOptionsWindows();
+    if (!window->Flags().SaverActive) CreateOptionsWindows();
     window->show();
     const int status = QApplication::exec();
     return ApplicationEndRequested() ? ApplicationEndStatus() : status;

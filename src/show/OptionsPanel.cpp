@@ -58,37 +58,6 @@ void SetCaption(QWidget* w, QTabWidget* tabs, const QString& caption) {
         tabs->setTabText(tab, caption);
 }
 
-// The two pictures the effect preview moves between: a warm sunset and a cool grid.
-TBitmap32 SamplePicture(bool second) {
-    QImage image(119, 95, QImage::Format_ARGB32);
-    QPainter p(&image);
-    if (!second) {
-        QLinearGradient sky(0, 0, 0, 95);
-        sky.setColorAt(0, QColor(0xF7, 0x7F, 0x00));
-        sky.setColorAt(1, QColor(0x7B, 0x1E, 0x4B));
-        p.fillRect(image.rect(), sky);
-        p.setBrush(QColor(0xFC, 0xD3, 0x4D));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QPoint(60, 62), 24, 24);
-        p.fillRect(0, 70, 119, 25, QColor(0x2B, 0x10, 0x3A));
-    } else {
-        p.fillRect(image.rect(), QColor(0x1D, 0x35, 0x57));
-        p.setPen(QPen(QColor(0xA8, 0xDA, 0xDC), 2));
-        for (int x = 8; x < 119; x += 16)
-            p.drawLine(x, 0, x, 95);
-        for (int y = 8; y < 95; y += 16)
-            p.drawLine(0, y, 119, y);
-        p.setBrush(QColor(0xE6, 0x39, 0x46));
-        p.drawRect(40, 28, 38, 38);
-    }
-    p.end();
-    TBitmap32 bitmap(image.width(), image.height());
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(bitmap.ScanLine(y), image.constScanLine(y),
-                    static_cast<size_t>(bitmap.BytesPerLine()));
-    return bitmap;
-}
-
 } // namespace
 
 void TClickableLabel::mousePressEvent(QMouseEvent* event) {
@@ -160,33 +129,17 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
     Link->setText("Link");
 }
 
+// The preview's transition paints into a control of this panel: it ends before the controls go.
 TOptionsPanel::~TOptionsPanel() {
-    tmrPreviewTrans->stop();
-    PreviewTransition.StopRequested = true;
-    PreviewTransition.SuppressFinalPaint = true;
-    mainThread_.ProcessEventsUntil([this] { return !PreviewTransition.TransitionRunning.load(); });
-    PreviewTransition.JoinWorker();
+    Preview.reset();
 }
 
 void TOptionsPanel::StartEffectPreview() {
-    ImgPreviewTrans->Bitmap().Assign(ImgPT2);
-    ImgPreviewTrans->update();
-    tmrPreviewTrans->start();
+    Preview->Start();
 }
 
 void TOptionsPanel::lbEffectsClick() {
-    PreviewTransition.StopRequested = true;
-    PreviewPending = true;
-}
-
-void TOptionsPanel::tmrPreviewTransTimer() {
-    if (PreviewTransition.TransitionRunning || !PreviewPending) return;
-    const int highlighted = lbEffects->currentRow();
-    if (highlighted < 0) return;
-    PreviewPending = false;
-    StartTransition(PreviewTransition, mainThread_, *previewTarget_,
-                    PreviewToggle ? ImgPT2 : ImgPT1, highlighted + 1, false, 32, 10);
-    PreviewToggle = !PreviewToggle;
+    Preview->EffectHighlighted();
 }
 
 void TOptionsPanel::BuildGeneralTab() {
@@ -243,16 +196,10 @@ void TOptionsPanel::BuildEffectsTab() {
     connect(btnSelectAll, &QPushButton::clicked, this, &TOptionsPanel::btnSelectAllClick);
     connect(btnSelectNone, &QPushButton::clicked, this, &TOptionsPanel::btnSelectNoneClick);
 
-    ImgPT1 = SamplePicture(false);
-    ImgPT2 = SamplePicture(true);
     Panel3 = Make<QFrame>(GroupBox9, "Panel3", 236, 20, 123, 99);
     Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    ImgPreviewTrans = Make<TImage32>(Panel3, "ImgPreviewTrans", 2, 2, 119, 95);
-    previewTarget_ = std::make_unique<TImage32Target>(ImgPreviewTrans);
-    tmrPreviewTrans = new QTimer(this);
-    tmrPreviewTrans->setObjectName("tmrPreviewTrans");
-    tmrPreviewTrans->setInterval(200);
-    connect(tmrPreviewTrans, &QTimer::timeout, this, &TOptionsPanel::tmrPreviewTransTimer);
+    Preview =
+        std::make_unique<TEffectPreview>(*Panel3, [this] { return lbEffects->currentRow() + 1; });
     connect(lbEffects, &QListWidget::clicked, this, &TOptionsPanel::lbEffectsClick);
 
     GroupBox6 = Group(tsEffects, "GroupBox6", 174, 60);
@@ -421,6 +368,13 @@ void TOptionsPanel::ShowBanner(const QImage& banner, bool hasLink) {
     Link->hide();
     ConfigControlsPanel->resize(kWidth, height - ConfigControlsPanel->y());
     setFixedSize(kWidth, height);
+}
+
+void TOptionsPanel::Arrange(const QImage& banner, bool hasLink) {
+    ShowBanner(banner, hasLink);
+    PanelWebBanner->show();
+    Panel3->show();
+    ConfigControlsPanel->show();
 }
 
 void TOptionsPanel::SetWebsiteVisible(bool visible) {

@@ -6,9 +6,7 @@
 
 #include "package/PackageLayout.h"
 #include "package/SaverSettings.h"
-#include "show/Image32.h"
-#include "show/QtTransitions.h"
-#include "transitions/TransThread.h"
+#include "show/EffectPreview.h"
 
 #include <QFrame>
 #include <QImage>
@@ -64,6 +62,9 @@ public:
 
     // The effect preview: shows the second sample picture and starts the preview timer.
     void StartEffectPreview();
+    // The panel as the options mode shows it: the banner strip (see ShowBanner), the effect
+    // preview and the controls.
+    void Arrange(const QImage& banner, bool hasLink);
 
     // Puts the settings on the panel (edSeconds, order, size and position, effects, speed,
     // the checkboxes and the playlist choice).
@@ -127,11 +128,7 @@ public:
     QPushButton* btnSelectAll;
     QPushButton* btnSelectNone;
     QFrame* Panel3;
-    TImage32* ImgPreviewTrans;
-    QTimer* tmrPreviewTrans;
-    bool PreviewPending = false;
-    bool PreviewToggle = false;
-    TTransitionState PreviewTransition;
+    std::unique_ptr<TEffectPreview> Preview;
     QGroupBox* GroupBox6;
     QLabel* Label16;
     QSlider* tbEffectSpeed;
@@ -152,10 +149,6 @@ public:
     QCheckBox* cbExitEscape;
     QGroupBox* gbDualMonitor;
     QCheckBox* cbDisableDualMonitor;
-
-    // The two sample pictures the effect preview alternates between.
-    TBitmap32 ImgPT1;
-    TBitmap32 ImgPT2;
 
 signals:
     void aboutClicked();
@@ -179,13 +172,10 @@ private:
     void btnSelectAllClick();
     void btnSelectNoneClick();
     void lbEffectsClick();
-    void tmrPreviewTransTimer();
 
     int sizeCode_ = 0;
     int positionCode_ = 0;
     int orderCode_ = 0;
-    TQtMainThread mainThread_;
-    std::unique_ptr<TImage32Target> previewTarget_;
 };
 
 } // namespace pictorelle

@@ -4,42 +4,40 @@
 // the package and prepares the mode; its input hook ends the show by the package's exit
 // rules; its close runs the clean-up steps in their fixed order.
 //
+// The window is the shell: its events, its named controls and timers, and the show's entry
+// points. The work lives in rooms of its own, each behind a small interface: the displays
+// (TShowDisplays), the presentation controls (TPresentationControls), the composer of frames
+// (TShowComposer, engine), the players (TShowMedia) and the options panel (TOptionsPanel).
 // The window owns the process-wide state of the show (the package's header, strings and
-// records, the settings, the flags below); other parts of the show read it from here.
+// records, the settings, the flags below) and lends it to them.
 #pragma once
 
-#include "core/Bitmap32.h"
-#include "core/Rect.h"
 #include "host/ScreenSaver.h"
-#include "imaging/Overlays.h"
-#include "imaging/PictureItem.h"
-#include "media/FlashPlayer.h"
+#include "imaging/ShowComposer.h"
+#include "media/ShowMedia.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "show/ClosePlan.h"
-#include "show/ExitRules.h"
 #include "show/QtTransitions.h"
+#include "show/ShowTimer.h"
 #include "show/sequence/ItemSequence.h"
 #include "transitions/TransThread.h"
 
 #include <QImage>
 #include <QPoint>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-class QAction;
 class QLabel;
 
 namespace pictorelle {
 
-class TImage32;
-class TMonitorWindow;
 class TOptionsPanel;
 class TPanel;
+class TPresentationControls;
+class TShowDisplays;
 
 // What the program was started as.
 struct TStartup {
@@ -50,8 +48,21 @@ struct TStartup {
 
 inline constexpr int kCfgBoxWidth = 513;
 inline constexpr int kCfgBoxHeight = 381;
-inline constexpr int kPresPanelWidth = 193;
-inline constexpr int kPresPanelHeight = 41;
+
+// The show's process-wide flags and what it remembers between items.
+struct TShowFlags {
+    bool SaverActive = false; // full screen or preview, not the options panel
+    bool PreviewMode = false;
+    bool PresentationMode = false;
+    bool InputSuspended = false;
+    bool SecondMonitorInUse = false;
+    bool DirectDraw = false; // the next item comes without a transition
+    bool CursorShown = false;
+    bool ExitBannerShown = false; // at most once per run
+    QPoint MouseOrigin;           // the pointer when the window was shown, in screen pixels
+    int ShownPicture = 0;         // the picture item on screen; -1 while a movie or video is
+    int ShownItem = -1;           // the item the loader put on screen last
+};
 
 class TSSWindow : public QWidget {
     Q_OBJECT
@@ -63,13 +74,15 @@ public:
     explicit TSSWindow(TStartup startup);
     ~TSSWindow() override;
 
+    // SSWindow.cpp: reading the package, input and ending.
+    //
+    // Reads the package (and the user's settings): what the options panel needs, or all that
+    // the show needs. On failure shows the fixed message, ends the application and returns
+    // false.
+    bool ReadData(bool ConfigMode);
     // Stops the media and closes the window when Exit holds and the password allows it; while
     // a transition runs it only asks the transition to stop, and its end calls this again.
     void FinishScreenSaver(bool Exit);
-    // Reads the package (and the user's settings): what the options panel needs, or all
-    // that the show needs. On failure shows the fixed message, ends the application and
-    // returns false.
-    bool ReadData(bool ConfigMode);
     // Input is ignored and the slide timer held while suspended.
     void Suspend();
     void Resume();
@@ -77,20 +90,17 @@ public:
     // so that this window's show and hide calls stay paired.
     void SetCursorShown(bool shown);
 
-    // The show loop. StartShow puts the first item on screen and arms Timer; each tick loads
-    // the item chosen before, chooses the next one and arms Timer for the item now on screen.
-    // A picture that arrives through a transition starts its time when RestartTimer runs at
-    // the transition's end.
+    // ShowLoop.cpp: the show loop. StartShow puts the first item on screen and arms Timer;
+    // each tick loads the item chosen before, chooses the next one and arms Timer for the item
+    // now on screen. A picture that arrives through a transition starts its time when
+    // RestartTimer runs at the transition's end.
     void StartShow();
     void TimerTimer();
     void ChooseNextCounter();
     void RestartTimer();
-    // Puts item index on screen (-1: no item). fromDesktop shows a copy of the desktop instead
-    // of the picture. A picture that cannot be loaded leaves the screen as it was.
-    void LoadImage(int index, bool fromDesktop);
 
-    // The presentation's commands (the buttons of PresPanel; a left click outside the panel
-    // is Next) and the panel's hide timer.
+    // ShowLoop.cpp: the presentation's commands (the buttons of PresPanel; a left click outside
+    // the panel is Next), carried out by the presentation controls.
     void ActPlayExecute();
     void ActPauseExecute();
     void ActBackExecute();
@@ -98,62 +108,25 @@ public:
     void ActCloseExecute();
     void PresPanelHideTimerTimer();
 
-    // Controls.
-    std::unique_ptr<TScreenSaver> ScreenSaver;
-    TImage32* Image32 = nullptr;
-    QLabel* PrImage = nullptr; // the preview picture, stretched over the window
-    TPanel* PanelDisplay = nullptr;
-    TOptionsPanel* CfgBox = nullptr;
-    TPanel* PresPanel = nullptr;
-    QAction* ActPlay = nullptr;
-    QAction* ActPause = nullptr;
-    QAction* ActBack = nullptr;
-    QAction* ActNext = nullptr;
-    QAction* ActClose = nullptr;
-    QTimer Timer;
-    QTimer PresPanelHideTimer;
-    std::unique_ptr<TMonitorWindow> SecondMonitorWindow;
-    std::unique_ptr<TShockWaveFlashEx> FlashPlayer;
+    // LoadImage.cpp: puts item index on screen (-1: no item). fromDesktop shows a copy of the
+    // desktop instead of the picture. A picture that cannot be loaded leaves the screen as it
+    // was.
+    void LoadImage(int index, bool fromDesktop);
 
-    // The package as read, and the settings in force.
-    Package PackageData;
-    SaverSettings Settings;
-    TStartup Startup;
-
-    // Show state.
-    bool SaverActive = false;
-    bool PreviewMode = false;
-    bool PresentationMode = false;
-    bool InputSuspended = false;
-    bool SecondMonitorInUse = false;
-    bool DirectDraw = false;
-    bool PresentationPlaying = true;
-    bool FlashPlaying = false;
-    bool VideoPlaying = false;
-    QPoint MouseOrigin;
-    int CurrentMelody = 0;
-    bool CursorShown = false;
-    // The exit banner is shown at most once per run.
-    bool ExitBannerShown = false;
-
-    // The one transition that may run: its flags (TransitionRunning, StopRequested,
-    // SkipTransition, SuppressFinalPaint) are shared with the worker.
-    TTransitionState Transition;
-    TItemSequence Sequence{0, kOrderSequential, false};
-
-    // What the show draws with and what is on screen.
-    TBitmap32 BackgroundBitmap;                 // the window's size
-    std::optional<TBitmap32> BackgroundPicture; // kept for repainting the background per item
-    std::optional<TLogo> Logo;
-    std::optional<TBitmap32> ItemPicture; // the picture on screen, after its flags
-    std::optional<TBitmap32> ItemMask;    // its mask
-    TRect ItemRect;                       // where it lies in the frame
-    bool IsGifItem = false;
-    std::optional<TBitmap32> GifBackground; // a GIF item's frame without the picture
-    TBitmap32* DisplayBitmap = nullptr;     // the display that received the last picture
-    int ShownPicture = 0; // the picture item on screen; -1 while a movie or video is
-    int ShownItem = -1;   // the item the loader put on screen last
-    bool UsePrimaryDisplay = false;
+    // What the rest of the program and the tests read.
+    const TShowFlags& Flags() const { return flags_; }
+    const Package& Data() const { return PackageData; }
+    const SaverSettings& CurrentSettings() const { return Settings; }
+    const TItemSequence& Order() const { return Sequence; }
+    TScreenSaver* ScreenSaverHost() const { return ScreenSaver.get(); }
+    TShowTimer& SlideTimer() { return Timer; }
+    TTransitionState& TransitionState() { return Transition; }
+    TOptionsPanel* OptionsPanel() const { return CfgBox; }
+    TPresentationControls& Presentation() const { return *presentation_; }
+    TShowDisplays& Displays() const { return *displays_; }
+    const TShowMediaState& MediaState() const { return mediaState_; }
+    QLabel* PreviewPicture() const { return PrImage; }
+    TPanel* MoviePanel() const { return PanelDisplay; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -163,10 +136,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // SSWindow.cpp: creation and the modes.
     void CreateControls();
     void CreateScreenSaver();
-
-    // Lifecycle.
     void FormCreate();
     void FormShow();
     void FormHide();
@@ -174,30 +146,22 @@ private:
     void FormDestroy();
     void DecideMode();
     void CreateFullScreenShow();
-    void CreateSecondMonitorWindow();
-
-    // The host component's mode events.
     void ScreenSaverConfigBoxActive();
     void ScreenSaverPreviewActive();
     void ScreenSaverMainSaverActive();
+    void ReadShowData(const ByteSource& file);
+    void SetWindowColor(uint32_t pixel);
 
-    // The input hook: every input event of the application passes here while the show runs.
+    // SSWindow.cpp: the input hook (every input event of the application passes here while
+    // the show runs) and the close.
     void InstallInputHook();
     void RemoveInputHook();
     bool DeactivateScrSaver(QObject* watched, QEvent* event);
-
-    void ReadShowData(const ByteSource& file);
-    void RunCloseStep(TCloseStep step);
     TCloseSituation CloseSituation() const;
-    void SetWindowColor(uint32_t pixel);
+    void RunCloseStep(TCloseStep step);
+    void DisplayExitBanner();
 
-    // The options panel's buttons and banner.
-    void btnAboutClick();
-    void btnWebsiteClick();
-    void btnCloseClick();
-    void imgBannerClick();
-
-    // Steps that later work fills in; each is called where its step belongs.
+    // OptionsMode.cpp: the options panel's data, settings and buttons.
     void LoadBannerImage(const ByteSource& file);
     void BuildTranslation();
     void ReadUserSettings();
@@ -205,39 +169,45 @@ private:
     void ArrangeOptionsPanel();
     void PrepareOptionsPanel();
     void WriteSettings();
-    void PrepareBackground(const ByteSource& file);
-    void LoadLogo();
-    void LoadCustomPlaylist();
-    void LoadPreviewImage();
-    void StartMelody();
-    void StopMedia();
-    void PresentationMouseMove(const QPoint& pos);
-    void PresentationLeftClick(const QPoint& pos);
-    void SetWallpaper();
-    void FreeShowObjects();
-    void DisplayExitBanner();
+    void btnAboutClick();
+    void btnWebsiteClick();
+    void btnCloseClick();
+    void imgBannerClick();
 
-    // The show loop's helpers.
-    void CreatePresentationPanel();
-    void ApplyTimerPlan(const TTimerPlan& plan);
-    void EnableTimer();
+    // ShowLoop.cpp: arming the slide timer, and the transition's end.
     TShowTimerState TimerState() const;
-    void WaitForSkippedTransition();
-    void RepaintBackgroundForItem();
-    bool ShowPictureItem(int index, const std::string& path, int sizeMode, TBitmap32& frame);
-    bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
-                       TBitmap32& frame);
-    void ShowMovieBackground(TBitmap32& frame);
-    void PlaceMoviePanel(int sizeMode, const TRect& natural);
-    void ShowFrame(const TBitmap32& frame, int index);
-    void DrawDirect(const TBitmap32& frame);
+    void ApplyTimerPlan(const TTimerPlan& plan);
     void StopTransition();
 
-    // Steps that later work fills in.
-    void StopGif();
-    void AnimateGif();
-    void PlayEnterSound(int index);
-    void CloseAndStopFlash();
+    // LoadImage.cpp: the pictures.
+    void PrepareBackground();
+    void LoadPreviewImage();
+    bool ShowPictureItem(int index, const std::string& path, int sizeMode, TBitmap32& frame);
+    void ShowFrame(const TBitmap32& frame, int index);
+    void FreeShowObjects();
+
+    // The program and its package; the settings in force.
+    TStartup Startup;
+    Package PackageData;
+    SaverSettings Settings;
+    TShowFlags flags_;
+
+    // Controls, timers and the rooms of the show.
+    std::unique_ptr<TScreenSaver> ScreenSaver;
+    std::unique_ptr<TShowDisplays> displays_;
+    QLabel* PrImage = nullptr; // the preview picture, stretched over the window
+    TPanel* PanelDisplay = nullptr;
+    TOptionsPanel* CfgBox = nullptr;
+    std::unique_ptr<TPresentationControls> presentation_;
+    TShowTimer Timer;
+    TShowComposer composer_;
+    TShowMediaState mediaState_;
+    std::unique_ptr<TShowMedia> media_;
+
+    // The one transition that may run: its flags (TransitionRunning, StopRequested,
+    // SkipTransition, SuppressFinalPaint) are shared with the worker.
+    TTransitionState Transition;
+    TItemSequence Sequence{0, kOrderSequential, false};
 
     QImage banner_; // the options panel's banner picture, when the package has one
     bool closeHandlerAttached_ = true;
@@ -247,8 +217,6 @@ private:
     // a newer one is not taken for the newer one's end.
     unsigned transitionSerial_ = 0;
     TQtMainThread mainThread_;
-    std::unique_ptr<TImage32Target> mainTarget_;
-    std::unique_ptr<TImage32Target> secondTarget_;
 };
 
 } // namespace pictorelle

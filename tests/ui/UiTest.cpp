@@ -18,7 +18,9 @@
 namespace pictorelle::test {
 namespace {
 
-QApplication& Application() { return UiApp(); }
+QApplication& Application() {
+    return UiApp();
+}
 
 // Closes each message box as soon as it is shown and remembers what it said.
 class MessageWatch : public QObject {

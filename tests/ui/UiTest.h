@@ -3,7 +3,9 @@
 #pragma once
 
 #include "package/PackageWriter.h"
+#include "show/PresentationControls.h"
 #include "show/SSWindow.h"
+#include "show/ShowDisplays.h"
 
 #include <QMessageBox>
 #include <QObject>

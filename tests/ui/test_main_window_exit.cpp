@@ -24,7 +24,7 @@ protected:
         QCursor::setPos(kOrigin);
         auto w = Create(WriteShow(content, name), {"/s"});
         w->show();
-        EXPECT_EQ(w->MouseOrigin, kOrigin);
+        EXPECT_EQ(w->Flags().MouseOrigin, kOrigin);
         return w;
     }
     static PackageContent Exits(bool move, bool button, bool keyboard, bool esc) {
@@ -45,7 +45,7 @@ TEST_F(MainWindowExit, MoveOfFivePixelsKeepsTheShowSixEndIt) {
     }
     SendMouseMove(*w, QPoint(300, 306));
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(w->ScreenSaver, nullptr);
+    EXPECT_EQ(w->ScreenSaverHost(), nullptr);
     EXPECT_FALSE(ApplicationEndRequested()); // the closed last window ends the program
 }
 
@@ -60,7 +60,7 @@ TEST_F(MainWindowExit, WithOnlyEscOtherInputOnlyBringsThePointerBack) {
     QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
     QCoreApplication::sendEvent(qApp, &inactive);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->CursorShown);
+    EXPECT_TRUE(w->Flags().CursorShown);
     EXPECT_EQ(CursorShowCount(), hidden + 1);
 
     SendKey(*w, Qt::Key_Escape);
@@ -153,42 +153,42 @@ TEST_F(MainWindowExit, ClosingDeletesTheShowsTemporaryFiles) {
 
 TEST_F(MainWindowExit, ARunningTransitionIsStoppedBeforeTheWindowCloses) {
     auto w = StartShow(BasicPackage());
-    w->Transition.TransitionRunning = true;
+    w->TransitionState().TransitionRunning = true;
     SendKey(*w, Qt::Key_Escape);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->Transition.StopRequested);
-    EXPECT_TRUE(w->Transition.SuppressFinalPaint);
-    EXPECT_NE(w->ScreenSaver, nullptr);
+    EXPECT_TRUE(w->TransitionState().StopRequested);
+    EXPECT_TRUE(w->TransitionState().SuppressFinalPaint);
+    EXPECT_NE(w->ScreenSaverHost(), nullptr);
 
     // The transition's end asks again.
-    w->Transition.TransitionRunning = false;
+    w->TransitionState().TransitionRunning = false;
     w->FinishScreenSaver(true);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(w->ScreenSaver, nullptr);
+    EXPECT_EQ(w->ScreenSaverHost(), nullptr);
 }
 
 TEST_F(MainWindowExit, SuspendedInputIsIgnoredAndThePasswordBracketResumes) {
     auto w = StartShow(BasicPackage());
     w->Suspend();
-    EXPECT_FALSE(w->Timer.isActive());
+    EXPECT_FALSE(w->SlideTimer().isActive());
     SendKey(*w, Qt::Key_Escape);
     EXPECT_TRUE(w->isVisible());
     w->Resume();
-    EXPECT_TRUE(w->Timer.isActive());
-    EXPECT_FALSE(w->InputSuspended);
+    EXPECT_TRUE(w->SlideTimer().isActive());
+    EXPECT_FALSE(w->Flags().InputSuspended);
 
     // FinishScreenSaver without an exit asks nothing and keeps the show.
     w->FinishScreenSaver(false);
     EXPECT_TRUE(w->isVisible());
     SendKey(*w, Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->Timer.isActive());
-    EXPECT_TRUE(w->Transition.StopRequested);
+    EXPECT_FALSE(w->SlideTimer().isActive());
+    EXPECT_TRUE(w->TransitionState().StopRequested);
 }
 
 TEST_F(MainWindowExit, APresentationEndsOnlyByEsc) {
     auto w = StartShow(BasicPackage(), "show.exe");
-    ASSERT_TRUE(w->PresentationMode);
+    ASSERT_TRUE(w->Flags().PresentationMode);
     SendMouseMove(*w, QPoint(900, 10));
     SendMousePress(*w, Qt::LeftButton, QPoint(900, 10));
     SendKey(*w, Qt::Key_Q);

@@ -1,12 +1,12 @@
 // The main window's preparations in each mode: full screen, second monitor, options panel,
 // preview, password change, presentation, and the failures of start-up.
 #include "UiTest.h"
-#include "show/OptionsPanel.h"
 #include "host/Startup.h"
 #include "platform/Application.h"
 #include "platform/Cursor.h"
 #include "show/Image32.h"
 #include "show/MonitorWindow.h"
+#include "show/OptionsPanel.h"
 #include "show/Panel.h"
 
 #include <QApplication>
@@ -23,30 +23,30 @@ class MainWindowModes : public UiTest {};
 TEST_F(MainWindowModes, FullScreenCoversThePrimaryScreenInTheBackgroundColour) {
     const int cursorBefore = CursorShowCount();
     auto w = Create(WriteShow(BasicPackage()), {"/s"});
-    EXPECT_TRUE(w->SaverActive);
-    EXPECT_FALSE(w->PreviewMode);
-    EXPECT_FALSE(w->PresentationMode);
+    EXPECT_TRUE(w->Flags().SaverActive);
+    EXPECT_FALSE(w->Flags().PreviewMode);
+    EXPECT_FALSE(w->Flags().PresentationMode);
     EXPECT_FALSE(ApplicationEndRequested());
     EXPECT_EQ(w->geometry(), kPrimaryScreen);
     const Qt::WindowFlags flags = w->windowFlags();
     EXPECT_TRUE(flags & Qt::X11BypassWindowManagerHint);
     EXPECT_TRUE(flags & Qt::FramelessWindowHint);
     EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(w->ScreenSaver->OwnerHooked());
+    EXPECT_TRUE(w->ScreenSaverHost()->OwnerHooked());
     EXPECT_EQ(CursorShowCount(), cursorBefore - 1);
-    EXPECT_EQ(w->Image32->Bitmap().Width(), 1024);
-    EXPECT_EQ(w->Image32->Bitmap().Height(), 768);
+    EXPECT_EQ(w->Displays().Image32()->Bitmap().Width(), 1024);
+    EXPECT_EQ(w->Displays().Image32()->Bitmap().Height(), 768);
     EXPECT_EQ(ApplicationTitle(), QString::fromUtf8("Caf\u00e9 Show"));
     EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Caf\u00e9 Show"));
-    EXPECT_FALSE(w->CfgBox->isVisibleTo(w.get()));
-    EXPECT_FALSE(w->SecondMonitorInUse);
+    EXPECT_FALSE(w->OptionsPanel()->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Flags().SecondMonitorInUse);
 
     w->show();
     const QImage shown = w->grab().toImage();
     EXPECT_EQ(shown.pixel(500, 400), 0xFF332211u); // 0x00BBGGRR read as a pixel
     w->FinishScreenSaver(true);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(w->ScreenSaver, nullptr);
+    EXPECT_EQ(w->ScreenSaverHost(), nullptr);
     EXPECT_GE(CursorShowCount(), 0);
 }
 
@@ -54,9 +54,9 @@ TEST_F(MainWindowModes, SecondMonitorGetsItsOwnWindowUnlessDisabled) {
     PackageContent twoMonitors = BasicPackage();
     twoMonitors.Header.DisableTwoMonitors = false;
     auto w = Create(WriteShow(twoMonitors), {"/s"});
-    ASSERT_TRUE(w->SecondMonitorInUse);
-    ASSERT_NE(w->SecondMonitorWindow, nullptr);
-    TMonitorWindow& second = *w->SecondMonitorWindow;
+    ASSERT_TRUE(w->Flags().SecondMonitorInUse);
+    ASSERT_NE(w->Displays().SecondMonitorWindow(), nullptr);
+    TMonitorWindow& second = *w->Displays().SecondMonitorWindow();
     EXPECT_TRUE(second.isVisible());
     EXPECT_EQ(second.geometry(), kSecondScreen);
     EXPECT_TRUE(second.windowFlags() & Qt::X11BypassWindowManagerHint);
@@ -66,13 +66,13 @@ TEST_F(MainWindowModes, SecondMonitorGetsItsOwnWindowUnlessDisabled) {
 
     w->show();
     w->FinishScreenSaver(true);
-    EXPECT_EQ(w->SecondMonitorWindow, nullptr);
+    EXPECT_EQ(w->Displays().SecondMonitorWindow(), nullptr);
     EXPECT_FALSE(second.isVisible()); // deleted later, once the event loop runs again
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     auto single = Create(WriteShow(BasicPackage()), {"/s"});
-    EXPECT_FALSE(single->SecondMonitorInUse);
-    EXPECT_EQ(single->SecondMonitorWindow, nullptr);
+    EXPECT_FALSE(single->Flags().SecondMonitorInUse);
+    EXPECT_EQ(single->Displays().SecondMonitorWindow(), nullptr);
 }
 
 TEST_F(MainWindowModes, OptionsPanelIsCentredWithAFixedSize) {
@@ -80,18 +80,18 @@ TEST_F(MainWindowModes, OptionsPanelIsCentredWithAFixedSize) {
          {std::vector<std::string>{"/c:1234"}, std::vector<std::string>{},
           std::vector<std::string>{"s"}}) {
         auto w = Create(WriteShow(BasicPackage()), args);
-        EXPECT_FALSE(w->SaverActive);
+        EXPECT_FALSE(w->Flags().SaverActive);
         EXPECT_FALSE(ApplicationEndRequested());
-        EXPECT_TRUE(w->CfgBox->isVisibleTo(w.get()));
+        EXPECT_TRUE(w->OptionsPanel()->isVisibleTo(w.get()));
         // Without a banner the panel loses its banner strip and the unused link strip.
-        EXPECT_EQ(w->CfgBox->geometry(), QRect(0, 0, 513, 381 - 69 - 15));
-        EXPECT_FALSE(w->PanelDisplay->isVisibleTo(w.get()));
-        EXPECT_FALSE(w->PresPanel->isVisibleTo(w.get()));
+        EXPECT_EQ(w->OptionsPanel()->geometry(), QRect(0, 0, 513, 381 - 69 - 15));
+        EXPECT_FALSE(w->MoviePanel()->isVisibleTo(w.get()));
+        EXPECT_FALSE(w->Presentation().PresPanel->isVisibleTo(w.get()));
         EXPECT_EQ(w->minimumSize(), QSize(513, 297));
         EXPECT_EQ(w->maximumSize(), QSize(513, 297));
         EXPECT_EQ(w->pos(), QPoint((1024 - 513) / 2, (768 - 297) / 2));
         EXPECT_FALSE(w->windowFlags() & Qt::X11BypassWindowManagerHint);
-        EXPECT_FALSE(w->ScreenSaver->OwnerHooked());
+        EXPECT_FALSE(w->ScreenSaverHost()->OwnerHooked());
         EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Caf\u00e9 Show"));
 
         // No input hook: the options panel is an ordinary window.
@@ -111,8 +111,8 @@ TEST_F(MainWindowModes, PreviewBecomesASmallDeafChildOfTheHostWindow) {
     const std::string id = std::to_string(host.winId());
 
     auto w = Create(WriteShow(BasicPackage()), {"/p", id});
-    EXPECT_TRUE(w->PreviewMode);
-    EXPECT_TRUE(w->SaverActive);
+    EXPECT_TRUE(w->Flags().PreviewMode);
+    EXPECT_TRUE(w->Flags().SaverActive);
     ASSERT_NE(w->windowHandle(), nullptr);
     EXPECT_EQ(w->windowHandle()->parent(), host.windowHandle());
     EXPECT_EQ(w->geometry(), QRect(0, 0, 152, 112));
@@ -120,11 +120,11 @@ TEST_F(MainWindowModes, PreviewBecomesASmallDeafChildOfTheHostWindow) {
     EXPECT_TRUE(w->windowFlags() & Qt::WindowTransparentForInput);
     EXPECT_EQ(w->palette().color(QPalette::Window), QColor(Qt::black));
     // A preview reads no package and never ends the show on input.
-    EXPECT_FALSE(w->ScreenSaver->OwnerHooked());
-    EXPECT_TRUE(w->PackageData.Strings[StringId::SaverTitle].empty());
+    EXPECT_FALSE(w->ScreenSaverHost()->OwnerHooked());
+    EXPECT_TRUE(w->Data().Strings[StringId::SaverTitle].empty());
 
     w->show();
-    EXPECT_EQ(w->Image32->geometry(), QRect(0, 0, 152, 112));
+    EXPECT_EQ(w->Displays().Image32()->geometry(), QRect(0, 0, 152, 112));
 
     // The preview goes away with its host, and ends the program.
     host.windowHandle()->destroy();
@@ -138,7 +138,7 @@ TEST_F(MainWindowModes, PreviewWithoutAUsableHostKeepsItsWindow) {
          {std::vector<std::string>{"/p:1234"}, std::vector<std::string>{"/p"},
           std::vector<std::string>{"/p", "0x7ffffff0"}, std::vector<std::string>{"/p", "-1"}}) {
         auto w = Create(WriteShow(BasicPackage()), args);
-        EXPECT_TRUE(w->PreviewMode);
+        EXPECT_TRUE(w->Flags().PreviewMode);
         EXPECT_TRUE(w->isEnabled());
         EXPECT_EQ(w->size(), QSize(513, 381));
         EXPECT_TRUE(w->windowHandle() == nullptr || w->windowHandle()->parent() == nullptr);
@@ -149,24 +149,25 @@ TEST_F(MainWindowModes, PasswordModeEndsTheProgramWithoutAShow) {
     auto w = Create(WriteShow(BasicPackage()), {"/a", "77"});
     EXPECT_TRUE(ApplicationEndRequested());
     EXPECT_EQ(ApplicationEndStatus(), 0);
-    EXPECT_FALSE(w->SaverActive);
+    EXPECT_FALSE(w->Flags().SaverActive);
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindowModes, ExeNameRunsThePresentationWhateverTheCommandLine) {
     for (const char* name : {"show.exe", "show.Exe"}) {
         auto w = Create(WriteShow(BasicPackage(), name), {"/c"});
-        EXPECT_TRUE(w->SaverActive);
-        EXPECT_TRUE(w->PresentationMode);
-        EXPECT_FALSE(w->PreviewMode);
+        EXPECT_TRUE(w->Flags().SaverActive);
+        EXPECT_TRUE(w->Flags().PresentationMode);
+        EXPECT_FALSE(w->Flags().PreviewMode);
         EXPECT_EQ(w->geometry(), kPrimaryScreen);
-        EXPECT_EQ(w->PresPanel->geometry(), QRect((1024 - 193) / 2, 768 - 41 - 20, 193, 41));
-        EXPECT_FALSE(w->PresPanel->isVisibleTo(w.get()));
+        EXPECT_EQ(w->Presentation().PresPanel->geometry(),
+                  QRect((1024 - 193) / 2, 768 - 41 - 20, 193, 41));
+        EXPECT_FALSE(w->Presentation().PresPanel->isVisibleTo(w.get()));
         // Only Esc ends a presentation, whatever the package says.
-        EXPECT_FALSE(w->Settings.ExitMouseMove);
-        EXPECT_FALSE(w->Settings.ExitMouseButton);
-        EXPECT_FALSE(w->Settings.ExitKeyboard);
-        EXPECT_TRUE(w->Settings.ExitESC);
+        EXPECT_FALSE(w->CurrentSettings().ExitMouseMove);
+        EXPECT_FALSE(w->CurrentSettings().ExitMouseButton);
+        EXPECT_FALSE(w->CurrentSettings().ExitKeyboard);
+        EXPECT_TRUE(w->CurrentSettings().ExitESC);
         EXPECT_FALSE(ApplicationEndRequested());
     }
 }
@@ -195,17 +196,17 @@ TEST_F(MainWindowModes, PlayOneRandomKeepsOneMelodyOfTheList) {
         content.Melodies.push_back(melody);
     }
     auto w = Create(WriteShow(content), {"/s"});
-    ASSERT_EQ(w->PackageData.Melodies.size(), 1u);
-    EXPECT_EQ(w->PackageData.Header.MelodyCount, 1);
-    const std::string chosen = w->PackageData.Melodies[0].Ext;
+    ASSERT_EQ(w->Data().Melodies.size(), 1u);
+    EXPECT_EQ(w->Data().Header.MelodyCount, 1);
+    const std::string chosen = w->Data().Melodies[0].Ext;
     EXPECT_TRUE(chosen == ".mp3" || chosen == ".ogg" || chosen == ".wav") << chosen;
-    EXPECT_EQ(w->CurrentMelody, 0);
+    EXPECT_EQ(w->MediaState().CurrentMelody, 0);
 
     content.Melodies.resize(1);
     content.Melodies[0].Record.Ext = ".ogg";
     auto single = Create(WriteShow(content), {"/s"});
-    ASSERT_EQ(single->PackageData.Melodies.size(), 1u);
-    EXPECT_EQ(single->PackageData.Melodies[0].Ext, ".ogg");
+    ASSERT_EQ(single->Data().Melodies.size(), 1u);
+    EXPECT_EQ(single->Data().Melodies[0].Ext, ".ogg");
 }
 
 TEST_F(MainWindowModes, UnreadablePackageShowsTheFixedMessageAndFails) {

@@ -31,13 +31,13 @@ TEST_F(MainWindowOptions, TranslatesCaptionsAndHidesTabsFromThePackage) {
     c.Header.HideSoundTab = true;
     auto w = Create(WriteShow(c), {"/c"});
     ASSERT_FALSE(ApplicationEndRequested());
-    EXPECT_EQ(w->CfgBox->btnClose->text(), "Shut");
-    EXPECT_EQ(w->CfgBox->btnAbout->text(), "Info...");
-    EXPECT_EQ(w->CfgBox->Label26->text(), "");
-    EXPECT_FALSE(w->CfgBox->PageControl->isTabVisible(3));
-    EXPECT_TRUE(w->CfgBox->PageControl->isTabVisible(2));
-    EXPECT_TRUE(w->CfgBox->btnWebsite->isHidden()) << "no address, no button";
-    EXPECT_TRUE(w->CfgBox->tmrPreviewTrans->isActive());
+    EXPECT_EQ(w->OptionsPanel()->btnClose->text(), "Shut");
+    EXPECT_EQ(w->OptionsPanel()->btnAbout->text(), "Info...");
+    EXPECT_EQ(w->OptionsPanel()->Label26->text(), "");
+    EXPECT_FALSE(w->OptionsPanel()->PageControl->isTabVisible(3));
+    EXPECT_TRUE(w->OptionsPanel()->PageControl->isTabVisible(2));
+    EXPECT_TRUE(w->OptionsPanel()->btnWebsite->isHidden()) << "no address, no button";
+    EXPECT_TRUE(w->OptionsPanel()->Preview->tmrPreviewTrans->isActive());
 }
 
 TEST_F(MainWindowOptions, ClosingWritesAllValuesAndKeepsAnUnknownOrder) {
@@ -47,9 +47,9 @@ TEST_F(MainWindowOptions, ClosingWritesAllValuesAndKeepsAnUnknownOrder) {
         RegistryKey(store, kKey).WriteInteger("Seconds", 9);
     }
     auto w = Create(WriteShow(BasicPackage()), {"/c"});
-    EXPECT_EQ(w->CfgBox->edSeconds->value(), 9);
-    EXPECT_TRUE(w->CfgBox->rbSequential->isChecked());
-    QTest::mouseClick(w->CfgBox->btnClose, Qt::LeftButton);
+    EXPECT_EQ(w->OptionsPanel()->edSeconds->value(), 9);
+    EXPECT_TRUE(w->OptionsPanel()->rbSequential->isChecked());
+    QTest::mouseClick(w->OptionsPanel()->btnClose, Qt::LeftButton);
     EXPECT_FALSE(w->isVisible());
 
     SqliteRegistry store = Store();
@@ -93,16 +93,16 @@ TEST_F(MainWindowOptions, BannerShowsAndOpensItsLink) {
     c.Strings[StringId::WebsiteAddress] = "example.org";
     auto w = Create(WriteShow(c), {"/c"});
     EXPECT_EQ(w->height(), 381 - 15);
-    EXPECT_FALSE(w->CfgBox->BannerPlaceHolderPanel->isHidden());
-    EXPECT_EQ(w->CfgBox->imgBanner->pixmap().size(), QSize(470, 62));
+    EXPECT_FALSE(w->OptionsPanel()->BannerPlaceHolderPanel->isHidden());
+    EXPECT_EQ(w->OptionsPanel()->imgBanner->pixmap().size(), QSize(470, 62));
     EXPECT_FALSE(std::filesystem::exists(TempFilePath("SSIMGkk.BMP")));
 
-    QTest::mouseClick(w->CfgBox->imgBanner, Qt::LeftButton);
-    QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
-    QTest::mouseClick(w->CfgBox->btnWebsite, Qt::LeftButton);
+    QTest::mouseClick(w->OptionsPanel()->imgBanner, Qt::LeftButton);
+    QTest::mouseClick(w->OptionsPanel()->btnWebsite, Qt::LeftButton);
+    QTest::mouseClick(w->OptionsPanel()->btnWebsite, Qt::LeftButton);
     EXPECT_EQ(addresses.opened,
               QStringList({"https://banner.example/", "http://example.org", "http://example.org"}));
-    EXPECT_EQ(w->PackageData.Strings[StringId::WebsiteAddress], "http://example.org")
+    EXPECT_EQ(w->Data().Strings[StringId::WebsiteAddress], "http://example.org")
         << "the completed address stays for the About link";
 }
 

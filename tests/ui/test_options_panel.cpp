@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace pictorelle {
@@ -24,7 +23,9 @@ protected:
     void SetUp() override { FreeTranslationTable(); }
     void TearDown() override { FreeTranslationTable(); }
     // A click as the user makes it, so the panel's click handlers run.
-    static void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+    static void Click(QAbstractButton* b) {
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5));
+    }
     QApplication& app = test::UiApp(); // before any widget
     TOptionsPanel panel;
 };
@@ -43,9 +44,9 @@ TEST_F(OptionsPanelTest, HasTheDesignedFrameAndControls) {
     EXPECT_EQ(panel.gbDualMonitor->title(), "Dual Monitor Support");
     EXPECT_FALSE(panel.gbPosition->isEnabled());
     EXPECT_EQ(panel.tbEffectSpeed->value(), 4);
-    EXPECT_EQ(panel.ImgPT1.Width(), 119);
-    EXPECT_EQ(panel.ImgPT2.Height(), 95);
-    EXPECT_NE(panel.ImgPT1.Pixel(60, 40), panel.ImgPT2.Pixel(60, 40));
+    EXPECT_EQ(panel.Preview->ImgPT1.Width(), 119);
+    EXPECT_EQ(panel.Preview->ImgPT2.Height(), 95);
+    EXPECT_NE(panel.Preview->ImgPT1.Pixel(60, 40), panel.Preview->ImgPT2.Pixel(60, 40));
 }
 
 TEST_F(OptionsPanelTest, TranslatesCaptionsAndHidesTabs) {
@@ -188,9 +189,10 @@ TEST_F(OptionsPanelTest, BannerStripComesAndGoesWithTheBanner) {
 // a click during a preview stops it and the next tick starts the newly highlighted effect.
 TEST_F(OptionsPanelTest, PreviewsTheHighlightedEffect) {
     panel.StartEffectPreview();
-    EXPECT_TRUE(panel.tmrPreviewTrans->isActive());
-    EXPECT_EQ(panel.tmrPreviewTrans->interval(), 200);
-    EXPECT_EQ(panel.ImgPreviewTrans->Bitmap().Pixel(60, 40), panel.ImgPT2.Pixel(60, 40));
+    EXPECT_TRUE(panel.Preview->tmrPreviewTrans->isActive());
+    EXPECT_EQ(panel.Preview->tmrPreviewTrans->interval(), 200);
+    EXPECT_EQ(panel.Preview->ImgPreviewTrans->Bitmap().Pixel(60, 40),
+              panel.Preview->ImgPT2.Pixel(60, 40));
 
     auto clickEffect = [&](int row) {
         panel.lbEffects->setCurrentRow(row);
@@ -199,14 +201,17 @@ TEST_F(OptionsPanelTest, PreviewsTheHighlightedEffect) {
     };
     panel.lbEffects->scrollToItem(panel.lbEffects->item(68));
     clickEffect(68); // Box Out
-    EXPECT_TRUE(panel.PreviewPending);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.PreviewTransition.TransitionRunning.load(); }, 5000));
-    EXPECT_TRUE(panel.PreviewToggle) << "the next preview ends on the other picture";
+    EXPECT_TRUE(panel.Preview->PreviewPending);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return panel.Preview->PreviewTransition.TransitionRunning.load(); }, 5000));
+    EXPECT_TRUE(panel.Preview->PreviewToggle) << "the next preview ends on the other picture";
     clickEffect(69); // stops the running one; the next tick previews Box In
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.PreviewPending; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.PreviewTransition.TransitionRunning.load(); }, 10000));
-    EXPECT_FALSE(panel.PreviewToggle);
-    EXPECT_EQ(panel.ImgPreviewTrans->Bitmap().Pixel(60, 40), panel.ImgPT2.Pixel(60, 40))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.Preview->PreviewPending; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !panel.Preview->PreviewTransition.TransitionRunning.load(); }, 10000));
+    EXPECT_FALSE(panel.Preview->PreviewToggle);
+    EXPECT_EQ(panel.Preview->ImgPreviewTrans->Bitmap().Pixel(60, 40),
+              panel.Preview->ImgPT2.Pixel(60, 40))
         << "the second preview ends on the second sample";
 }
 

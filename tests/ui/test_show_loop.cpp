@@ -33,8 +33,8 @@ protected:
         c.Strings[StringId::Effect] = effect;
         c.Header.EffectSpeed = 1;
     }
-    static uint32_t Centre(const TSSWindow& w) { return Shown(*w.Image32, 512, 384); }
-    static uint32_t Corner(const TSSWindow& w) { return Shown(*w.Image32, 2, 2); }
+    static uint32_t Centre(const TSSWindow& w) { return Shown(*w.Displays().Image32(), 512, 384); }
+    static uint32_t Corner(const TSSWindow& w) { return Shown(*w.Displays().Image32(), 2, 2); }
 };
 
 TEST_F(ShowLoop, ABrokenItemLeavesThePreviousPictureAndTheShowGoesOn) {
@@ -44,21 +44,21 @@ TEST_F(ShowLoop, ABrokenItemLeavesThePreviousPictureAndTheShowGoesOn) {
     c.Items.push_back(PictureEntry(SolidImage(64, 48, kBlue)));
     auto w = Create(WriteShow(c), {"/s"});
     ASSERT_EQ(Centre(*w), Opaque(kRed));
-    EXPECT_EQ(w->ShownItem, 0);
-    EXPECT_FALSE(w->DirectDraw);
-    EXPECT_TRUE(w->Timer.isActive());
+    EXPECT_EQ(w->Flags().ShownItem, 0);
+    EXPECT_FALSE(w->Flags().DirectDraw);
+    EXPECT_TRUE(w->SlideTimer().isActive());
 
     w->TimerTimer(); // the broken item
     EXPECT_EQ(Centre(*w), Opaque(kRed));
-    EXPECT_EQ(w->ShownItem, 0);
-    EXPECT_FALSE(w->ItemPicture.has_value());
-    EXPECT_EQ(w->Sequence.NextItem(), 2);
-    EXPECT_TRUE(w->Timer.isActive());
-    EXPECT_EQ(w->Timer.interval(), 5000);
+    EXPECT_EQ(w->Flags().ShownItem, 0);
+    EXPECT_FALSE(w->MediaState().ItemPicture.has_value());
+    EXPECT_EQ(w->Order().NextItem(), 2);
+    EXPECT_TRUE(w->SlideTimer().isActive());
+    EXPECT_EQ(w->SlideTimer().interval(), 5000);
 
     w->TimerTimer();
     EXPECT_EQ(Centre(*w), Opaque(kBlue));
-    EXPECT_EQ(w->ShownItem, 2);
+    EXPECT_EQ(w->Flags().ShownItem, 2);
     w->TimerTimer(); // the broken item again, passed over
     w->TimerTimer();
     EXPECT_EQ(Centre(*w), Opaque(kRed));
@@ -71,12 +71,12 @@ TEST_F(ShowLoop, AFirstItemThatFailsLeavesTheNextOneToAppearWithoutTransition) {
     SlowTransitions(c, kBoxOut);
     auto w = Create(WriteShow(c), {"/s"});
     EXPECT_EQ(Centre(*w), 0u); // nothing drawn yet: the window's colour shows
-    EXPECT_TRUE(w->DirectDraw);
+    EXPECT_TRUE(w->Flags().DirectDraw);
     w->TimerTimer();
-    EXPECT_FALSE(w->Transition.TransitionRunning);
+    EXPECT_FALSE(w->TransitionState().TransitionRunning);
     EXPECT_EQ(Centre(*w), Opaque(kRed));
     EXPECT_EQ(Corner(*w), Opaque(kRed));
-    EXPECT_FALSE(w->DirectDraw);
+    EXPECT_FALSE(w->Flags().DirectDraw);
 }
 
 TEST_F(ShowLoop, NextAndBackStepThroughTheItemsInOrder) {
@@ -87,7 +87,7 @@ TEST_F(ShowLoop, NextAndBackStepThroughTheItemsInOrder) {
         return ProcessEventsUntil([&] { return Centre(*w) == Opaque(colour); }, kLongWaitMs);
     };
     w->ActNextExecute();
-    EXPECT_EQ(w->Timer.interval(), 1);
+    EXPECT_EQ(w->SlideTimer().interval(), 1);
     EXPECT_TRUE(showsSoon(kGreen));
     w->ActBackExecute();
     EXPECT_TRUE(showsSoon(kRed));
@@ -96,8 +96,8 @@ TEST_F(ShowLoop, NextAndBackStepThroughTheItemsInOrder) {
     w->ActNextExecute();
     EXPECT_TRUE(showsSoon(kRed));
     // After each item the timer waits the show's seconds again.
-    EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.interval() == 5000; }));
-    EXPECT_TRUE(w->Timer.isActive());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->SlideTimer().interval() == 5000; }));
+    EXPECT_TRUE(w->SlideTimer().isActive());
 }
 
 TEST_F(ShowLoop, NextSkipsARunningTransitionToItsEndAndMovesOn) {
@@ -106,8 +106,8 @@ TEST_F(ShowLoop, NextSkipsARunningTransitionToItsEndAndMovesOn) {
     auto w = Create(WriteShow(c), {"/s"});
     w->show();
     w->TimerTimer();
-    ASSERT_TRUE(w->Transition.TransitionRunning);
-    EXPECT_FALSE(w->Timer.isActive()); // the item's time starts when its transition ends
+    ASSERT_TRUE(w->TransitionState().TransitionRunning);
+    EXPECT_FALSE(w->SlideTimer().isActive()); // the item's time starts when its transition ends
     // The box of the new picture grows from the centre; the corners still show the old one.
     ASSERT_TRUE(ProcessEventsUntil([&] { return Centre(*w) == Opaque(kGreen); }, kLongWaitMs));
     EXPECT_EQ(Corner(*w), Opaque(kRed));
@@ -115,8 +115,8 @@ TEST_F(ShowLoop, NextSkipsARunningTransitionToItsEndAndMovesOn) {
     w->ActNextExecute();
     // The skipped transition ends with the whole green picture, then blue starts to arrive.
     EXPECT_TRUE(ProcessEventsUntil(
-        [&] { return w->ShownItem == 2 && Corner(*w) == Opaque(kGreen); }, kLongWaitMs));
-    EXPECT_TRUE(w->Transition.TransitionRunning);
+        [&] { return w->Flags().ShownItem == 2 && Corner(*w) == Opaque(kGreen); }, kLongWaitMs));
+    EXPECT_TRUE(w->TransitionState().TransitionRunning);
     // The window may go while a transition runs.
     w.reset();
 }
@@ -130,17 +130,17 @@ TEST_F(ShowLoop, EachItemsSecondsStartWhenItsTransitionEnds) {
     SlowTransitions(c, kBoxIn);
     auto w = Create(WriteShow(c), {"/s"});
     w->show();
-    EXPECT_TRUE(w->Timer.isActive());
-    EXPECT_EQ(w->Timer.interval(), 12000);
+    EXPECT_TRUE(w->SlideTimer().isActive());
+    EXPECT_EQ(w->SlideTimer().interval(), 12000);
 
     for (const int expected : {7000, 3000, 12000}) {
         w->TimerTimer();
-        ASSERT_TRUE(w->Transition.TransitionRunning);
-        EXPECT_FALSE(w->Timer.isActive());
-        w->Transition.SkipTransition = true;
-        EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.isActive(); }, kLongWaitMs));
-        EXPECT_EQ(w->Timer.interval(), expected);
-        EXPECT_FALSE(w->Transition.TransitionRunning);
+        ASSERT_TRUE(w->TransitionState().TransitionRunning);
+        EXPECT_FALSE(w->SlideTimer().isActive());
+        w->TransitionState().SkipTransition = true;
+        EXPECT_TRUE(ProcessEventsUntil([&] { return w->SlideTimer().isActive(); }, kLongWaitMs));
+        EXPECT_EQ(w->SlideTimer().interval(), expected);
+        EXPECT_FALSE(w->TransitionState().TransitionRunning);
     }
 }
 
@@ -150,14 +150,14 @@ TEST_F(ShowLoop, TheEndOfAnOvertakenTransitionIsNotTakenForTheNextOnesEnd) {
     auto w = Create(WriteShow(c), {"/s"});
     w->show();
     w->TimerTimer();
-    ASSERT_TRUE(w->Transition.TransitionRunning);
+    ASSERT_TRUE(w->TransitionState().TransitionRunning);
     w->TimerTimer(); // the next item comes while the first transition still runs
-    ASSERT_TRUE(w->Transition.TransitionRunning);
-    EXPECT_EQ(w->ShownItem, 2);
+    ASSERT_TRUE(w->TransitionState().TransitionRunning);
+    EXPECT_EQ(w->Flags().ShownItem, 2);
     ProcessEventsUntil([] { return false; }, 300); // the stopped transition's end is delivered
     EXPECT_TRUE(w->isVisible());
-    EXPECT_TRUE(w->Transition.TransitionRunning);
-    EXPECT_FALSE(w->Timer.isActive());
+    EXPECT_TRUE(w->TransitionState().TransitionRunning);
+    EXPECT_FALSE(w->SlideTimer().isActive());
 }
 
 TEST_F(ShowLoop, ASinglePictureStaysWithoutTimerOrTransition) {
@@ -166,11 +166,11 @@ TEST_F(ShowLoop, ASinglePictureStaysWithoutTimerOrTransition) {
     SlowTransitions(c, kBoxOut);
     auto w = Create(WriteShow(c), {"/s"});
     EXPECT_EQ(Centre(*w), Opaque(kRed));
-    EXPECT_FALSE(w->Timer.isActive());
-    EXPECT_TRUE(w->Settings.Effect.empty());
+    EXPECT_FALSE(w->SlideTimer().isActive());
+    EXPECT_TRUE(w->CurrentSettings().Effect.empty());
     w->TimerTimer(); // reloaded, still without a transition
-    EXPECT_FALSE(w->Transition.TransitionRunning);
-    EXPECT_FALSE(w->Timer.isActive());
+    EXPECT_FALSE(w->TransitionState().TransitionRunning);
+    EXPECT_FALSE(w->SlideTimer().isActive());
 }
 
 TEST_F(ShowLoop, AnExitDuringATransitionClosesOnlyAfterItStoppedAndLeavesItsLastFrame) {
@@ -184,17 +184,17 @@ TEST_F(ShowLoop, AnExitDuringATransitionClosesOnlyAfterItStoppedAndLeavesItsLast
 
     SendKey(*w, Qt::Key_Escape);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_NE(w->ScreenSaver, nullptr);
-    EXPECT_TRUE(w->Transition.StopRequested);
-    EXPECT_TRUE(w->Transition.SuppressFinalPaint);
-    EXPECT_FALSE(w->ExitBannerShown);
+    EXPECT_NE(w->ScreenSaverHost(), nullptr);
+    EXPECT_TRUE(w->TransitionState().StopRequested);
+    EXPECT_TRUE(w->TransitionState().SuppressFinalPaint);
+    EXPECT_FALSE(w->Flags().ExitBannerShown);
 
     ASSERT_TRUE(ProcessEventsUntil([&] { return !w->isVisible(); }, kLongWaitMs));
-    EXPECT_FALSE(w->Transition.TransitionRunning);
-    EXPECT_EQ(w->ScreenSaver, nullptr);
-    EXPECT_EQ(Corner(*w), Opaque(kRed)); // no final paint
-    EXPECT_TRUE(w->ExitBannerShown);     // once the transition has stopped
-    EXPECT_FALSE(w->Timer.isActive());
+    EXPECT_FALSE(w->TransitionState().TransitionRunning);
+    EXPECT_EQ(w->ScreenSaverHost(), nullptr);
+    EXPECT_EQ(Corner(*w), Opaque(kRed));     // no final paint
+    EXPECT_TRUE(w->Flags().ExitBannerShown); // once the transition has stopped
+    EXPECT_FALSE(w->SlideTimer().isActive());
 }
 
 TEST_F(ShowLoop, ClosingWhileATransitionRunsLeavesTheBannerUntilItHasStopped) {
@@ -204,32 +204,32 @@ TEST_F(ShowLoop, ClosingWhileATransitionRunsLeavesTheBannerUntilItHasStopped) {
     auto w = Create(WriteShow(c), {"/s"});
     w->show();
     w->TimerTimer();
-    ASSERT_TRUE(w->Transition.TransitionRunning);
+    ASSERT_TRUE(w->TransitionState().TransitionRunning);
     w->close();
     EXPECT_FALSE(w->isVisible());
-    EXPECT_TRUE(w->Transition.StopRequested);
-    EXPECT_FALSE(w->ExitBannerShown);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return w->ExitBannerShown; }, kLongWaitMs));
-    EXPECT_FALSE(w->Transition.TransitionRunning);
-    EXPECT_FALSE(w->Timer.isActive()); // a closed show stays still
+    EXPECT_TRUE(w->TransitionState().StopRequested);
+    EXPECT_FALSE(w->Flags().ExitBannerShown);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->Flags().ExitBannerShown; }, kLongWaitMs));
+    EXPECT_FALSE(w->TransitionState().TransitionRunning);
+    EXPECT_FALSE(w->SlideTimer().isActive()); // a closed show stays still
 }
 
 TEST_F(ShowLoop, WithASecondMonitorPicturesAlternateStartingOnBoth) {
     PackageContent c = ThreeColours();
     c.Header.DisableTwoMonitors = false;
     auto w = Create(WriteShow(c), {"/s"});
-    ASSERT_TRUE(w->SecondMonitorInUse);
-    const TImage32& second = *w->SecondMonitorWindow->Image();
+    ASSERT_TRUE(w->Flags().SecondMonitorInUse);
+    const TImage32& second = *w->Displays().SecondMonitorWindow()->Image();
     EXPECT_EQ(Centre(*w), Opaque(kRed));
     EXPECT_EQ(Shown(second, 400, 300), Opaque(kRed));
     w->TimerTimer();
     EXPECT_EQ(Centre(*w), Opaque(kRed));
     EXPECT_EQ(Shown(second, 400, 300), Opaque(kGreen));
-    EXPECT_EQ(w->DisplayBitmap, &second.Bitmap());
+    EXPECT_EQ(w->MediaState().DisplayBitmap, &second.Bitmap());
     w->TimerTimer();
     EXPECT_EQ(Centre(*w), Opaque(kBlue));
     EXPECT_EQ(Shown(second, 400, 300), Opaque(kGreen));
-    EXPECT_EQ(w->DisplayBitmap, &w->Image32->Bitmap());
+    EXPECT_EQ(w->MediaState().DisplayBitmap, &w->Displays().Image32()->Bitmap());
 }
 
 TEST_F(ShowLoop, ADesktopStartShowsTheDesktopThenTheFirstItemAtTheNextChance) {
@@ -237,15 +237,15 @@ TEST_F(ShowLoop, ADesktopStartShowsTheDesktopThenTheFirstItemAtTheNextChance) {
     c.Header.DesktopStart = true;
     auto w = Create(WriteShow(c), {"/s"});
     EXPECT_NE(Centre(*w), Opaque(kRed));
-    EXPECT_EQ(w->ShownItem, -1);
-    EXPECT_EQ(w->Sequence.NextItem(), 0);
-    EXPECT_TRUE(w->Timer.isActive());
-    EXPECT_EQ(w->Timer.interval(), 1);
-    EXPECT_FALSE(w->Settings.DesktopStart);
+    EXPECT_EQ(w->Flags().ShownItem, -1);
+    EXPECT_EQ(w->Order().NextItem(), 0);
+    EXPECT_TRUE(w->SlideTimer().isActive());
+    EXPECT_EQ(w->SlideTimer().interval(), 1);
+    EXPECT_FALSE(w->CurrentSettings().DesktopStart);
     w->show();
     EXPECT_TRUE(ProcessEventsUntil([&] { return Centre(*w) == Opaque(kRed); }, kLongWaitMs));
-    EXPECT_EQ(w->ShownItem, 0);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return w->Timer.interval() == 5000; }));
+    EXPECT_EQ(w->Flags().ShownItem, 0);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w->SlideTimer().interval() == 5000; }));
 }
 
 TEST_F(ShowLoop, ThePreviewStretchesThePackagesPreviewPicture) {
@@ -257,16 +257,16 @@ TEST_F(ShowLoop, ThePreviewStretchesThePackagesPreviewPicture) {
     preview.save(&buffer, "BMP");
     c.Preview.assign(bmp.begin(), bmp.end());
     auto w = Create(WriteShow(c), {"/p:1"});
-    ASSERT_TRUE(w->PreviewMode);
-    EXPECT_TRUE(w->PrImage->isVisibleTo(w.get()));
-    EXPECT_FALSE(w->Image32->isVisibleTo(w.get()));
-    EXPECT_EQ(w->PrImage->pixmap().size(), QSize(320, 240));
-    EXPECT_TRUE(w->PrImage->hasScaledContents());
-    EXPECT_FALSE(w->Timer.isActive());
+    ASSERT_TRUE(w->Flags().PreviewMode);
+    EXPECT_TRUE(w->PreviewPicture()->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Displays().Image32()->isVisibleTo(w.get()));
+    EXPECT_EQ(w->PreviewPicture()->pixmap().size(), QSize(320, 240));
+    EXPECT_TRUE(w->PreviewPicture()->hasScaledContents());
+    EXPECT_FALSE(w->SlideTimer().isActive());
 
     // Without a preview picture the window stays black.
     auto plain = Create(WriteShow(BasicPackage(), "plain.scr"), {"/p:1"});
-    EXPECT_FALSE(plain->PrImage->isVisibleTo(plain.get()));
+    EXPECT_FALSE(plain->PreviewPicture()->isVisibleTo(plain.get()));
 }
 
 } // namespace

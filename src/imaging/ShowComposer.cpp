@@ -1,0 +1,100 @@
+#include "imaging/ShowComposer.h"
+
+#include "imaging/Decode.h"
+#include "imaging/Gradient.h"
+#include "package/ExtractEntry.h"
+#include "package/PackageReader.h"
+#include "package/TempFolder.h"
+
+#include <cstdio>
+
+namespace pictorelle {
+
+namespace {
+
+// New random colours and gradient as the header asks, written back into it.
+TBackgroundStyle RandomizeHeaderBackground(PackageHeader& h) {
+    TBackgroundStyle style{h.BackColor, h.BackColor2, h.GradientStyle};
+    RandomizeBackground(style, h.RandomColors, h.RandomGradient);
+    h.BackColor = style.backColor;
+    h.BackColor2 = style.backColor2;
+    h.GradientStyle = style.gradientStyle;
+    return style;
+}
+
+} // namespace
+
+uint32_t ChooseStartColors(PackageHeader& h) {
+    return ColorToPixel(RandomizeHeaderBackground(h).backColor);
+}
+
+TShowComposer::TShowComposer(std::string programFile, Package& package,
+                             TDesktopCapture captureDesktop)
+    : programFile_(std::move(programFile)), package_(package),
+      captureDesktop_(std::move(captureDesktop)) {}
+
+void TShowComposer::PrepareBackground(int width, int height) {
+    const PackageHeader& h = package_.Header;
+    background_.SetSize(width, height);
+    if (h.DesktopSnapshot)
+        captureDesktop_(background_);
+    else
+        PaintGradient(background_, GradientStyleTable(h.GradientStyle), h.BackColor,
+                      background_.BoundsRect(), h.BackColor2);
+    backPicture_.reset();
+    if (h.BackgroundStoredSize == 0) return;
+    TDecodedPicture picture;
+    {
+        const std::string path = TempFilePath("SSBG", h.BackgroundExt);
+        ExtractEntry(programFile_, path, true, package_.SectionStart(9), h.BackgroundStoredSize,
+                     h.BackgroundDataSize);
+        picture = DecodePicture(path);
+        std::remove(path.c_str()); // nothing reads it again
+    }
+    DrawBackgroundPicture(background_, background_.Width(), background_.Height(), h.BackPictureMode,
+                          picture.bitmap);
+    backPicture_ = std::move(picture.bitmap);
+}
+
+void TShowComposer::LoadLogo() {
+    logo_ = pictorelle::LoadLogo(programFile_, package_);
+}
+
+void TShowComposer::RepaintBackgroundForItem() {
+    PackageHeader& h = package_.Header;
+    if (!h.RepaintBackgroundPerItem || h.DesktopSnapshot) return;
+    const TBackgroundStyle style = RandomizeHeaderBackground(h);
+    PaintBackground(background_, style, h.BackPictureMode, backPicture_ ? &*backPicture_ : nullptr);
+}
+
+TBitmap32 TShowComposer::BackgroundFrame(int width, int height) const {
+    TBitmap32 frame(width, height);
+    frame.Draw(0, 0, background_);
+    return frame;
+}
+
+TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, int sizeMode,
+                                           int frameWidth, int frameHeight) const {
+    const ItemRecord& item = package_.Items.at(static_cast<size_t>(index));
+    TPictureItemInput input;
+    input.item = &item;
+    input.picturePath = path;
+    input.background = &background_;
+    input.frameWidth = frameWidth;
+    input.frameHeight = frameHeight;
+    input.sizeMode = sizeMode;
+    input.backColor = package_.Header.BackColor;
+    input.logo = logo_ ? &*logo_ : nullptr;
+    input.loadMask = [this, &item](TBitmap32& mask) {
+        LoadMask(programFile_, package_, item.MaskIndex, mask);
+    };
+    return ComposePictureItem(input);
+}
+
+void TShowComposer::Free() {
+    background_ = TBitmap32();
+    backPicture_.reset();
+    logo_.reset();
+}
+
+} // namespace pictorelle

@@ -1,0 +1,91 @@
+// TShowMedia: everything the show window asks of its players, in one small interface. The
+// window calls these where their steps belong (start of the show, each item, the end of a
+// transition, the exit keys, the stop before closing) and never talks to a player directly.
+// TNullShowMedia plays nothing; the window tests use it, and so does the show until a player
+// exists for a kind of media.
+//
+// TShowMediaState is what the players share with the window: what plays now, and the picture
+// item on screen with what a GIF animation or the wallpaper needs of it.
+#pragma once
+
+#include "core/Bitmap32.h"
+#include "core/Rect.h"
+#include "imaging/PictureItem.h"
+#include "media/FlashPlayer.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pictorelle {
+
+struct TShowMediaState {
+    bool FlashPlaying = false;
+    bool VideoPlaying = false;
+    int CurrentMelody = 0; // the melody playing or last played; -1 once a shuffled list ended
+
+    // The picture item on screen.
+    bool IsGifItem = false;
+    std::optional<TBitmap32> ItemPicture;   // the picture after its flags
+    std::optional<TBitmap32> ItemMask;      // its mask
+    std::optional<TBitmap32> GifBackground; // a GIF item's frame without the picture
+    TRect ItemRect;                         // where the picture lies in the frame
+    TBitmap32* DisplayBitmap = nullptr;     // the display that received it
+
+    // Made at start-up when the package carries a Flash player.
+    std::unique_ptr<TShockWaveFlashEx> FlashPlayer;
+
+    // The show has ended: the item's pictures go (the players keep what they need).
+    void FreePictures() {
+        ItemPicture.reset();
+        ItemMask.reset();
+        GifBackground.reset();
+        DisplayBitmap = nullptr;
+    }
+};
+
+class TShowMedia {
+public:
+    virtual ~TShowMedia() = default;
+
+    // Full-screen start: reads the user's own playlist (when the settings ask for it) and
+    // starts the music (unless muted; the window decides).
+    virtual void LoadCustomPlaylist() = 0;
+    virtual void StartMelody() = 0;
+
+    // An item comes on screen: its enter sound plays over the music.
+    virtual void PlayEnterSound(int enterSoundIndex) = 0;
+    // GIF items: the frames start once the item is fully on screen, and stop before the next.
+    virtual void AnimateGif() = 0;
+    virtual void StopGif() = 0;
+    // Flash movies and videos play in the display panel over frame (the background, already
+    // drawn into it). False when the item cannot be played: it is passed over.
+    virtual bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
+                               TBitmap32& frame) = 0;
+    virtual void CloseAndStopFlash() = 0;
+
+    // Before the window closes: the GIF animation, the video, the melody and the enter sound
+    // stop and their temporary files go. Throws when a player cannot be stopped; the window
+    // then stays open and the next exit condition tries again.
+    virtual void StopMedia() = 0;
+
+    // F2: the picture on screen becomes the desktop wallpaper.
+    virtual void SetWallpaper() = 0;
+};
+
+class TNullShowMedia final : public TShowMedia {
+public:
+    void LoadCustomPlaylist() override {}
+    void StartMelody() override {}
+    void PlayEnterSound(int) override {}
+    void AnimateGif() override {}
+    void StopGif() override {}
+    bool ShowMovieItem(TItemKind, int, const std::string&, int, TBitmap32&) override {
+        return false;
+    }
+    void CloseAndStopFlash() override {}
+    void StopMedia() override {}
+    void SetWallpaper() override {}
+};
+
+} // namespace pictorelle
