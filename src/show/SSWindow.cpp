@@ -31,14 +31,6 @@ namespace {
 
 constexpr uint32_t kBlackPixel = 0xFF000000u;
 
-// Closing goes on whether or not the file (or the temporary folder) is there.
-void DeleteTempFile(std::string_view fixedName, std::string_view extension = {}) {
-    try {
-        std::remove(TempFilePath(fixedName, extension).c_str());
-    } catch (const std::exception&) {
-    }
-}
-
 } // namespace
 
 TSSWindow::TSSWindow(TStartup startup)
@@ -331,91 +323,6 @@ void TSSWindow::FinishScreenSaver(bool Exit) {
     // The transition stops early; its end calls this again, which then closes.
     Transition.StopRequested = true;
     Transition.SuppressFinalPaint = true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Closing
-
-void TSSWindow::closeEvent(QCloseEvent* event) {
-    if (closeHandlerAttached_) FormClose();
-    event->accept();
-    // Closing the last window ends the program once nothing else (a modal exit banner) is
-    // open. A preview lives inside another program's window, which the framework does not
-    // count as one of ours, so it ends the program itself.
-    if (flags_.PreviewMode) RequestApplicationEnd(0);
-}
-
-TCloseSituation TSSWindow::CloseSituation() const {
-    TCloseSituation s;
-    s.SaverActive = flags_.SaverActive;
-    s.PreviewMode = flags_.PreviewMode;
-    const int melody = mediaState_.CurrentMelody;
-    s.CurrentMelodyExtracted = !Settings.UseCustomPlaylist && melody >= 0 &&
-                               melody < static_cast<int>(PackageData.Melodies.size());
-    s.HasExitAddress = !PackageData.Strings[StringId::ExitLinkAddress].empty();
-    s.HasExitBanner = PackageData.Header.ExitBannerStoredSize > 0;
-    s.TransitionRunning = Transition.TransitionRunning;
-    return s;
-}
-
-void TSSWindow::FormClose() {
-    for (TCloseStep step : ClosePlan(CloseSituation()))
-        RunCloseStep(step);
-}
-
-void TSSWindow::RunCloseStep(TCloseStep step) {
-    switch (step) {
-    case TCloseStep::DetachCloseHandler:
-        closeHandlerAttached_ = false;
-        Timer.Close(); // whatever still asks for the next item, the timer stays off
-        break;
-    case TCloseStep::StopShow:
-        Transition.StopRequested = true;
-        Timer.stop();
-        presentation_->Stop();
-        break;
-    case TCloseStep::HideWindow:
-        hide();
-        break;
-    case TCloseStep::ShowCursor:
-        SetCursorShown(true);
-        break;
-    case TCloseStep::DeleteDataFile:
-        DeleteTempFile("SSDATA.DAT");
-        break;
-    case TCloseStep::DestroyHost:
-        ScreenSaver.reset();
-        break;
-    case TCloseStep::DeleteMelodyFile:
-        DeleteTempFile("SSSND",
-                       PackageData.Melodies[static_cast<size_t>(mediaState_.CurrentMelody)].Ext);
-        break;
-    case TCloseStep::OpenExitAddress:
-        OpenAddress(PackageData.Strings[StringId::ExitLinkAddress]);
-        break;
-    case TCloseStep::WriteSettings:
-        WriteSettings();
-        break;
-    case TCloseStep::FreeShowObjects:
-        FreeShowObjects();
-        break;
-    case TCloseStep::DisplayExitBanner:
-        DisplayExitBanner();
-        break;
-    }
-}
-
-void TSSWindow::FormDestroy() {
-    RemoveInputHook();
-    FreeTranslationTable();
-}
-
-// Exit banner: shows the package's exit banner window, at most once per run. The window itself
-// comes with the exit banner's work; the flag already keeps the two callers (the close and
-// the end of a stopped transition) from asking twice.
-void TSSWindow::DisplayExitBanner() {
-    if (flags_.ExitBannerShown || PackageData.Header.ExitBannerStoredSize <= 0) return;
-    flags_.ExitBannerShown = true;
 }
 
 } // namespace pictorelle

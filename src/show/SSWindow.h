@@ -129,6 +129,7 @@ public:
     TPanel* MoviePanel() const { return PanelDisplay; }
 
 protected:
+    // SSWindow.cpp; closeEvent in Closing.cpp.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -136,7 +137,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // SSWindow.cpp: creation and the modes.
+    // SSWindow.cpp: creation and the modes; FormClose and FormDestroy in Closing.cpp.
     void CreateControls();
     void CreateScreenSaver();
     void FormCreate();
@@ -153,10 +154,12 @@ private:
     void SetWindowColor(uint32_t pixel);
 
     // SSWindow.cpp: the input hook (every input event of the application passes here while
-    // the show runs) and the close.
+    // the show runs).
     void InstallInputHook();
     void RemoveInputHook();
     bool DeactivateScrSaver(QObject* watched, QEvent* event);
+
+    // Closing.cpp: the close's steps, and the exit banner.
     TCloseSituation CloseSituation() const;
     void RunCloseStep(TCloseStep step);
     void DisplayExitBanner();
