@@ -46,7 +46,7 @@ void TSSWindow::PrepareBackground(const ByteSource&) {
     BackgroundPicture.reset();
     if (h.BackgroundStoredSize == 0) return;
     const std::string path = TempFilePath("SSBG", h.BackgroundExt);
-    ExtractEntry(Startup.ProgramFile, path, true, PackageData.SectionStart(9),
+    ExtractEntry(Startup.ProgramFile, path, true, PackageData.SectionStart(SectionId::Background),
                  h.BackgroundStoredSize, h.BackgroundDataSize);
     TDecodedPicture picture = DecodePicture(path);
     RemoveFile(path); // nothing reads it again
@@ -221,7 +221,8 @@ void TSSWindow::LoadPreviewImage() {
         const int32_t size = package.Header.PreviewSize;
         if (size <= 0) return;
         const std::string path = TempFilePath("SSIMG.BMP");
-        ExtractEntry(Startup.ProgramFile, path, false, package.SectionStart(2), size, size);
+        ExtractEntry(Startup.ProgramFile, path, false, package.SectionStart(SectionId::Preview),
+                     size, size);
         const QImage picture(QString::fromStdString(path), "BMP");
         RemoveFile(path);
         if (picture.isNull()) return;

@@ -520,8 +520,8 @@ void TSSWindow::LoadBannerImage(const ByteSource&) {
     if (h.BannerSize <= 0) return;
     try {
         const std::string path = TempFilePath("SSIMGkk.BMP");
-        ExtractEntry(Startup.ProgramFile, path, false, PackageData.SectionStart(3), h.BannerSize,
-                     h.BannerSize);
+        ExtractEntry(Startup.ProgramFile, path, false, PackageData.SectionStart(SectionId::Banner),
+                     h.BannerSize, h.BannerSize);
         banner_ = QImage(QString::fromStdString(path));
         std::remove(path.c_str());
     } catch (const std::exception&) {
