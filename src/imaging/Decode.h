@@ -4,13 +4,13 @@
 #pragma once
 
 #include "core/Bitmap32.h"
+#include "core/Error.h"
 #include "core/Rect.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -18,9 +18,9 @@ namespace pictorelle {
 
 // A file that cannot be read as a picture: unknown or refused format, damaged data, or a size
 // we will not allocate.
-class ImageError : public std::runtime_error {
+class ImageError : public PictorelleError {
 public:
-    using std::runtime_error::runtime_error;
+    using PictorelleError::PictorelleError;
 };
 
 // Limits on what a decoder will allocate: no side beyond kMaxPictureSide and no more than

@@ -6,27 +6,14 @@
 #include "package/PackageReader.h"
 #include "package/TempFolder.h"
 
+#include <cstdio>
 #include <new>
-#include <unistd.h>
 
 namespace pictorelle {
 
 namespace {
 
-// Removes the file when the scope ends, however it ends.
-class TempFile {
-public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() { ::unlink(path_.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-const char* maskExtension(int maskType) {
+const char* MaskExtension(int maskType) {
     switch (maskType) {
     case 0:
         return ".bmp";
@@ -41,13 +28,16 @@ const char* maskExtension(int maskType) {
 
 void LoadMask(const std::string& packageFile, const Package& package, int index,
               TBitmap32& target) {
+    if (index < 0) return;
+    if (index >= static_cast<int>(package.Masks.size())) {
+        std::fprintf(stderr, "Skipping mask %d: the show has no such mask\n", index);
+        return;
+    }
     try {
-        if (index < 0 || index >= static_cast<int>(package.Masks.size())) return;
         const MaskRecord& record = package.Masks[static_cast<size_t>(index)];
-        const TempFile file(TempFilePath("SSMASK", maskExtension(record.MaskType)));
-        ExtractEntry(packageFile, file.path(), record.Compressed(), package.EntryOffset(record),
-                     record.StoredSize, record.DataSize);
-        TDecodedPicture decoded = DecodePicture(file.path());
+        const TempFile file(TempFilePath("SSMASK", MaskExtension(record.MaskType)));
+        ExtractEntry(packageFile, file.Path(), package, record);
+        TDecodedPicture decoded = DecodePicture(file.Path());
         if (record.MaskType == 0) {
             target = std::move(decoded.bitmap);
             return;
@@ -56,8 +46,11 @@ void LoadMask(const std::string& packageFile, const Package& package, int index,
         mask.Draw(0, 0, decoded.bitmap, TDrawMode::Blend);
         mask.ResetAlpha();
         target = std::move(mask);
-    } catch (const std::exception&) {
+    } catch (const PictorelleError& e) {
         // A mask that cannot be read leaves the target as it was.
+        std::fprintf(stderr, "Skipping mask %d: %s\n", index, e.what());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "Skipping mask %d: out of memory\n", index);
     }
 }
 
@@ -80,20 +73,23 @@ std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& pac
     const PackageHeader& h = package.Header;
     if (h.LogoStoredSize <= 0) return std::nullopt;
     try {
-        // The logo is the fifth section and always a zlib stream.
+        // The logo is always a zlib stream.
         const TempFile file(TempFilePath("SSLG", h.LogoExt));
-        ExtractEntry(packageFile, file.path(), true, package.SectionStart(5), h.LogoStoredSize,
-                     h.LogoDataSize);
-        const TDecodedPicture decoded = DecodePicture(file.path());
+        ExtractEntry(packageFile, file.Path(), true, package.SectionStart(SectionId::Logo),
+                     h.LogoStoredSize, h.LogoDataSize);
+        const TDecodedPicture decoded = DecodePicture(file.Path());
         TLogo logo;
         logo.bitmap = PrepareLogo(decoded.bitmap, h.LogoTransparentColor);
         logo.placement = h.LogoPlacement;
         logo.marginX = h.LogoX;
         logo.marginY = h.LogoY;
         return logo;
-    } catch (const std::exception&) {
-        return std::nullopt;
+    } catch (const PictorelleError& e) {
+        std::fprintf(stderr, "Skipping the logo: %s\n", e.what());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "Skipping the logo: out of memory\n");
     }
+    return std::nullopt;
 }
 
 void DrawLogo(TBitmap32& frame, const TLogo* logo) {

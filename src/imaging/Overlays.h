@@ -1,6 +1,7 @@
 // Masks and the logo: reading them from the package, preparing the logo's transparency, and
 // laying the logo onto frames. The loaders never report failure: a mask that cannot be read
-// leaves its target as it was, a logo that cannot be read means no logo.
+// leaves its target as it was, a logo that cannot be read means no logo, and either says what
+// was skipped and why in one line on standard error.
 #pragma once
 
 #include "core/Bitmap32.h"
@@ -14,7 +15,8 @@ namespace pictorelle {
 struct Package;
 
 // Fills target with mask record index of the package in packageFile. A bitmap mask (type 0)
-// keeps its pixels as decoded; PNG and GIF masks are laid on black and made opaque.
+// keeps its pixels as decoded; PNG and GIF masks are laid on black and made opaque. A negative
+// index asks for no mask.
 void LoadMask(const std::string& packageFile, const Package& package, int index, TBitmap32& target);
 
 // The show's logo with what places it.

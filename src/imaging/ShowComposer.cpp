@@ -6,8 +6,6 @@
 #include "package/PackageReader.h"
 #include "package/TempFolder.h"
 
-#include <cstdio>
-
 namespace pictorelle {
 
 namespace {
@@ -45,11 +43,10 @@ void TShowComposer::PrepareBackground(int width, int height) {
     if (h.BackgroundStoredSize == 0) return;
     TDecodedPicture picture;
     {
-        const std::string path = TempFilePath("SSBG", h.BackgroundExt);
-        ExtractEntry(programFile_, path, true, package_.SectionStart(9), h.BackgroundStoredSize,
-                     h.BackgroundDataSize);
-        picture = DecodePicture(path);
-        std::remove(path.c_str()); // nothing reads it again
+        const TempFile file(TempFilePath("SSBG", h.BackgroundExt)); // nothing reads it again
+        ExtractEntry(programFile_, file.Path(), true, package_.SectionStart(SectionId::Background),
+                     h.BackgroundStoredSize, h.BackgroundDataSize);
+        picture = DecodePicture(file.Path());
     }
     DrawBackgroundPicture(background_, background_.Width(), background_.Height(), h.BackPictureMode,
                           picture.bitmap);

@@ -3,17 +3,18 @@
 // factory reports that it cannot create one; start-up then tells the user and ends.
 #pragma once
 
+#include "core/Error.h"
+
 #include <QString>
 #include <memory>
-#include <stdexcept>
 
 class QWidget;
 
 namespace pictorelle {
 
-class FlashPlayerUnavailable : public std::runtime_error {
+class FlashPlayerUnavailable : public PictorelleError {
 public:
-    using std::runtime_error::runtime_error;
+    using PictorelleError::PictorelleError;
 };
 
 class TShockWaveFlashEx {

@@ -2,18 +2,19 @@
 // tests and the fuzzer read packages held in memory.
 #pragma once
 
+#include "core/Error.h"
+
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace pictorelle {
 
 // Anything wrong with the package as a whole. Caught only where the package is read at start.
-class PackageError : public std::runtime_error {
+class PackageError : public PictorelleError {
 public:
-    using std::runtime_error::runtime_error;
+    using PictorelleError::PictorelleError;
 };
 
 class ByteSource {

@@ -1,9 +1,12 @@
 #include "package/ExtractEntry.h"
 
 #include "package/ByteSource.h"
+#include "package/PackageReader.h"
+#include "package/TempFolder.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -13,14 +16,13 @@ namespace {
 // zlib's deflate never does better than about 1032:1; allow a little slack for headers.
 constexpr int64_t kBestZlibRatio = 1040;
 
+// The destination opened for writing. Removing it on failure is the caller's TempFile.
 class OutputFile {
 public:
-    explicit OutputFile(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    }
+    explicit OutputFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600)) {}
     ~OutputFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!ok_) ::unlink(path_.c_str());
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -35,16 +37,15 @@ public:
         }
         return fd_ >= 0;
     }
-    // Keeps the file; without this the destructor removes what was written.
-    void Commit() {
-        if (fd_ >= 0 && ::close(fd_) == 0) ok_ = true;
+    // True when everything written reached the file.
+    bool Close() {
+        const bool ok = fd_ >= 0 && ::close(fd_) == 0;
         fd_ = -1;
+        return ok;
     }
 
 private:
-    std::string path_;
     int fd_ = -1;
-    bool ok_ = false;
 };
 
 bool CopyRaw(const FileSource& file, OutputFile& out, int64_t offset, int64_t dataSize) {
@@ -86,28 +87,43 @@ std::optional<std::vector<uint8_t>> InflateEntry(std::span<const uint8_t> stored
 
 void ExtractEntry(const std::string& source, const std::string& destination, bool compressed,
                   int64_t offset, int64_t storedSize, int64_t dataSize) {
+    // Removes the destination, an older file of the same name included, unless the entry
+    // was written whole.
+    TempFile result(destination);
     try {
         FileSource file(source);
         if (compressed) {
             // Check the sizes against the file before reserving memory for them.
             if (!InflatedSizeAcceptable(storedSize, dataSize) || offset < 0 ||
-                storedSize > file.Size() - offset) {
-                ::unlink(destination.c_str());
+                storedSize > file.Size() - offset)
                 return;
-            }
             std::vector<uint8_t> stored(static_cast<size_t>(storedSize));
             file.ReadAt(offset, stored.data(), stored.size());
             const auto inflated = InflateEntry(stored, dataSize);
+            if (!inflated) return;
             OutputFile out(destination);
-            if (inflated && out.Write(inflated->data(), inflated->size())) out.Commit();
+            if (out.Write(inflated->data(), inflated->size()) && out.Close()) result.Keep();
             return;
         }
         OutputFile out(destination);
-        if (dataSize >= 0 && CopyRaw(file, out, offset, dataSize)) out.Commit();
-    } catch (const std::exception&) {
-        // A missing source or a short read: whatever was written is removed by OutputFile.
-        ::unlink(destination.c_str());
+        if (dataSize >= 0 && CopyRaw(file, out, offset, dataSize) && out.Close()) result.Keep();
+    } catch (const PictorelleError&) {
+        // A missing source or a short read.
+    } catch (const std::bad_alloc&) {
+        // An entry too large to hold: no file, like any other entry that cannot be read.
     }
+}
+
+void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
+                  const EntryRecord& record) {
+    ExtractEntry(source, destination, record.Compressed(), package.EntryOffset(record),
+                 record.StoredSize, record.DataSize);
+}
+
+void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
+                  const MelodyRecord& record) {
+    ExtractEntry(source, destination, record.Compressed(), package.EntryOffset(record),
+                 record.StoredSize, record.DataSize);
 }
 
 } // namespace pictorelle

@@ -1,4 +1,5 @@
-// Copying one entry of the package to a temporary file, raw or inflated from a zlib stream.
+// Copying one entry of the package to a temporary file, raw or inflated from a zlib stream:
+// by its location and sizes, or by its record, which knows where its offset counts from.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace pictorelle {
+
+struct Package;
+struct EntryRecord;
+struct MelodyRecord;
 
 // The most an entry may inflate to. Compressed entries are inflated whole in memory, so the
 // stated size is also bounded by what a zlib stream of the stored size can possibly produce.
@@ -28,5 +33,12 @@ std::optional<std::vector<uint8_t>> InflateEntry(std::span<const uint8_t> stored
 // A raw entry of size 0 gives an empty file.
 void ExtractEntry(const std::string& source, const std::string& destination, bool compressed,
                   int64_t offset, int64_t storedSize, int64_t dataSize);
+
+// The entry of an item, mask or enter-sound record (offset from the package's start), or of a
+// melody record (offset from the melody section), located in package as read from source.
+void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
+                  const EntryRecord& record);
+void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
+                  const MelodyRecord& record);
 
 } // namespace pictorelle

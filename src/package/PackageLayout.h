@@ -189,7 +189,23 @@ struct StringBlock {
 
 const char* StringName(int index);
 
-// Section lengths as the header gives them, in file order (sections 1 to 10).
+// The package's sections in file order, numbered as the format counts them. Each follows the
+// one before without a gap; the string block has no length of its own in the header.
+enum class SectionId {
+    FlashControl = 1,
+    Preview,
+    Banner,
+    ExitBanner,
+    Logo,
+    Items,
+    Masks,
+    EnterSounds,
+    Background,
+    Melodies,
+    Strings,
+};
+
+// Section lengths as the header gives them, in file order (FlashControl to Melodies).
 std::array<int64_t, 10> SectionLengths(const PackageHeader& header);
 
 // A file extension that is safe to append to a fixed temporary name: anything holding a path

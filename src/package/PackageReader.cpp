@@ -44,11 +44,12 @@ std::vector<R> ReadRecords(const ByteSource& file, int64_t start, int64_t sectio
 
 } // namespace
 
-int64_t Package::SectionStart(int k) const {
+int64_t Package::SectionStart(SectionId section) const {
     const auto lengths = SectionLengths(Header);
+    const auto before = static_cast<size_t>(section) - 1;
     int64_t start = PackageStart;
-    for (int i = 0; i < k - 1 && i < static_cast<int>(lengths.size()); ++i)
-        start += lengths[static_cast<size_t>(i)];
+    for (size_t i = 0; i < before && i < lengths.size(); ++i)
+        start += lengths[i];
     return start;
 }
 
@@ -73,7 +74,7 @@ void LocatePackage(const ByteSource& file, Package& package) {
 }
 
 void ReadPackageStrings(const ByteSource& file, Package& package) {
-    int64_t pos = package.SectionStart(11);
+    int64_t pos = package.SectionStart(SectionId::Strings);
     const int64_t end = TrailerStart(package);
     for (auto& value : package.Strings.values) {
         if (end - pos < 2) throw PackageError("string block runs into the trailer");
@@ -90,15 +91,16 @@ void ReadPackageStrings(const ByteSource& file, Package& package) {
 
 void ReadPackageRecords(const ByteSource& file, Package& package) {
     const PackageHeader& h = package.Header;
-    package.Items = ReadRecords(file, package.SectionStart(6), h.ItemSectionSize, h.ItemCount,
-                                kItemRecordSize, ItemFields());
-    package.Masks = ReadRecords(file, package.SectionStart(7), h.MaskSectionSize, h.MaskCount,
-                                kMaskRecordSize, MaskFields());
+    package.Items = ReadRecords(file, package.SectionStart(SectionId::Items), h.ItemSectionSize,
+                                h.ItemCount, kItemRecordSize, ItemFields());
+    package.Masks = ReadRecords(file, package.SectionStart(SectionId::Masks), h.MaskSectionSize,
+                                h.MaskCount, kMaskRecordSize, MaskFields());
     package.EnterSounds =
-        ReadRecords(file, package.SectionStart(8), h.EnterSoundSectionSize, h.EnterSoundCount,
-                    kEnterSoundRecordSize, EnterSoundFields());
-    package.Melodies = ReadRecords(file, package.SectionStart(10), h.MelodySectionSize,
-                                   h.MelodyCount, kMelodyRecordSize, MelodyFields());
+        ReadRecords(file, package.SectionStart(SectionId::EnterSounds), h.EnterSoundSectionSize,
+                    h.EnterSoundCount, kEnterSoundRecordSize, EnterSoundFields());
+    package.Melodies =
+        ReadRecords(file, package.SectionStart(SectionId::Melodies), h.MelodySectionSize,
+                    h.MelodyCount, kMelodyRecordSize, MelodyFields());
 }
 
 Package ReadPackage(const ByteSource& file) {

@@ -25,13 +25,13 @@ struct Package {
     std::vector<EnterSoundRecord> EnterSounds;
     std::vector<MelodyRecord> Melodies;
 
-    // Start of section k (1 = Flash control ... 10 = melodies, 11 = string block).
-    int64_t SectionStart(int k) const;
+    // Absolute file offset of a section: PackageStart plus the lengths of those before it.
+    int64_t SectionStart(SectionId section) const;
     // Absolute file offsets of an entry's bytes. Items, masks and enter sounds count from
     // the package's start; melodies from the start of their own section.
     int64_t EntryOffset(const EntryRecord& record) const { return PackageStart + record.Offset; }
     int64_t EntryOffset(const MelodyRecord& record) const {
-        return SectionStart(10) + record.Offset;
+        return SectionStart(SectionId::Melodies) + record.Offset;
     }
 };
 

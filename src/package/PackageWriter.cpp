@@ -1,5 +1,6 @@
 #include "package/PackageWriter.h"
 
+#include "core/Error.h"
 #include "package/ByteOrder.h"
 
 #include <limits>
@@ -67,7 +68,7 @@ std::vector<uint8_t> DeflateBytes(const std::vector<uint8_t>& bytes) {
     uLongf bound = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<uint8_t> out(bound);
     if (compress2(out.data(), &bound, bytes.data(), static_cast<uLong>(bytes.size()), 9) != Z_OK)
-        throw std::runtime_error("zlib compression failed");
+        throw PictorelleError("zlib compression failed");
     out.resize(bound);
     return out;
 }

@@ -32,7 +32,8 @@ struct PackageContent {
     bool CompressEntries = true;
 };
 
-// One zlib stream (RFC 1950) of the bytes, at the best compression level.
+// One zlib stream (RFC 1950) of the bytes, at the best compression level. Throws
+// PictorelleError when zlib fails.
 std::vector<uint8_t> DeflateBytes(const std::vector<uint8_t>& bytes);
 
 // The package's bytes, trailer included. Throws std::length_error when a string is longer

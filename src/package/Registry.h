@@ -4,10 +4,11 @@
 // an in-memory one.
 #pragma once
 
+#include "core/Error.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -16,9 +17,9 @@
 namespace pictorelle {
 
 // The store cannot be read or written, or a value has the wrong type.
-class RegistryError : public std::runtime_error {
+class RegistryError : public PictorelleError {
 public:
-    using std::runtime_error::runtime_error;
+    using PictorelleError::PictorelleError;
 };
 
 using RegistryData = std::variant<int32_t, std::string>;

@@ -1,5 +1,6 @@
 #include "package/TempFolder.h"
 
+#include "core/Error.h"
 #include "package/PackageLayout.h"
 
 #include <atomic>
@@ -10,7 +11,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
-#include <stdexcept>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -93,10 +93,10 @@ std::string TempFolder() {
     if (pattern.back() != '/') pattern += '/';
     pattern += "pictorelle-XXXXXX";
     if (pattern.size() >= sizeof gSignalPath)
-        throw std::runtime_error("temporary folder path too long");
+        throw PictorelleError("temporary folder path too long");
     if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a temporary folder: " +
-                                 std::string(std::strerror(errno)));
+        throw PictorelleError("cannot create a temporary folder: " +
+                              std::string(std::strerror(errno)));
     std::memcpy(gSignalPath, pattern.c_str(), pattern.size() + 1);
     gOwner.store(::getpid());
     gFolder = pattern + '/';
@@ -111,6 +111,19 @@ void RemoveTempFolder() {
     std::lock_guard lock(gMutex);
     RemoveOwnedFolder();
     gFolder.clear();
+}
+
+TempFile& TempFile::operator=(TempFile&& other) noexcept {
+    if (this == &other) return *this;
+    if (path_ != other.path_) Remove();
+    path_ = std::move(other.path_);
+    other.path_.clear();
+    return *this;
+}
+
+void TempFile::Remove() noexcept {
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
 }
 
 } // namespace pictorelle

@@ -17,7 +17,7 @@ namespace {
 void DeleteTempFile(std::string_view fixedName, std::string_view extension = {}) {
     try {
         std::remove(TempFilePath(fixedName, extension).c_str());
-    } catch (const std::exception&) {
+    } catch (const PictorelleError&) {
     }
 }
 

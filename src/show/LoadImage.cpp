@@ -21,10 +21,6 @@ namespace {
 // Delay between two frames of a slide-show transition, in milliseconds.
 constexpr int kShowFrameDelay = 9;
 
-void RemoveFile(const std::string& path) {
-    std::remove(path.c_str());
-}
-
 } // namespace
 
 // The background at the window's size. A background picture that cannot be read fails the
@@ -52,27 +48,31 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     media_->StopGif();
     const ItemRecord& item = items[static_cast<size_t>(index)];
     const int sizeMode = ItemSizeMode(item, Settings.Stretch);
-    const std::string path = TempFilePath("SSIMG", item.Ext);
-    ExtractEntry(Startup.ProgramFile, path, item.Compressed(), PackageData.EntryOffset(item),
-                 item.StoredSize, item.DataSize);
+    TempFile file(TempFilePath("SSIMG", item.Ext));
+    ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item);
 
     const TItemKind kind = ItemKindOf(item.Ext);
     if (kind != TItemKind::Picture) {
-        // A movie or video that cannot be shown is passed over like a broken picture.
-        if (media_->ShowMovieItem(kind, index, path, sizeMode, frame))
+        // A movie's player reads its file while it plays, and deletes it when done. One that
+        // cannot be shown is passed over like a broken picture.
+        if (media_->ShowMovieItem(kind, index, file.Path(), sizeMode, frame)) {
+            file.Keep();
             flags_.DirectDraw = false;
-        else
+        } else {
             std::fprintf(stderr, "Skipping item %d (%s): it cannot be played here\n", index,
                          item.Ext.c_str());
+        }
         return;
     }
     // The desktop copy stands in for the first picture; the next tick loads it for real.
     // A picture that cannot be shown leaves the previous one on screen, DirectDraw as it is and
-    // the temporary file in place.
-    if (!fromDesktop && !ShowPictureItem(index, path, sizeMode, frame)) return;
+    // its temporary file in place (the folder goes when the program ends).
+    if (!fromDesktop && !ShowPictureItem(index, file.Path(), sizeMode, frame)) {
+        file.Keep();
+        return;
+    }
     if (item.EnterSoundIndex >= 0 && !Settings.Mute) media_->PlayEnterSound(item.EnterSoundIndex);
     ShowFrame(frame, index);
-    RemoveFile(path);
     flags_.DirectDraw = false;
 }
 
@@ -90,7 +90,7 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         mediaState_.ItemMask = std::move(composed.mask);
         mediaState_.ItemRect = composed.itemRect;
         mediaState_.GifBackground = std::move(composed.gifBackground);
-    } catch (const ImageError& e) {
+    } catch (const PictorelleError& e) {
         std::fprintf(stderr, "Skipping item %d: %s\n", index, e.what());
         return false;
     } catch (const std::bad_alloc&) {
@@ -131,20 +131,26 @@ void TSSWindow::ShowFrame(const TBitmap32& frame, int index) {
 // preview picture, or with one that cannot be read, the window stays black.
 void TSSWindow::LoadPreviewImage() {
     try {
-        const FileSource file(Startup.ProgramFile);
         Package package;
-        LocatePackage(file, package);
+        LocatePackage(FileSource(Startup.ProgramFile), package);
         const int32_t size = package.Header.PreviewSize;
         if (size <= 0) return;
-        const std::string path = TempFilePath("SSIMG.BMP");
-        ExtractEntry(Startup.ProgramFile, path, false, package.SectionStart(2), size, size);
-        const QImage picture(QString::fromStdString(path), "BMP");
-        RemoveFile(path);
-        if (picture.isNull()) return;
+        QImage picture;
+        {
+            const TempFile bmp(TempFilePath("SSIMG.BMP"));
+            ExtractEntry(Startup.ProgramFile, bmp.Path(), false,
+                         package.SectionStart(SectionId::Preview), size, size);
+            picture = QImage(QString::fromStdString(bmp.Path()), "BMP");
+        }
+        if (picture.isNull()) {
+            std::fprintf(stderr, "Skipping the preview picture: it cannot be read\n");
+            return;
+        }
         PrImage->setPixmap(QPixmap::fromImage(picture));
         PrImage->show();
         displays_->Image32()->hide();
-    } catch (const std::exception&) {
+    } catch (const PictorelleError&) {
+        // Without a readable package there is no preview picture: the window stays black.
     }
 }
 

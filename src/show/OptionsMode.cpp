@@ -19,15 +19,16 @@ namespace pictorelle {
 // Any failure leaves the banner empty.
 void TSSWindow::LoadBannerImage(const ByteSource&) {
     const PackageHeader& h = PackageData.Header;
+    banner_ = QImage();
     if (h.BannerSize <= 0) return;
     try {
-        const std::string path = TempFilePath("SSIMGkk.BMP");
-        ExtractEntry(Startup.ProgramFile, path, false, PackageData.SectionStart(3), h.BannerSize,
-                     h.BannerSize);
-        banner_ = QImage(QString::fromStdString(path));
-        std::remove(path.c_str());
-    } catch (const std::exception&) {
-        banner_ = QImage();
+        const TempFile file(TempFilePath("SSIMGkk.BMP"));
+        ExtractEntry(Startup.ProgramFile, file.Path(), false,
+                     PackageData.SectionStart(SectionId::Banner), h.BannerSize, h.BannerSize);
+        banner_ = QImage(QString::fromStdString(file.Path()));
+        if (banner_.isNull()) std::fprintf(stderr, "Skipping the banner: it cannot be read\n");
+    } catch (const PictorelleError& e) {
+        std::fprintf(stderr, "Skipping the banner: %s\n", e.what());
     }
 }
 

@@ -313,7 +313,7 @@ void TSSWindow::FinishScreenSaver(bool Exit) {
     if (!Exit) return;
     try {
         media_->StopMedia();
-    } catch (const std::exception&) {
+    } catch (const PictorelleError&) {
         return; // the next exit condition tries again
     }
     if (!Transition.TransitionRunning) {

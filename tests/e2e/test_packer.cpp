@@ -131,11 +131,11 @@ TEST_F(PackerTest, ManifestRoundTripsThroughTheShow) {
     check(p.Melodies[1], p.EntryOffset(p.Melodies[1]), "tune.ogg");
     const auto& h = p.Header;
     EntryRecord logo{{}, h.LogoDataSize, h.LogoStoredSize};
-    check(logo, p.SectionStart(5), "logo.png");
+    check(logo, p.SectionStart(SectionId::Logo), "logo.png");
     EntryRecord background{{}, h.BackgroundDataSize, h.BackgroundStoredSize};
-    check(background, p.SectionStart(9), "back.gif");
+    check(background, p.SectionStart(SectionId::Background), "back.gif");
     EntryRecord preview{{}, h.PreviewSize, 0};
-    check(preview, p.SectionStart(2), "preview.bmp");
+    check(preview, p.SectionStart(SectionId::Preview), "preview.bmp");
 }
 
 TEST_F(PackerTest, RejectsBadManifestsNamingTheField) {

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // Whatever the reader accepts stays inside the file.
-    if (p.PackageStart < 0 || p.SectionStart(11) > static_cast<int64_t>(size) - kTrailerSize)
+    if (p.PackageStart < 0 ||
+        p.SectionStart(SectionId::Strings) > static_cast<int64_t>(size) - kTrailerSize)
         std::abort();
     for (const auto& r : p.Items) {
         Touch(p, r, file);

@@ -2,17 +2,17 @@
 // pictures, sounds and fixed pictures), turned into package content.
 #pragma once
 
+#include "core/Error.h"
 #include "package/PackageWriter.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace pictorelle {
 
 // A manifest that cannot be packed; the message names the offending field.
-class ManifestError : public std::runtime_error {
+class ManifestError : public PictorelleError {
 public:
-    using std::runtime_error::runtime_error;
+    using PictorelleError::PictorelleError;
 };
 
 // Reads the manifest and every file it names (relative paths count from the manifest's folder).

@@ -3,7 +3,9 @@
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
 #include "Manifest.h"
+#include "core/Error.h"
 #include "package/PackageWriter.h"
+#include "package/TempFolder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -38,24 +40,23 @@ bool CarriesPackage(const std::vector<uint8_t>& file) {
 int Pack(const std::string& manifest, const std::string& output, const std::string& player) {
     const PackageContent content = LoadManifest(manifest);
     std::vector<uint8_t> file = ReadWholeFile(player);
-    if (CarriesPackage(file)) throw std::runtime_error(player + " already carries a package");
+    if (CarriesPackage(file)) throw PictorelleError(player + " already carries a package");
     const auto package = WritePackage(content);
     if (file.size() + package.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw std::runtime_error("the show would be larger than 2 GiB");
+        throw PictorelleError("the show would be larger than 2 GiB");
     file.insert(file.end(), package.begin(), package.end());
 
     // Write beside the target and rename, so a failed run never leaves half a show.
-    const std::string temp = output + ".partial";
+    TempFile partial(output + ".partial");
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-        if (!out.flush()) {
-            fs::remove(temp);
-            throw std::runtime_error("cannot write " + temp);
-        }
+        std::ofstream out(partial.Path(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
+        if (!out.flush()) throw PictorelleError("cannot write " + partial.Path());
     }
-    ::chmod(temp.c_str(), 0755);
-    fs::rename(temp, output);
+    ::chmod(partial.Path().c_str(), 0755);
+    fs::rename(partial.Path(), output);
+    partial.Keep(); // it is the show now
     return 0;
 }
 

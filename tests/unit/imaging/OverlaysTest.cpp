@@ -7,6 +7,7 @@
 #include "package/PackageWriter.h"
 #include "package/TempFolder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ struct PackageFile {
     Package package;
 };
 
-PackageFile writePackage(const PackageContent& content) {
+PackageFile WritePlayerFile(const PackageContent& content) {
     Bytes file(64, 0x90);
     const Bytes package = WritePackage(content);
     file.insert(file.end(), package.begin(), package.end());
@@ -33,7 +34,7 @@ PackageFile writePackage(const PackageContent& content) {
     return out;
 }
 
-PackageEntry<MaskRecord> maskEntry(int type, Bytes data) {
+PackageEntry<MaskRecord> MaskEntry(int type, Bytes data) {
     PackageEntry<MaskRecord> entry;
     entry.Record.MaskType = type;
     entry.Data = std::move(data);
@@ -93,7 +94,7 @@ TEST(Logo, LoadedFromThePackageOrNotAtAll) {
     content.Header.LogoX = 3;
     content.Header.LogoY = 4;
     content.Header.LogoTransparentColor = 0x00FFFFFF;
-    const PackageFile file = writePackage(content);
+    const PackageFile file = WritePlayerFile(content);
     const auto logo = LoadLogo(file.path, file.package);
     ASSERT_TRUE(logo.has_value());
     EXPECT_EQ(logo->bitmap.Pixel(0, 0), 0u);
@@ -104,10 +105,10 @@ TEST(Logo, LoadedFromThePackageOrNotAtAll) {
     EXPECT_FALSE(std::filesystem::exists(TempFilePath("SSLG", ".png")));
 
     content.Logo = {1, 2, 3, 4, 5};
-    const PackageFile broken = writePackage(content);
+    const PackageFile broken = WritePlayerFile(content);
     EXPECT_FALSE(LoadLogo(broken.path, broken.package).has_value());
     content.Logo.clear();
-    const PackageFile none = writePackage(content);
+    const PackageFile none = WritePlayerFile(content);
     EXPECT_FALSE(LoadLogo(none.path, none.package).has_value());
 }
 
@@ -116,11 +117,11 @@ TEST(Mask, EachTypeDecodedByItsExtension) {
     withHole.SetPixel(2, 2, 0x00FFFFFFu); // transparent: stays black, made opaque
     const TBitmap32 grey = SolidBitmap(3, 3, 0xFF808080u);
     PackageContent content;
-    content.Masks.push_back(maskEntry(0, EncodeWithQt(grey, "bmp")));
-    content.Masks.push_back(maskEntry(1, EncodePng(withHole)));
-    content.Masks.push_back(maskEntry(7, EncodeGif({withHole}))); // any other type is GIF
-    content.Masks.push_back(maskEntry(1, {9, 9, 9, 9}));
-    const PackageFile file = writePackage(content);
+    content.Masks.push_back(MaskEntry(0, EncodeWithQt(grey, "bmp")));
+    content.Masks.push_back(MaskEntry(1, EncodePng(withHole)));
+    content.Masks.push_back(MaskEntry(7, EncodeGif({withHole}))); // any other type is GIF
+    content.Masks.push_back(MaskEntry(1, {9, 9, 9, 9}));
+    const PackageFile file = WritePlayerFile(content);
 
     TBitmap32 bmp;
     LoadMask(file.path, file.package, 0, bmp);
@@ -143,4 +144,44 @@ TEST(Mask, EachTypeDecodedByItsExtension) {
     LoadMask("/nonexistent/player", file.package, 0, kept);
     EXPECT_EQ(kept.Width(), 2);
     EXPECT_EQ(kept.Pixel(0, 0), 0xFF123456u);
+}
+
+namespace {
+
+// What call writes on standard error.
+template <class Call> std::string StderrOf(Call call) {
+    testing::internal::CaptureStderr();
+    call();
+    return testing::internal::GetCapturedStderr();
+}
+
+} // namespace
+
+TEST(Overlays, ASkippedMaskOrLogoSaysWhyInOneLine) {
+    PackageContent content;
+    content.Masks.push_back(MaskEntry(1, EncodePng(SolidBitmap(2, 2, kWhitePixel))));
+    content.Masks.push_back(MaskEntry(1, {9, 9, 9, 9}));
+    content.Logo = {1, 2, 3, 4, 5};
+    content.Header.LogoExt = ".png";
+    const PackageFile file = WritePlayerFile(content);
+    auto expectOneLine = [](const std::string& said, const std::string& start) {
+        EXPECT_TRUE(said.starts_with(start) && said.size() > start.size()) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_TRUE(said.ends_with('\n')) << said;
+    };
+    TBitmap32 mask;
+    for (int index : {1, 2}) {
+        const std::string said = StderrOf([&] { LoadMask(file.path, file.package, index, mask); });
+        expectOneLine(said, "Skipping mask " + std::to_string(index) + ": ");
+    }
+    EXPECT_TRUE(mask.Empty());
+    expectOneLine(StderrOf([&] { LoadLogo(file.path, file.package); }), "Skipping the logo: ");
+
+    // Nothing to skip, nothing said.
+    EXPECT_EQ(StderrOf([&] { LoadMask(file.path, file.package, 0, mask); }), "");
+    EXPECT_EQ(mask.Width(), 2);
+    EXPECT_EQ(StderrOf([&] { LoadMask(file.path, file.package, -1, mask); }), "");
+    content.Logo.clear();
+    const PackageFile none = WritePlayerFile(content);
+    EXPECT_EQ(StderrOf([&] { LoadLogo(none.path, none.package); }), "");
 }

@@ -168,6 +168,36 @@ TEST(PackageEntries, WrittenEntriesExtractToTheirBytes) {
     const auto& m = p.Melodies[0];
     ExtractEntry(show, dest, m.Compressed(), p.EntryOffset(m), m.StoredSize, m.DataSize);
     EXPECT_EQ(Contents(dest), c.Melodies[0].Data);
+
+    // By record: each kind finds its bytes from its own base.
+    for (size_t i = 0; i < 2; ++i) {
+        ExtractEntry(show, dest, p, p.Items[i]);
+        EXPECT_EQ(Contents(dest), c.Items[i].Data) << i;
+    }
+    ExtractEntry(show, dest, p, m);
+    EXPECT_EQ(Contents(dest), c.Melodies[0].Data);
+}
+
+TEST(TempFile, RemovesTheFileItOwnsWhenItGoes) {
+    const std::string a = WriteFile("a.tmp", Pattern(3));
+    const std::string b = WriteFile("b.tmp", Pattern(3));
+    { const TempFile guard(a); }
+    EXPECT_FALSE(fs::exists(a));
+    {
+        TempFile guard(b);
+        guard.Keep();
+    }
+    EXPECT_TRUE(fs::exists(b));
+
+    TempFile held(WriteFile("c.tmp", Pattern(3)));
+    held = TempFile(b); // replaced: the old file goes
+    EXPECT_FALSE(fs::exists(TempFolder() + "c.tmp"));
+    held = TempFile(b); // the same file extracted again stays
+    EXPECT_TRUE(fs::exists(b));
+    TempFile moved(std::move(held));
+    EXPECT_TRUE(fs::exists(b));
+    moved = TempFile();
+    EXPECT_FALSE(fs::exists(b));
 }
 
 } // namespace

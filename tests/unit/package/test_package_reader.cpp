@@ -38,9 +38,9 @@ TEST(PackageReader, WorkedLayoutLocatesEverySectionAndEntry) {
     const Package p = Read(file);
     EXPECT_EQ(p.Header.FileLength, 100000);
     EXPECT_EQ(p.PackageStart, 94000);
-    EXPECT_EQ(p.SectionStart(6), 94800);
-    EXPECT_EQ(p.SectionStart(10), 95640);
-    EXPECT_EQ(p.SectionStart(11), 96480);
+    EXPECT_EQ(p.SectionStart(SectionId::Items), 94800);
+    EXPECT_EQ(p.SectionStart(SectionId::Melodies), 95640);
+    EXPECT_EQ(p.SectionStart(SectionId::Strings), 96480);
     ASSERT_EQ(p.Items.size(), 1u);
     ASSERT_EQ(p.Melodies.size(), 1u);
     EXPECT_EQ(p.EntryOffset(p.Melodies[0]), 96540);
@@ -55,8 +55,8 @@ TEST(PackageReader, OffsetZeroCountsFromEachRecordKindsOwnBase) {
     p.Items[0].Offset = 0;
     p.Melodies[0].Offset = 0;
     EXPECT_EQ(p.EntryOffset(p.Items[0]), p.PackageStart);
-    EXPECT_EQ(p.EntryOffset(p.Melodies[0]), p.SectionStart(10));
-    EXPECT_NE(p.SectionStart(10), p.PackageStart);
+    EXPECT_EQ(p.EntryOffset(p.Melodies[0]), p.SectionStart(SectionId::Melodies));
+    EXPECT_NE(p.SectionStart(SectionId::Melodies), p.PackageStart);
 }
 
 TEST(PackageReader, HeaderFieldsSitAtTheirByteOffsets) {
