@@ -11,8 +11,12 @@ packages=(
   # libraries the player uses
   zlib1g-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
+  # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
+  libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+  # sound tests: a private sound server and its recorder; MP3 tones for the sound benchmark
+  pulseaudio pulseaudio-utils lame
 )
 
 missing=()

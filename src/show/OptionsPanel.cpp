@@ -2,6 +2,8 @@
 
 #include "package/CodePage.h"
 #include "package/Translation.h"
+#include "platform/Application.h"
+#include "sound/PlaylistWindow.h"
 #include "transitions/EffectCatalogue.h"
 
 #include <QCheckBox>
@@ -221,14 +223,20 @@ void TOptionsPanel::BuildSoundTab() {
     rbPlayMyOwn = Make<QRadioButton>(gbPlaylist, "rbPlayMyOwn", 12, 44, 180, 20);
     rbPlayBuiltIn->setChecked(true);
     btnPlaylistEditor = Make<QPushButton>(gbPlaylist, "btnPlaylistEditor", 200, 40, 160, 25);
-    // The playlist editor arrives with the sound work; until then the button stays off.
-    btnPlaylistEditor->setEnabled(false);
     connect(btnPlaylistEditor, &QPushButton::clicked, this, &TOptionsPanel::playlistEditorClicked);
+    connect(btnPlaylistEditor, &QPushButton::clicked, this, &TOptionsPanel::btnPlaylistEditorClick);
     cbLoop = Make<QCheckBox>(gbPlaylist, "cbLoop", 12, 0, 350, 20);
     cbShuffle = Make<QCheckBox>(gbPlaylist, "cbShuffle", 12, 0, 350, 20);
     cbPlayOneRandom = Make<QCheckBox>(gbPlaylist, "cbPlayOneRandom", 12, 0, 350, 20);
     cbLoop->setChecked(true);
     SetPlaylistGroupHeight(159);
+}
+
+// The application title is the package's title made UTF-8 when the package was read; the
+// playlist's key is built from the package text, as the settings key is.
+void TOptionsPanel::btnPlaylistEditorClick() {
+    const auto title = Utf8ToCp1252(ApplicationTitle().toStdString());
+    EditCustomPlaylist(window(), title.value_or(std::string()));
 }
 
 void TOptionsPanel::BuildBehaviorTab() {

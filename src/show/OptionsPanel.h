@@ -164,6 +164,8 @@ private:
     void BuildSoundTab();
     void BuildBehaviorTab();
     void SetPlaylistGroupHeight(int height);
+    // Opens "My Playlist" on the user's store and writes the list back when it closes.
+    void btnPlaylistEditorClick();
 
     void rbSizeResizeClick();
     void rbPosCenterClick();
