@@ -1,8 +1,8 @@
 // TShowMedia: everything the show window asks of its players, in one small interface. The
 // window calls these where their steps belong (start of the show, each item, the end of a
 // transition, the exit keys, the stop before closing) and never talks to a player directly.
-// TNullShowMedia plays nothing; the window tests use it, and so does the show until a player
-// exists for a kind of media.
+// TNullShowMedia plays nothing: the options panel and the preview have it. The full-screen
+// show has TShowPlayers (media/ShowPlayers.h).
 //
 // TShowMediaState is what the players share with the window: what plays now, and the picture
 // item on screen with what a GIF animation or the wallpaper needs of it.
@@ -22,7 +22,6 @@ namespace pictorelle {
 struct TShowMediaState {
     bool FlashPlaying = false;
     bool VideoPlaying = false;
-    int CurrentMelody = 0; // the melody playing or last played; -1 once a shuffled list ended
 
     // The picture item on screen.
     bool IsGifItem = false;
@@ -69,6 +68,11 @@ public:
     // then stays open and the next exit condition tries again.
     virtual void StopMedia() = 0;
 
+    // The melody playing or last played; -1 once a shuffled list has ended.
+    virtual int CurrentMelody() const = 0;
+    // At close: the built-in list's current melody file goes (the user's own files stay).
+    virtual void DeleteMelodyFile() = 0;
+
     // F2: the picture on screen becomes the desktop wallpaper.
     virtual void SetWallpaper() = 0;
 };
@@ -85,6 +89,8 @@ public:
     }
     void CloseAndStopFlash() override {}
     void StopMedia() override {}
+    int CurrentMelody() const override { return 0; }
+    void DeleteMelodyFile() override {}
     void SetWallpaper() override {}
 };
 

@@ -36,7 +36,7 @@ TCloseSituation TSSWindow::CloseSituation() const {
     TCloseSituation s;
     s.SaverActive = flags_.SaverActive;
     s.PreviewMode = flags_.PreviewMode;
-    const int melody = mediaState_.CurrentMelody;
+    const int melody = media_->CurrentMelody();
     s.CurrentMelodyExtracted = !Settings.UseCustomPlaylist && melody >= 0 &&
                                melody < static_cast<int>(PackageData.Melodies.size());
     s.HasExitAddress = !PackageData.Strings[StringId::ExitLinkAddress].empty();
@@ -60,6 +60,11 @@ void TSSWindow::RunCloseStep(TCloseStep step) {
         Transition.StopRequested = true;
         Timer.stop();
         presentation_->Stop();
+        // A show closed by its own command has not stopped its music yet.
+        try {
+            media_->StopMedia();
+        } catch (const PictorelleError&) {
+        }
         break;
     case TCloseStep::HideWindow:
         hide();
@@ -74,8 +79,7 @@ void TSSWindow::RunCloseStep(TCloseStep step) {
         ScreenSaver.reset();
         break;
     case TCloseStep::DeleteMelodyFile:
-        DeleteTempFile("SSSND",
-                       PackageData.Melodies[static_cast<size_t>(mediaState_.CurrentMelody)].Ext);
+        media_->DeleteMelodyFile();
         break;
     case TCloseStep::OpenExitAddress:
         OpenAddress(PackageData.Strings[StringId::ExitLinkAddress]);

@@ -3,6 +3,7 @@
 #include "core/Color.h"
 #include "core/Random.h"
 #include "host/CommandLine.h"
+#include "media/ShowPlayers.h"
 #include "package/CodePage.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
@@ -133,6 +134,7 @@ void TSSWindow::DecideMode() {
 
 void TSSWindow::CreateFullScreenShow() {
     Randomize();
+    media_ = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {
         std::fprintf(stderr, "This show may only run as a screen saver (a copy named *.scr).\n");
@@ -218,7 +220,6 @@ void TSSWindow::ReadShowData(const ByteSource& file) {
         melodies.resize(1);
         PackageData.Header.MelodyCount = 1;
     }
-    mediaState_.CurrentMelody = 0;
 }
 
 // ---------------------------------------------------------------------------------------------

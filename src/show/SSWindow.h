@@ -125,6 +125,7 @@ public:
     TPresentationControls& Presentation() const { return *presentation_; }
     TShowDisplays& Displays() const { return *displays_; }
     const TShowMediaState& MediaState() const { return mediaState_; }
+    const TShowMedia& Media() const { return *media_; }
     QLabel* PreviewPicture() const { return PrImage; }
     TPanel* MoviePanel() const { return PanelDisplay; }
 

@@ -200,7 +200,7 @@ TEST_F(MainWindowModes, PlayOneRandomKeepsOneMelodyOfTheList) {
     EXPECT_EQ(w->Data().Header.MelodyCount, 1);
     const std::string chosen = w->Data().Melodies[0].Ext;
     EXPECT_TRUE(chosen == ".mp3" || chosen == ".ogg" || chosen == ".wav") << chosen;
-    EXPECT_EQ(w->MediaState().CurrentMelody, 0);
+    EXPECT_EQ(w->Media().CurrentMelody(), 0);
 
     content.Melodies.resize(1);
     content.Melodies[0].Record.Ext = ".ogg";

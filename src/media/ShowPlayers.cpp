@@ -1,0 +1,53 @@
+#include "media/ShowPlayers.h"
+
+#include "package/PackageReader.h"
+#include "package/SaverSettings.h"
+#include "platform/store/SqliteRegistry.h"
+#include "sound/EnterSoundPlayer.h"
+#include "sound/MelodyPlayer.h"
+
+#include <cstdio>
+
+namespace pictorelle {
+
+TShowPlayers::TShowPlayers(std::string programFile, const Package& package,
+                           const SaverSettings& settings)
+    : programFile_(std::move(programFile)), package_(package), settings_(settings) {}
+
+TShowPlayers::~TShowPlayers() = default;
+
+void TShowPlayers::LoadCustomPlaylist() {
+    customPlaylist_.clear();
+    try {
+        SqliteRegistry store(SqliteRegistry::DefaultPath());
+        customPlaylist_ = LoadShowPlaylist(store, package_.Strings[StringId::SaverTitle],
+                                           settings_.PlayOneRandom);
+    } catch (const RegistryError& e) {
+        std::fprintf(stderr, "Your own playlist could not be read: %s\n", e.what());
+    }
+}
+
+void TShowPlayers::StartMelody() {
+    melody_ = std::make_unique<TMelodyPlayer>(programFile_, package_, settings_, customPlaylist_);
+    melody_->Start();
+}
+
+void TShowPlayers::PlayEnterSound(int enterSoundIndex) {
+    if (!enterSound_) enterSound_ = std::make_unique<TEnterSoundPlayer>(programFile_, package_);
+    enterSound_->LoadEnterSound(enterSoundIndex);
+}
+
+void TShowPlayers::StopMedia() {
+    if (melody_) melody_->Stop();
+    if (enterSound_) enterSound_->Stop();
+}
+
+int TShowPlayers::CurrentMelody() const {
+    return melody_ ? melody_->CurrentMelody() : 0;
+}
+
+void TShowPlayers::DeleteMelodyFile() {
+    if (melody_) melody_->DeleteMelodyFile();
+}
+
+} // namespace pictorelle
