@@ -26,7 +26,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   where="your display $DISPLAY"
 else
   # Xvfb picks a free display number and writes it to descriptor 5.
-  Xvfb -displayfd 5 -screen 0 1280x720x24 -nolisten tcp 5>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 5 -noreset -screen 0 1280x720x24 -nolisten tcp 5>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
   [ -s "$work/display" ] || { echo "The virtual display did not start." >&2; exit 1; }

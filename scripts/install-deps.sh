@@ -15,8 +15,9 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
-  # sound tests: a private sound server and its recorder; MP3 tones for the sound benchmark
-  pulseaudio pulseaudio-utils lame
+  # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
+  # benchmark and the demo show's music
+  pulseaudio pulseaudio-utils lame sox
 )
 
 missing=()

@@ -18,5 +18,18 @@ convert -seed 7 -size 1280x720 plasma:'#3a0ca3'-'#f72585' -blur 0x2 bmp3:plasma.
 convert -size 120x60 xc:none -fill '#ffffff' -draw 'roundrectangle 0,0 119,59 12,12' \
   -fill '#1d3557' -draw 'circle 60,30 60,10' logo.png
 convert -size 152x112 gradient:'#0b1d51'-'#5fa8d3' bmp3:preview.bmp
+# The music: a short MIDI tune (one track, a vibraphone, twelve quarter notes at 120 beats a
+# minute) written byte by byte, and a soft MP3 chord; a chime as the second picture's sound.
+{
+  printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60'
+  printf 'MTrk\x00\x00\x00\x67\x00\xc0\x0b'
+  for note in 3c 40 43 48 43 40 3e 41 45 4a 45 41; do
+    printf "\\x00\\x90\\x$note\\x60\\x60\\x80\\x$note\\x40"
+  done
+  printf '\x00\xff\x2f\x00'
+} > tune.mid
+sox -q -n -r 44100 -c 2 pad.wav synth 6 sine 220 sine 330 fade 1 6 1 vol 0.3
+lame --silent pad.wav pad.mp3
+sox -q -n -r 44100 chime.wav synth 0.4 sine 1046 fade 0 0.4 0.3 vol 0.5
 cp "$here/manifest.json" manifest.json
 "$packer" manifest.json -o demo.scr --player "$player"
