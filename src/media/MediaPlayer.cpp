@@ -93,6 +93,8 @@ mpv_handle* CreateMpv() {
     SetOption(mpv, "idle", "yes");
     SetOption(mpv, "keep-open", "no");
     SetOption(mpv, "audio-client-name", "Pictorelle");
+    // Music needs no short buffers: fewer wake-ups of the decoder and the output.
+    SetOption(mpv, "audio-buffer", "0.5");
     // Without a device the file still plays, silently and in its own time, so a playlist
     // goes on at its usual pace instead of failing (or racing) through its melodies.
     SetOption(mpv, "audio-fallback-to-null", "yes");
