@@ -54,16 +54,14 @@ struct Ellipses {
     }
 
     static TRect Rect(int64_t l, int64_t t, int64_t r, int64_t b) {
-        auto c = [](int64_t v) {
-            return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-        };
-        return {c(l), c(t), c(r), c(b)};
+        return {ClampRegionCoord(l), ClampRegionCoord(t), ClampRegionCoord(r), ClampRegionCoord(b)};
     }
 };
 
 void SetShape(TRegion& region, const RoundShape& shape) {
-    auto c = [](int64_t v) { return static_cast<int>(std::min<int64_t>(v, kRegionCoordLimit)); };
-    region.SetRoundRect(shape.bounds, c(shape.cornerWidth), c(shape.cornerHeight));
+    // Corner sizes are never negative, so only the upper limit can apply.
+    region.SetRoundRect(shape.bounds, ClampRegionCoord(shape.cornerWidth),
+                        ClampRegionCoord(shape.cornerHeight));
 }
 
 } // namespace

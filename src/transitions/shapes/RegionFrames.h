@@ -4,6 +4,7 @@
 // needs to hold only what is new.
 #pragma once
 
+#include "core/IntMath.h"
 #include "core/Region.h"
 #include "transitions/TransThread.h"
 
@@ -19,11 +20,6 @@ struct TRegionWork {
     TRegion spare;
     TRegionUnion shapes;
 };
-
-// ceil(a / b) for b > 0, exact: the member tables' ceil() of a quotient of integers.
-constexpr int64_t CeilDiv(int64_t a, int64_t b) {
-    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
-}
 
 // The step count the members divide by; callers always pass at least 4, but a count below 1
 // must not divide by zero.

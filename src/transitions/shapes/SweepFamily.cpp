@@ -17,7 +17,7 @@ struct Brush {
 void RunSweepFamily(TTransThread& t, int local) {
     if (t.PictureWidth <= 0 || t.PictureHeight <= 0) return;
     const int64_t w = t.PictureWidth, h = t.PictureHeight, s = RegionSteps(t);
-    const int64_t bw = CeilDiv(w, 8), bh = CeilDiv(h, 8);
+    const int64_t bw = CeilDiv(w, int64_t{8}), bh = CeilDiv(h, int64_t{8});
     const bool outwards = local == 1;
     // The height sets the speed in both directions: a quarter of the steps per height.
     const int64_t speed = CeilDiv(4 * h, s);
@@ -30,15 +30,12 @@ void RunSweepFamily(TTransThread& t, int local) {
     // Each turn moves the bound just passed outwards (growing spiral) or inwards (closing).
     const int64_t grow = outwards ? 1 : -1;
     const TRect picture = t.NewPicture.BoundsRect();
-    auto clampCoord = [](int64_t v) {
-        return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-    };
 
     bool done = false;
     for (int64_t i = 0; i <= 4 * s && !done && !t.Cancelled(); ++i) {
         t.BeginFrame();
-        const TRect brush{clampCoord(b.x), clampCoord(b.y), clampCoord(b.x + bw),
-                          clampCoord(b.y + bh)};
+        const TRect brush{ClampRegionCoord(b.x), ClampRegionCoord(b.y), ClampRegionCoord(b.x + bw),
+                          ClampRegionCoord(b.y + bh)};
         t.SourceRect = t.DestRect = brush.intersected(picture);
         t.PaintFromNew();
         if (!t.EndFrame()) break;

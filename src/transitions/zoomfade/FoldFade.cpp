@@ -2,6 +2,7 @@
 // of the picture wide runs one step ahead of it, showing the new picture fading into the old.
 #include "transitions/zoomfade/FoldFade.h"
 
+#include "core/IntMath.h"
 #include "core/Random.h"
 #include "transitions/reveal/Fold.h"
 #include "transitions/zoomfade/ZoomFadeFamilies.h"
@@ -36,7 +37,7 @@ void TFoldFade::Init(const TBitmap32& newPicture, double x, double y, int width,
     if (rampMode < kFallsRightward || rampMode > kRisesDownward || n < 2) return;
     for (int i = 0; i < n; ++i) {
         const int k = falls ? n - 1 - i : i;
-        const int alpha = (k * 255 + n - 2) / (n - 1); // ceil(k * 255 / (n - 1))
+        const int alpha = CeilDiv(k * 255, n - 1);
         ramp_[static_cast<std::size_t>(i)] = static_cast<uint32_t>(alpha) << 24;
     }
 }
@@ -93,10 +94,6 @@ constexpr Member kMembers[] = {
     {true, true, TFoldFade::kRisesDownward},    // "Fade Unfold From Bottom"
 };
 
-int CeilQuotient(int a, int b) {
-    return (a + b - 1) / b;
-}
-
 } // namespace
 
 void RunFadeUnfoldFamily(TTransThread& t, int local) {
@@ -106,7 +103,7 @@ void RunFadeUnfoldFamily(TTransThread& t, int local) {
     // Along the direction of travel: the picture's extent, the fold window's width, the band's
     // width and the travel per step.
     const int along = m.vertical ? h : w, across = m.vertical ? w : h;
-    const int window = CeilQuotient(along, s), band = CeilQuotient(along, 10);
+    const int window = CeilDiv(along, s), band = CeilDiv(along, 10);
     const double speed = static_cast<double>(along) / s;
 
     double foldAt = 0, foldExtent = window, bandAt = window, move = speed;
