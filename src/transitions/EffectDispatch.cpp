@@ -11,18 +11,30 @@ namespace pictorelle {
 
 TEffectRoutine FamilyRoutine(EffectFamily family) {
     switch (family) {
-    case EffectFamily::Slide: return RunSlideFamily;
-    case EffectFamily::Reveal: return RunRevealFamily;
-    case EffectFamily::LineDrop: return RunLineDrop;
-    case EffectFamily::BoxOut: return RunBoxOut;
-    case EffectFamily::BoxIn: return RunBoxIn;
-    case EffectFamily::Ellipse: return RunEllipseFamily;
-    case EffectFamily::Shape: return RunShapeFamily;
-    case EffectFamily::Random: return RunRandomFamily;
-    case EffectFamily::Sweep: return RunSweepFamily;
-    case EffectFamily::Zoom: return RunZoomFamily;
-    case EffectFamily::Fade: return RunFadeFamily;
-    case EffectFamily::FadeUnfold: return RunFadeUnfoldFamily;
+    case EffectFamily::Slide:
+        return RunSlideFamily;
+    case EffectFamily::Reveal:
+        return RunRevealFamily;
+    case EffectFamily::LineDrop:
+        return RunLineDrop;
+    case EffectFamily::BoxOut:
+        return RunBoxOut;
+    case EffectFamily::BoxIn:
+        return RunBoxIn;
+    case EffectFamily::Ellipse:
+        return RunEllipseFamily;
+    case EffectFamily::Shape:
+        return RunShapeFamily;
+    case EffectFamily::Random:
+        return RunRandomFamily;
+    case EffectFamily::Sweep:
+        return RunSweepFamily;
+    case EffectFamily::Zoom:
+        return RunZoomFamily;
+    case EffectFamily::Fade:
+        return RunFadeFamily;
+    case EffectFamily::FadeUnfold:
+        return RunFadeUnfoldFamily;
     }
     return nullptr; // every family has its routine; the compiler warns when one is missing
 }

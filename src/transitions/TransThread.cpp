@@ -26,8 +26,8 @@ void TTransitionState::JoinWorker() {
     if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) worker.join();
 }
 
-TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect,
-                           int delay, const TBitmap32& picture, TPaintTarget& target)
+TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect, int delay,
+                           const TBitmap32& picture, TPaintTarget& target)
     : EffectNumber(effect), FrameDelay(delay), NewPicture(picture),
       OldPicture(picture.Width(), picture.Height()), Scratch(picture.Width(), picture.Height()),
       PictureWidth(picture.Width()), PictureHeight(picture.Height()), state_(state),
@@ -36,11 +36,14 @@ TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int
     target_.Capture(OldPicture);
 }
 
-void TTransThread::Paint(const TBitmap32& source) {
-    mainThread_.InvokeBlocking([this, &source] { target_.Paint(source, SourceRect, DestRect); });
+void TTransThread::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {
+    mainThread_.InvokeBlocking(
+        [this, &source, &sourceRect, &destRect] { target_.Paint(source, sourceRect, destRect); });
 }
 
-void TTransThread::BeginFrame() { frameStart_ = std::chrono::steady_clock::now(); }
+void TTransThread::BeginFrame() {
+    frameStart_ = std::chrono::steady_clock::now();
+}
 
 bool TTransThread::EndFrame() {
     if (state_.FrameObserver) state_.FrameObserver();
@@ -54,17 +57,14 @@ bool TTransThread::EndFrame() {
 
 void TTransThread::Execute() {
     try {
-        if (EffectNumber < 0 || EffectNumber > kEffectCount) EffectNumber = RandomInt(kEffectCount) + 1;
-        SourceRect = DestRect = TRect{};
+        if (EffectNumber < 0 || EffectNumber > kEffectCount)
+            EffectNumber = RandomInt(kEffectCount) + 1;
         if (EffectNumber > 0) {
             const EffectInfo& info = EffectCatalogue()[static_cast<size_t>(EffectNumber - 1)];
             if (const TEffectRoutine routine = FamilyRoutine(info.family))
                 routine(*this, info.local);
         }
-        if (!state_.SuppressFinalPaint) {
-            SourceRect = DestRect = NewPicture.BoundsRect();
-            PaintFromNew();
-        }
+        if (!state_.SuppressFinalPaint) PaintFromNew(NewPicture.BoundsRect());
     } catch (...) {
         // A failing effect must not leave the show waiting: the clean-up below always runs.
     }
@@ -100,12 +100,12 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
     }
     auto thread = std::make_unique<TTransThread>(state, mainThread, effect, delay, picture, target);
     state.CurrentTransition = thread.get();
-    state.worker = std::thread([&mainThread, thread = std::move(thread),
-                                onComplete = std::move(onComplete)]() mutable {
-        thread->Execute();
-        thread.reset();
-        if (onComplete) mainThread.InvokeLater(std::move(onComplete));
-    });
+    state.worker = std::thread(
+        [&mainThread, thread = std::move(thread), onComplete = std::move(onComplete)]() mutable {
+            thread->Execute();
+            thread.reset();
+            if (onComplete) mainThread.InvokeLater(std::move(onComplete));
+        });
     if (wait) mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
     return true;
 }

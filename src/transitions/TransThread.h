@@ -56,23 +56,39 @@ public:
     TBitmap32 Scratch;
     int PictureWidth;
     int PictureHeight;
-    TRect SourceRect;
-    TRect DestRect;
 
     int StepCount() const { return state_.StepCount; }
-    void PaintFromNew() { Paint(NewPicture); }
-    void PaintFromOld() { Paint(OldPicture); }
-    void PaintFromScratch() { Paint(Scratch); }
+    // Paint operations: copy `source` of a picture to `dest` of the target on the user-interface
+    // thread, scaling when the sizes differ, and return when it is done. The one-rectangle forms
+    // copy a rectangle to the same place.
+    void PaintFromNew(const TRect& source, const TRect& dest) { Paint(NewPicture, source, dest); }
+    void PaintFromOld(const TRect& source, const TRect& dest) { Paint(OldPicture, source, dest); }
+    void PaintFromScratch(const TRect& source, const TRect& dest) { Paint(Scratch, source, dest); }
+    void PaintFromNew(const TRect& rect) { Paint(NewPicture, rect, rect); }
+    void PaintFromScratch(const TRect& rect) { Paint(Scratch, rect, rect); }
     // True once the user-interface thread asked this transition to stop or skip.
     bool Cancelled() const { return state_.StopRequested.load() || state_.SkipTransition.load(); }
-    // Frame timing: mark the frame's start, then after painting wait until FrameDelay
+
+    // The frame loop every effect runs in. step() draws the next frame and returns true, or
+    // returns false, drawing nothing, when the effect has no frame left. The loop owns the
+    // timing: each frame lasts at least FrameDelay milliseconds from its start, paints
+    // included, and the loop ends once the transition is asked to stop or skip, before a frame
+    // or while a frame waits out its delay.
+    template <class Step> void RunFrames(Step&& step) {
+        while (!Cancelled()) {
+            BeginFrame();
+            if (!step()) break;
+            if (!EndFrame()) break;
+        }
+    }
+
+private:
+    // Frame timing: mark the frame's start, then after its paints wait until FrameDelay
     // milliseconds have passed since it (polling the flags every millisecond). EndFrame is
     // false when the transition should leave its loop.
     void BeginFrame();
     bool EndFrame();
-
-private:
-    void Paint(const TBitmap32& source);
+    void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect);
 
     TTransitionState& state_;
     TMainThread& mainThread_;

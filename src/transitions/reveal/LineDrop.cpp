@@ -60,20 +60,16 @@ void RunLineDrop(TTransThread& t, int local) {
     std::optional<TFold> made = MakeFold(row.window, q, w, h);
     if (!made) return;
     TFold& fold = *made;
-    while (!t.Cancelled()) {
-        t.BeginFrame();
+    t.RunFrames([&] {
         // The last step is not painted: the final paint shows the whole picture instead.
-        if (!fold.Step() || t.Cancelled()) break;
-        t.SourceRect = t.DestRect = fold.Window().rect;
-        if (!t.DestRect.isEmpty()) t.PaintFromNew();
+        if (!fold.Step() || t.Cancelled()) return false;
+        const TRect& window = fold.Window().rect;
+        if (!window.isEmpty()) t.PaintFromNew(window);
         TRect dest, source;
-        if (SmearRects(row.smear, fold, w, h, dest, source) && !dest.isEmpty()) {
-            t.SourceRect = source;
-            t.DestRect = dest;
-            t.PaintFromNew();
-        }
-        if (!t.EndFrame()) break;
-    }
+        if (SmearRects(row.smear, fold, w, h, dest, source) && !dest.isEmpty())
+            t.PaintFromNew(source, dest);
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -165,13 +165,13 @@ constexpr bool FitsTheFoldArray() {
 static_assert(FitsTheFoldArray(), "every member has between 1 and 64 windows");
 
 void RunFoldFrames(TTransThread& t, std::span<TFold> folds) {
-    while (AnyStepsLeft(folds) && !t.Cancelled()) {
-        t.BeginFrame();
+    // The frame that runs the last steps keeps its delay too, so N frames last at least N
+    // delays and every frame is seen before the final paint.
+    t.RunFrames([&] {
+        if (!AnyStepsLeft(folds)) return false;
         StepFolds(t, folds);
-        // The frame that runs the last steps keeps its delay too, so N frames last at least N
-        // delays and every frame is seen before the final paint.
-        if (!t.EndFrame()) break;
-    }
+        return true;
+    });
 }
 
 } // namespace

@@ -34,14 +34,13 @@ void RunRegionFrames(TTransThread& t, Build&& build, More&& more) {
     t.Scratch.Draw(0, 0, t.OldPicture);
     TRegionWork work;
     int i = 0;
-    while (!t.Cancelled() && more(i)) {
-        t.BeginFrame();
+    t.RunFrames([&] {
+        if (!more(i)) return false;
         if (build(i, work)) DrawClipped(t.Scratch, t.NewPicture, work.region);
         ++i;
-        t.SourceRect = t.DestRect = t.Scratch.BoundsRect();
-        t.PaintFromScratch();
-        if (!t.EndFrame()) break;
-    }
+        t.PaintFromScratch(t.Scratch.BoundsRect());
+        return true;
+    });
 }
 
 } // namespace pictorelle

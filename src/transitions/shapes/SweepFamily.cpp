@@ -32,14 +32,15 @@ void RunSweepFamily(TTransThread& t, int local) {
     const TRect picture = t.NewPicture.BoundsRect();
 
     bool done = false;
-    for (int64_t i = 0; i <= 4 * s && !done && !t.Cancelled(); ++i) {
-        t.BeginFrame();
+    int64_t i = 0;
+    t.RunFrames([&] {
+        if (i > 4 * s || done) return false;
         const TRect brush{ClampRegionCoord(b.x), ClampRegionCoord(b.y), ClampRegionCoord(b.x + bw),
                           ClampRegionCoord(b.y + bh)};
-        t.SourceRect = t.DestRect = brush.intersected(picture);
-        t.PaintFromNew();
-        if (!t.EndFrame()) break;
+        t.PaintFromNew(brush.intersected(picture));
 
+        // Move the brush on for the next frame.
+        ++i;
         b.x += b.vx;
         b.y += b.vy;
         if (b.vx > 0 && b.x >= b.right) {
@@ -64,7 +65,8 @@ void RunSweepFamily(TTransThread& t, int local) {
             b.left -= grow * bw;
         }
         done = outwards ? b.x <= 0 && b.y <= 0 : b.right < b.left || b.bottom < b.top;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -154,12 +154,10 @@ void StepPieces(TTransThread& t, std::span<TSlide> slides, std::span<TFold> fold
         if (slide.StepsLeft() <= 0) continue;
         slide.Step();
         if (slide.DestRect().isEmpty()) continue;
-        t.SourceRect = slide.SourceRect();
-        t.DestRect = slide.DestRect();
         if (slide.Picture() == TSlidePicture::Old)
-            t.PaintFromOld();
+            t.PaintFromOld(slide.SourceRect(), slide.DestRect());
         else
-            t.PaintFromNew();
+            t.PaintFromNew(slide.SourceRect(), slide.DestRect());
     }
     StepFolds(t, folds);
 }
@@ -197,11 +195,11 @@ void RunSlideFamily(TTransThread& t, int local) {
     MakePieces(local, t.PictureWidth, t.PictureHeight, t.StepCount(), pieces);
     const std::span slides(pieces.slides.data(), static_cast<size_t>(pieces.slideCount));
     const std::span folds(pieces.folds.data(), static_cast<size_t>(pieces.foldCount));
-    while ((AnySlideStepsLeft(slides) || AnyStepsLeft(folds)) && !t.Cancelled()) {
-        t.BeginFrame();
+    t.RunFrames([&] {
+        if (!AnySlideStepsLeft(slides) && !AnyStepsLeft(folds)) return false;
         StepPieces(t, slides, folds);
-        if (!t.EndFrame()) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -33,18 +33,19 @@ void RunFadeFamily(TTransThread& t, int local) {
     t.NewPicture.ResetAlpha();
     if (toBlack) t.OldPicture.ResetAlpha();
 
-    for (int v = d; v < 255 && !t.Cancelled(); v += d) {
-        t.BeginFrame();
+    int v = d;
+    t.RunFrames([&] {
+        if (v >= 255) return false;
         if (!toBlack)
             Compose(t.Scratch, &t.OldPicture, t.NewPicture, v);
         else if (v > 126)
             Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
         else
             Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
-        t.SourceRect = t.DestRect = t.Scratch.BoundsRect();
-        t.PaintFromScratch();
-        if (!t.EndFrame()) break;
-    }
+        t.PaintFromScratch(t.Scratch.BoundsRect());
+        v += d;
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -125,24 +125,24 @@ void RunFadeUnfoldFamily(TTransThread& t, int local) {
         fade.Init(t.NewPicture, bandAt, 0, band, across, move, 0, s, m.ramp);
     }
 
-    while (!t.Cancelled()) {
-        t.BeginFrame();
-        const bool more = StepFolds(t, folds);
+    bool more = true;
+    t.RunFrames([&] {
+        if (!more) return false;
+        more = StepFolds(t, folds);
         // A band without steps left would repaint its last, stale place over what the fold
         // window has uncovered since.
         if (fade.StepsLeft() > 0) {
             fade.Step();
             const TRect& clipped = fade.ClippedRect();
             if (!clipped.isEmpty()) {
-                t.SourceRect = clipped;
-                t.DestRect = fade.PaintRect();
-                t.Scratch.Draw(t.DestRect.left, t.DestRect.top, t.SourceRect, t.OldPicture);
+                const TRect& dest = fade.PaintRect();
+                t.Scratch.Draw(dest.left, dest.top, clipped, t.OldPicture);
                 t.Scratch.Draw(clipped.left, clipped.top, fade.Tile(), TDrawMode::Blend);
-                t.PaintFromScratch();
+                t.PaintFromScratch(clipped, dest);
             }
         }
-        if (!t.EndFrame() || !more) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -133,20 +133,20 @@ void RunZoomFamily(TTransThread& t, int local) {
     }
 
     const TRect picture = t.Scratch.BoundsRect();
-    while (!t.Cancelled()) {
-        t.BeginFrame();
-        bool more = false;
+    bool more = true;
+    t.RunFrames([&] {
+        if (!more) return false;
+        more = false;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             TZoom& zoom = zooms[k];
             more = zoom.Step() || more;
             t.Scratch.DrawScaled(zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect(),
                                  TResampler::Bilinear);
             // Only the growing rectangle is painted; around it the old picture stays.
-            t.SourceRect = t.DestRect = zoom.DestinationRect().intersected(picture);
-            t.PaintFromScratch();
+            t.PaintFromScratch(zoom.DestinationRect().intersected(picture));
         }
-        if (!t.EndFrame() || !more) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle
