@@ -1,6 +1,7 @@
 // Box Out: a centred box of the new picture grows outwards. Box In: the old picture shrinks
 // into the centre over the new one.
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
 namespace pictorelle {

@@ -3,6 +3,7 @@
 #include "core/IntMath.h"
 #include "core/Random.h"
 #include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 
 #include <algorithm>
 #include <array>

@@ -107,14 +107,4 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
 // Frames of a slide-show transition for a window width and an effect speed 1..10.
 int TransitionSteps(int windowWidth, int speed);
 
-// The routine that draws one family's effects, given the effect's number within its family.
-using TEffectRoutine = void (*)(TTransThread& thread, int local);
-void RunBoxOut(TTransThread& thread, int local);
-void RunBoxIn(TTransThread& thread, int local);
-
-enum class EffectFamily;
-// The routine of a family; empty for a family still to be built, whose effects then paint the
-// new picture at once.
-TEffectRoutine FamilyRoutine(EffectFamily family);
-
 } // namespace pictorelle

@@ -1,6 +1,7 @@
-#include "transitions/reveal/LineDrop.h"
-
+// The line drops: one window uncovers the new picture as the unfolds do, and each frame also
+// stretches the picture's line at the window's moving edge over the part not yet uncovered.
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/RevealFamily.h"
 

@@ -1,6 +1,7 @@
 #include "transitions/reveal/RevealFamily.h"
 
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
 namespace pictorelle {

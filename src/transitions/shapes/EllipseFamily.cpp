@@ -1,8 +1,8 @@
 // Ellipses: a rounded shape grows out of the centre or an edge (or the picture closes in on a
 // shrinking one) until its rounded edge straightens out over the whole picture.
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 namespace pictorelle {
 namespace {

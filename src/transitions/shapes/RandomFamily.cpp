@@ -2,8 +2,8 @@
 // shuffled deck of them is dealt a few per frame.
 #include "core/IntMath.h"
 #include "core/Random.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 #include <vector>
 

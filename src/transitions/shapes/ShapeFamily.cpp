@@ -2,8 +2,8 @@
 // tumbling star and a grid of growing triangles. Most members are a union of triangles whose
 // corners sit at a fixed place or move along an edge; they are rows of the table below.
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 #include <array>
 #include <cmath>

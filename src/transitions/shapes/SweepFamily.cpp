@@ -1,7 +1,7 @@
 // Spiral sweeps: a brush an eighth of the picture in size travels a rectangular spiral, from
 // the centre outwards or from the edges inwards, painting the new picture under it.
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 namespace pictorelle {
 namespace {

@@ -1,6 +1,8 @@
-#include "transitions/slide/SlideFamily.h"
-
+// The slide effects: bands of the new picture move in from outside (TSlide) until they stand
+// in place; the door that opens moves the old picture's halves out instead and uncovers the
+// new picture behind them with two windows (TFold). Members are rows of formulas.
 #include "core/IntMath.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
 #include "transitions/reveal/RevealFamily.h"

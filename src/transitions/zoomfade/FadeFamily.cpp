@@ -1,7 +1,8 @@
 // The fades: the new picture blends in over the old one, or the old one fades to black and the
 // new one rises out of it. Each frame composes the whole picture in Scratch.
 #include "core/RowKernels.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,8 +4,9 @@
 
 #include "core/IntMath.h"
 #include "core/Random.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
 
 #include <algorithm>
 #include <array>

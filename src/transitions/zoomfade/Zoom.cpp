@@ -3,7 +3,8 @@
 #include "transitions/zoomfade/Zoom.h"
 
 #include "core/IntMath.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 
 #include <algorithm>
 #include <array>
