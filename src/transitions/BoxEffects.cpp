@@ -1,6 +1,7 @@
 // Box Out: a centred box of the new picture grows outwards. Box In: the old picture shrinks
 // into the centre over the new one.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
@@ -20,6 +21,10 @@ TRect CentredBox(const TTransThread& t, int f) {
         static_cast<int>(Round(static_cast<double>(f) * t.PictureHeight / t.PictureWidth));
     return {w2 - f, h2 - g, w2 + f, h2 + g};
 }
+
+// Each box effect is a family of one.
+static_assert(FamilyMemberCount(EffectFamily::BoxOut) == 1);
+static_assert(FamilyMemberCount(EffectFamily::BoxIn) == 1);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "transitions/reveal/RevealFamily.h"
 
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
@@ -154,8 +155,12 @@ constexpr RevealRow kRows[] = {
 };
 // clang-format on
 
+constexpr int kMembers = MembersOfRows(kRows);
+static_assert(kMembers == FamilyMemberCount(EffectFamily::Reveal),
+              "rows for every reveal effect of the catalogue and for no other");
+
 constexpr bool FitsTheFoldArray() {
-    for (int local = 1; local <= 42; ++local) {
+    for (int local = 1; local <= kMembers; ++local) {
         int windows = 0;
         for (const RevealRow& row : kRows)
             if (row.local == local) windows += row.count;

@@ -1,6 +1,7 @@
 // Ellipses: a rounded shape grows out of the centre or an edge (or the picture closes in on a
 // shrinking one) until its rounded edge straightens out over the whole picture.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
 
@@ -63,6 +64,9 @@ void SetShape(TRegion& region, const RoundShape& shape) {
     region.SetRoundRect(shape.bounds, ClampRegionCoord(shape.cornerWidth),
                         ClampRegionCoord(shape.cornerHeight));
 }
+
+// Members 1 and 2 grow out of and close in on the centre; 3 to 6 come from the four edges.
+static_assert(FamilyMemberCount(EffectFamily::Ellipse) == 6);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // tumbling star and a grid of growing triangles. Most members are a union of triangles whose
 // corners sit at a fixed place or move along an edge; they are rows of the table below.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
 
@@ -147,7 +148,7 @@ constexpr Triangle kDiamond[] = {
 constexpr Triangle kCorners1[] = {kCornerTriangles[0], kCornerTriangles[2]};
 constexpr Triangle kCorners2[] = {kCornerTriangles[1], kCornerTriangles[3]};
 
-constexpr std::array<Member, 19> kMembers = {{
+constexpr Member kMembers[] = {
     {Kind::Union, kUnfoldUpLeft},
     {Kind::Union, kUnfoldUpRight},
     {Kind::Union, kUnfoldBottomRight},
@@ -167,7 +168,8 @@ constexpr std::array<Member, 19> kMembers = {{
     {Kind::Union, kDiamond},
     {Kind::Union, kCorners1},
     {Kind::Union, kCorners2},
-}};
+};
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::Shape));
 
 // The picture's measures and the distances of frame i.
 struct Frame {
@@ -255,7 +257,8 @@ void AddGrid(TRegionUnion& shapes, const Frame& f, int64_t m) {
 } // namespace
 
 void RunShapeFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 19) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const Member& member = kMembers[static_cast<std::size_t>(local - 1)];
     Frame f{t.PictureWidth, t.PictureHeight, RegionSteps(t)};
     const int64_t m = CeilDiv(f.s, int64_t{2}); // the grid's half-way frame

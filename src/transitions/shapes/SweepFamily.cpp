@@ -1,5 +1,6 @@
 // Spiral sweeps: a brush an eighth of the picture in size travels a rectangular spiral, from
 // the centre outwards or from the edges inwards, painting the new picture under it.
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
 
@@ -11,6 +12,9 @@ struct Brush {
     int64_t vx, vy;
     int64_t left, top, right, bottom;
 };
+
+// Member 1 sweeps from the centre outwards, member 2 from the edges inwards.
+static_assert(FamilyMemberCount(EffectFamily::Sweep) == 2);
 
 } // namespace
 

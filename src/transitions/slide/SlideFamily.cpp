@@ -2,6 +2,7 @@
 // in place; the door that opens moves the old picture's halves out instead and uncovers the
 // new picture behind them with two windows (TFold). Members are rows of formulas.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
@@ -125,9 +126,13 @@ constexpr SlideFoldRow kFolds[] = {
 };
 // clang-format on
 
+constexpr int kMembers = MembersOfRows(kSlides);
+static_assert(kMembers == FamilyMemberCount(EffectFamily::Slide),
+              "rows for every slide effect of the catalogue and for no other");
+
 template <typename Rows> constexpr int MostPieces(const Rows& rows) {
     int most = 0;
-    for (int local = 1; local <= 22; ++local) {
+    for (int local = 1; local <= kMembers; ++local) {
         int pieces = 0;
         for (const auto& row : rows)
             if (row.local == local) pieces += row.count;

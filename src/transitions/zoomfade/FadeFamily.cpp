@@ -1,6 +1,7 @@
 // The fades: the new picture blends in over the old one, or the old one fades to black and the
 // new one rises out of it. Each frame composes the whole picture in Scratch.
 #include "core/RowKernels.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
@@ -23,6 +24,9 @@ void Compose(TBitmap32& scratch, const TBitmap32* under, const TBitmap32& over, 
         if (alpha > 0) rows::Blend(row, over.ScanLine(y), width, static_cast<uint32_t>(alpha));
     }
 }
+
+// Member 1 is the crossfade, member 2 the fade to black.
+static_assert(FamilyMemberCount(EffectFamily::Fade) == 2);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include "core/IntMath.h"
 #include "core/Random.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
@@ -94,11 +95,13 @@ constexpr Member kMembers[] = {
     {true, false, TFoldFade::kFallsDownward},   // "Fade Unfold From Up"
     {true, true, TFoldFade::kRisesDownward},    // "Fade Unfold From Bottom"
 };
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::FadeUnfold));
 
 } // namespace
 
 void RunFadeUnfoldFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 4) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const Member& m = kMembers[local - 1];
     const int w = t.PictureWidth, h = t.PictureHeight, s = std::max(t.StepCount(), 1);
     // Along the direction of travel: the picture's extent, the fold window's width, the band's

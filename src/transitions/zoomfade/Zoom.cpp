@@ -3,6 +3,7 @@
 #include "transitions/zoomfade/Zoom.h"
 
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
@@ -107,17 +108,27 @@ constexpr ZoomSpec kQuattro[] = {
     {ThreeQuarters, ThreeQuarters, Zero, Zero, Half, Half, Full, Full, -1, 1, -1, 1},
 };
 
-constexpr std::array<std::span<const ZoomSpec>, 12> kMembers = {
+constexpr std::span<const ZoomSpec> kMembers[] = {
     kZoomIn, kFromUpLeft, kFromUpRight, kFromBottomLeft, kFromBottomRight, kFromLeft,
     kFromUp, kFromRight,  kFromBottom,  kDoorHorizontal, kDoorVertical,    kQuattro,
 };
 
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::Zoom));
+
 constexpr std::size_t kMaxZooms = 4;
+
+constexpr bool FitTheZoomArray() {
+    for (const auto& pieces : kMembers)
+        if (pieces.empty() || pieces.size() > kMaxZooms) return false;
+    return true;
+}
+static_assert(FitTheZoomArray(), "every member has between 1 and 4 zooms");
 
 } // namespace
 
 void RunZoomFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 12) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const int w = t.PictureWidth, h = t.PictureHeight;
     const int s = std::max(t.StepCount(), 1);
     const double unitX = w / 4.0 / s, unitY = h / 4.0 / s;
