@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <exception>
 
 namespace pictorelle {
 namespace {
@@ -14,12 +16,29 @@ namespace {
 constexpr std::array<int, 10> kSteps800 = {800, 600, 400, 200, 100, 60, 40, 20, 8, 4};
 constexpr std::array<int, 10> kSteps1024 = {1024, 768, 400, 256, 128, 64, 32, 16, 8, 4};
 
+// Asks the running transition, if there is one, to stop, keeps its paints flowing until the
+// worker has ended, then joins the worker.
+void StopAndJoin(TTransitionState& state, TMainThread& mainThread, bool suppressFinalPaint) {
+    if (state.TransitionRunning) {
+        // Suppression first: the worker may act on the stop request at once, and must then
+        // already find its final paint cancelled.
+        if (suppressFinalPaint) state.SuppressFinalPaint = true;
+        state.StopRequested = true;
+        mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
+    }
+    state.JoinWorker();
+}
+
+void ReportStopped(int effect, const char* what) {
+    std::fprintf(stderr, "Transition effect %d stopped: %s\n", effect, what);
+}
+
 } // namespace
 
 TTransitionState::~TTransitionState() {
     // The owner must not let a transition outlive its state; ask it to stop in any case.
-    StopRequested = true;
     SuppressFinalPaint = true;
+    StopRequested = true;
     JoinWorker();
 }
 
@@ -66,8 +85,11 @@ void TTransThread::Execute() {
                 routine(*this, info.local);
         }
         if (!state_.SuppressFinalPaint) PaintFromNew(NewPicture.BoundsRect());
-    } catch (...) {
+    } catch (const std::exception& e) {
         // A failing effect must not leave the show waiting: the clean-up below always runs.
+        ReportStopped(EffectNumber, e.what());
+    } catch (...) {
+        ReportStopped(EffectNumber, "unknown exception");
     }
     NewPicture.SetSize(0, 0);
     OldPicture.SetSize(0, 0);
@@ -81,12 +103,8 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
                      std::function<void()> onComplete) {
     Randomize();
     // Callers start one transition at a time; should one still run, stop it first, keeping
-    // its paints flowing so the worker can reach its end.
-    if (state.TransitionRunning) {
-        state.StopRequested = true;
-        mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
-    }
-    state.JoinWorker();
+    // its paints flowing so the worker can reach its end. It still makes its final paint.
+    StopAndJoin(state, mainThread, false);
     state.StopRequested = false;
     state.SkipTransition = false;
     state.TransitionRunning = true;
@@ -109,6 +127,10 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
         });
     if (wait) mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
     return true;
+}
+
+void StopTransitionAndWait(TTransitionState& state, TMainThread& mainThread) {
+    StopAndJoin(state, mainThread, true);
 }
 
 int TransitionSteps(int windowWidth, int speed) {

@@ -26,7 +26,8 @@ struct TTransitionState {
     std::atomic<bool> SuppressFinalPaint{false};
     std::atomic<TTransThread*> CurrentTransition{nullptr};
     int StepCount = 0;
-    // Called on the worker after each frame's paints; the render tool writes frames with it.
+    // Called on the worker after each frame's paints; the off-screen runner reports frames
+    // with it.
     std::function<void()> FrameObserver;
 
     TTransitionState() = default;
@@ -45,7 +46,8 @@ public:
                  const TBitmap32& picture, TPaintTarget& target);
 
     // The worker's body: the effect's frames, then the final paint unless suppressed, then
-    // the clean-up that always clears CurrentTransition and TransitionRunning.
+    // the clean-up that always clears CurrentTransition and TransitionRunning. An exception
+    // from the effect or a paint ends the transition early and is reported on standard error.
     void Execute();
 
     // For the effect routines.
@@ -103,6 +105,12 @@ private:
 bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTarget& target,
                      const TBitmap32& picture, int effect, bool wait, int steps, int delay,
                      std::function<void()> onComplete = {});
+
+// For a window or panel that goes away while a transition may run: asks a running transition
+// to stop without its final paint (the target keeps the last frame), keeps the user-interface
+// thread's events flowing until the worker has finished, then waits for the worker thread to
+// be gone. Leaves the flags alone when no transition runs.
+void StopTransitionAndWait(TTransitionState& state, TMainThread& mainThread);
 
 // Frames of a slide-show transition for a window width and an effect speed 1..10.
 int TransitionSteps(int windowWidth, int speed);
