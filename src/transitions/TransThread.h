@@ -18,7 +18,8 @@ namespace pictorelle {
 class TTransThread;
 
 // The shared state of the one transition that may run at a time. Its owner (the main window,
-// a test, the render tool) must not destroy it while TransitionRunning is set.
+// the options panel, the off-screen runner, a test) must not destroy it while
+// TransitionRunning is set.
 struct TTransitionState {
     std::atomic<bool> TransitionRunning{false};
     std::atomic<bool> StopRequested{false};
