@@ -1,3 +1,4 @@
+#include "transitions/EffectHarness.h"
 #include "transitions/OffscreenRun.h"
 
 #include <gtest/gtest.h>
@@ -6,14 +7,10 @@
 namespace pictorelle {
 namespace {
 
-constexpr uint32_t kOld = 0xFF102030;
-constexpr uint32_t kNew = 0xFFC0D0E0;
+using testing::Filled;
 
-TBitmap32 Filled(int w, int h, uint32_t pixel) {
-    TBitmap32 b(w, h);
-    b.Clear(pixel);
-    return b;
-}
+constexpr uint32_t kOld = 0xFF204060;
+constexpr uint32_t kNew = 0xFFE0C0A0;
 
 TEST(OffscreenRun, ReportsEachFrameAndPaintAndEndsOnTheNewPicture) {
     std::vector<int> numbers;

@@ -1,4 +1,5 @@
 #include "transitions/EffectCatalogue.h"
+#include "transitions/EffectHarness.h"
 #include "transitions/TransThread.h"
 
 #include <condition_variable>
@@ -9,14 +10,10 @@
 namespace pictorelle {
 namespace {
 
+using testing::Filled;
+
 constexpr uint32_t kOld = 0xFF102030;
 constexpr uint32_t kNew = 0xFFC0D0E0;
-
-TBitmap32 Filled(int w, int h, uint32_t pixel) {
-    TBitmap32 b(w, h);
-    b.Clear(pixel);
-    return b;
-}
 
 // A stand-in for the user-interface thread: work from the worker is queued and runs only when
 // the test thread pumps, as the window's event loop would.
