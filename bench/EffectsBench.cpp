@@ -7,11 +7,10 @@
 // and the region primitives on their own:
 //   pictorelle-bench --benchmark_filter=Region
 #include "core/Region.h"
-#include "transitions/TransThread.h"
+#include "transitions/OffscreenRun.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -47,30 +46,19 @@ void BM_Effect(benchmark::State& bench) {
     const int w = static_cast<int>(bench.range(1)), h = static_cast<int>(bench.range(2));
     const int steps = TransitionSteps(w, 4);
     const TBitmap32 a = Ramp(w, h, false), b = Ramp(w, h, true);
-    TBitmapTarget target(w, h);
-    TDirectMainThread direct;
     std::vector<double> times, cpuTimes;
-    using Clock = std::chrono::steady_clock;
     for (auto _ : bench) {
-        target.Surface().Draw(0, 0, a);
-        TTransitionState state;
-        Clock::time_point last{};
         double lastCpu = 0;
-        bool first = true;
-        // Runs on the worker after each frame, so the thread clock is the worker's.
-        state.FrameObserver = [&] {
-            const auto now = Clock::now();
+        TOffscreenObserver observer;
+        // Runs on the worker after each frame, so the thread clock is the worker's; like the
+        // wall times, the first frame's is left out.
+        observer.frame = [&](int frame, const TBitmap32&, TTransitionState&) {
             const double cpu = ThreadCpuMs();
-            if (!first) {
-                times.push_back(std::chrono::duration<double, std::milli>(now - last).count());
-                cpuTimes.push_back(cpu - lastCpu);
-            }
-            first = false;
-            last = now;
+            if (frame > 1) cpuTimes.push_back(cpu - lastCpu);
             lastCpu = cpu;
         };
-        StartTransition(state, direct, target, b, effect, true, steps, 0);
-        state.JoinWorker();
+        const TOffscreenRun run = RunOffscreen(effect, steps, a, b, observer);
+        times.insert(times.end(), run.frameMs.begin(), run.frameMs.end());
     }
     if (times.empty()) return;
     bench.counters["frames"] =

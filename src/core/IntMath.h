@@ -1,5 +1,6 @@
-// Integer helpers with fixed rounding rules: truncating division, round-half-to-even,
-// saturating conversions from double, and MulDiv rounding halves away from zero.
+// Integer helpers with fixed rounding rules: truncating, ceiling and floor division,
+// round-half-to-even, saturating conversions from double, and MulDiv rounding halves away from
+// zero.
 #pragma once
 
 #include <cmath>
@@ -21,6 +22,27 @@ constexpr int Div(int a, int b) {
     if (b == 0) throw std::domain_error("integer division by zero");
     if (b == -1) return static_cast<int>(0u - static_cast<unsigned>(a));
     return a / b;
+}
+
+// ceil(a / b) and floor(a / b), exact in integers for either sign of a and b: the tables' ceil()
+// of a quotient of integers and the rasteriser's pixel-centre tests. A zero divisor throws as
+// Div does; computing from the truncated quotient and its remainder cannot overflow.
+constexpr int64_t CeilDiv(int64_t a, int64_t b) {
+    const int64_t q = Div(a, b);
+    if (b == -1) return q; // no remainder, and a % -1 on the minimum would overflow
+    const int64_t r = a % b;
+    return r != 0 && (r > 0) == (b > 0) ? q + 1 : q;
+}
+
+constexpr int CeilDiv(int a, int b) {
+    return static_cast<int>(CeilDiv(int64_t{a}, int64_t{b}));
+}
+
+constexpr int64_t FloorDiv(int64_t a, int64_t b) {
+    const int64_t q = Div(a, b);
+    if (b == -1) return q;
+    const int64_t r = a % b;
+    return r != 0 && (r > 0) != (b > 0) ? q - 1 : q;
 }
 
 // Clamps a double to the int64 range; NaN becomes 0. Conversions of out-of-range values

@@ -1,5 +1,7 @@
 #include "core/Region.h"
 
+#include "core/IntMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -61,21 +63,10 @@ private:
 
 namespace {
 
-int clampCoord(int64_t v) {
-    return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-}
-
 TRect normalised(const TRect& r) {
-    return {clampCoord(std::min(r.left, r.right)), clampCoord(std::min(r.top, r.bottom)),
-            clampCoord(std::max(r.left, r.right)), clampCoord(std::max(r.top, r.bottom))};
-}
-
-// ceil(a / b) and floor(a / b) for b > 0.
-int64_t ceilDiv(int64_t a, int64_t b) {
-    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
-}
-int64_t floorDiv(int64_t a, int64_t b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
+    return {
+        ClampRegionCoord(std::min(r.left, r.right)), ClampRegionCoord(std::min(r.top, r.bottom)),
+        ClampRegionCoord(std::max(r.left, r.right)), ClampRegionCoord(std::max(r.top, r.bottom))};
 }
 
 // A polygon edge oriented downwards: it crosses the sampling line y + 0.5 of rows top to
@@ -220,8 +211,8 @@ void TRegion::SetPolygon(std::span<const TPoint> points) {
     for (std::size_t k = 0; k < points.size(); ++k) {
         const TPoint& p = points[k];
         const TPoint& q = points[(k + 1) % points.size()];
-        const int64_t x0 = clampCoord(p.x), y0 = clampCoord(p.y);
-        const int64_t x1 = clampCoord(q.x), y1 = clampCoord(q.y);
+        const int64_t x0 = ClampRegionCoord(p.x), y0 = ClampRegionCoord(p.y);
+        const int64_t x1 = ClampRegionCoord(q.x), y1 = ClampRegionCoord(q.y);
         yMin = std::min(yMin, y0);
         yMax = std::max(yMax, y0);
         if (y0 == y1) continue; // a horizontal edge crosses no sampling line
@@ -253,7 +244,7 @@ void TRegion::SetPolygon(std::span<const TPoint> points) {
             const Edge& edge = s.edges[e];
             const int64_t dy = edge.bottom - edge.top;
             const int64_t num = 2 * edge.x0 * dy + (2 * (y - edge.top) + 1) * edge.dx - dy;
-            s.crossings.push_back({ceilDiv(num, 2 * dy), edge.dir});
+            s.crossings.push_back({CeilDiv(num, 2 * dy), edge.dir});
         }
         std::sort(s.crossings.begin(), s.crossings.end(),
                   [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
@@ -299,8 +290,8 @@ void TRegion::SetRoundRect(const TRect& bounds, int cornerWidth, int cornerHeigh
         const int64_t reach = (cornerV == 0 ? cw : ellipseHalfWidth(cw, ch, cornerV)) + width - cw;
         // Pixels with |2x + 1 - lr| <= reach.
         w.BeginRow(y);
-        w.AddSpan(static_cast<int>(ceilDiv(lr - reach - 1, 2)),
-                  static_cast<int>(floorDiv(lr + reach - 1, 2) + 1));
+        w.AddSpan(static_cast<int>(CeilDiv(lr - reach - 1, int64_t{2})),
+                  static_cast<int>(FloorDiv(lr + reach - 1, int64_t{2}) + 1));
     }
     w.Finish();
 }

@@ -16,6 +16,7 @@
 #include "core/Bitmap32.h"
 #include "core/Rect.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -23,6 +24,12 @@
 namespace pictorelle {
 
 inline constexpr int kRegionCoordLimit = 1 << 20;
+
+// A coordinate computed in 64 bits, brought within the limit: the shapes of a frame can reach
+// far outside the picture, and only their part near it matters.
+constexpr int ClampRegionCoord(int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
+}
 
 struct TSpan {
     int left = 0;  // first pixel inside

@@ -1,6 +1,7 @@
 // JPEG through libjpeg(-turbo). The library reports errors by calling error_exit, which must
 // not return; ours jumps back into runDecoder, whose frame holds nothing with a destructor, and
 // the caller turns the stored message into ImageError.
+#include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
 
 #include <algorithm>
@@ -66,8 +67,8 @@ struct State {
 // The largest of 1/1, 1/2, 1/4, 1/8 whose output still covers the wanted size.
 unsigned scaleDenominator(TSize natural, TSize wanted) {
     for (unsigned d : {8u, 4u, 2u}) {
-        const int w = static_cast<int>((static_cast<unsigned>(natural.width) + d - 1) / d);
-        const int h = static_cast<int>((static_cast<unsigned>(natural.height) + d - 1) / d);
+        const int w = CeilDiv(natural.width, static_cast<int>(d));
+        const int h = CeilDiv(natural.height, static_cast<int>(d));
         if (w >= wanted.width && h >= wanted.height) return d;
     }
     return 1;

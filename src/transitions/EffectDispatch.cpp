@@ -1,15 +1,11 @@
 // From an effect's family to the routine that draws it. A new family is one line here.
 #include "transitions/EffectCatalogue.h"
-#include "transitions/TransThread.h"
-#include "transitions/reveal/LineDrop.h"
-#include "transitions/reveal/RevealFamily.h"
-#include "transitions/shapes/ShapeFamilies.h"
-#include "transitions/slide/SlideFamily.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
+#include "transitions/EffectFamilies.h"
 
 namespace pictorelle {
 
 TEffectRoutine FamilyRoutine(EffectFamily family) {
+    // clang-format off
     switch (family) {
     case EffectFamily::Slide: return RunSlideFamily;
     case EffectFamily::Reveal: return RunRevealFamily;
@@ -24,6 +20,7 @@ TEffectRoutine FamilyRoutine(EffectFamily family) {
     case EffectFamily::Fade: return RunFadeFamily;
     case EffectFamily::FadeUnfold: return RunFadeUnfoldFamily;
     }
+    // clang-format on
     return nullptr; // every family has its routine; the compiler warns when one is missing
 }
 

@@ -3,9 +3,12 @@
 #include "core/IntMath.h"
 #include "core/Random.h"
 #include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <exception>
 
 namespace pictorelle {
 namespace {
@@ -13,12 +16,29 @@ namespace {
 constexpr std::array<int, 10> kSteps800 = {800, 600, 400, 200, 100, 60, 40, 20, 8, 4};
 constexpr std::array<int, 10> kSteps1024 = {1024, 768, 400, 256, 128, 64, 32, 16, 8, 4};
 
+// Asks the running transition, if there is one, to stop, keeps its paints flowing until the
+// worker has ended, then joins the worker.
+void StopAndJoin(TTransitionState& state, TMainThread& mainThread, bool suppressFinalPaint) {
+    if (state.TransitionRunning) {
+        // Suppression first: the worker may act on the stop request at once, and must then
+        // already find its final paint cancelled.
+        if (suppressFinalPaint) state.SuppressFinalPaint = true;
+        state.StopRequested = true;
+        mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
+    }
+    state.JoinWorker();
+}
+
+void ReportStopped(int effect, const char* what) {
+    std::fprintf(stderr, "Transition effect %d stopped: %s\n", effect, what);
+}
+
 } // namespace
 
 TTransitionState::~TTransitionState() {
     // The owner must not let a transition outlive its state; ask it to stop in any case.
-    StopRequested = true;
     SuppressFinalPaint = true;
+    StopRequested = true;
     JoinWorker();
 }
 
@@ -26,8 +46,8 @@ void TTransitionState::JoinWorker() {
     if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) worker.join();
 }
 
-TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect,
-                           int delay, const TBitmap32& picture, TPaintTarget& target)
+TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect, int delay,
+                           const TBitmap32& picture, TPaintTarget& target)
     : EffectNumber(effect), FrameDelay(delay), NewPicture(picture),
       OldPicture(picture.Width(), picture.Height()), Scratch(picture.Width(), picture.Height()),
       PictureWidth(picture.Width()), PictureHeight(picture.Height()), state_(state),
@@ -36,11 +56,14 @@ TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int
     target_.Capture(OldPicture);
 }
 
-void TTransThread::Paint(const TBitmap32& source) {
-    mainThread_.InvokeBlocking([this, &source] { target_.Paint(source, SourceRect, DestRect); });
+void TTransThread::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {
+    mainThread_.InvokeBlocking(
+        [this, &source, &sourceRect, &destRect] { target_.Paint(source, sourceRect, destRect); });
 }
 
-void TTransThread::BeginFrame() { frameStart_ = std::chrono::steady_clock::now(); }
+void TTransThread::BeginFrame() {
+    frameStart_ = std::chrono::steady_clock::now();
+}
 
 bool TTransThread::EndFrame() {
     if (state_.FrameObserver) state_.FrameObserver();
@@ -54,19 +77,19 @@ bool TTransThread::EndFrame() {
 
 void TTransThread::Execute() {
     try {
-        if (EffectNumber < 0 || EffectNumber > kEffectCount) EffectNumber = RandomInt(kEffectCount) + 1;
-        SourceRect = DestRect = TRect{};
+        if (EffectNumber < 0 || EffectNumber > kEffectCount)
+            EffectNumber = RandomInt(kEffectCount) + 1;
         if (EffectNumber > 0) {
             const EffectInfo& info = EffectCatalogue()[static_cast<size_t>(EffectNumber - 1)];
             if (const TEffectRoutine routine = FamilyRoutine(info.family))
                 routine(*this, info.local);
         }
-        if (!state_.SuppressFinalPaint) {
-            SourceRect = DestRect = NewPicture.BoundsRect();
-            PaintFromNew();
-        }
-    } catch (...) {
+        if (!state_.SuppressFinalPaint) PaintFromNew(NewPicture.BoundsRect());
+    } catch (const std::exception& e) {
         // A failing effect must not leave the show waiting: the clean-up below always runs.
+        ReportStopped(EffectNumber, e.what());
+    } catch (...) {
+        ReportStopped(EffectNumber, "unknown exception");
     }
     NewPicture.SetSize(0, 0);
     OldPicture.SetSize(0, 0);
@@ -80,12 +103,8 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
                      std::function<void()> onComplete) {
     Randomize();
     // Callers start one transition at a time; should one still run, stop it first, keeping
-    // its paints flowing so the worker can reach its end.
-    if (state.TransitionRunning) {
-        state.StopRequested = true;
-        mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
-    }
-    state.JoinWorker();
+    // its paints flowing so the worker can reach its end. It still makes its final paint.
+    StopAndJoin(state, mainThread, false);
     state.StopRequested = false;
     state.SkipTransition = false;
     state.TransitionRunning = true;
@@ -100,14 +119,18 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
     }
     auto thread = std::make_unique<TTransThread>(state, mainThread, effect, delay, picture, target);
     state.CurrentTransition = thread.get();
-    state.worker = std::thread([&mainThread, thread = std::move(thread),
-                                onComplete = std::move(onComplete)]() mutable {
-        thread->Execute();
-        thread.reset();
-        if (onComplete) mainThread.InvokeLater(std::move(onComplete));
-    });
+    state.worker = std::thread(
+        [&mainThread, thread = std::move(thread), onComplete = std::move(onComplete)]() mutable {
+            thread->Execute();
+            thread.reset();
+            if (onComplete) mainThread.InvokeLater(std::move(onComplete));
+        });
     if (wait) mainThread.ProcessEventsUntil([&state] { return !state.TransitionRunning.load(); });
     return true;
+}
+
+void StopTransitionAndWait(TTransitionState& state, TMainThread& mainThread) {
+    StopAndJoin(state, mainThread, true);
 }
 
 int TransitionSteps(int windowWidth, int speed) {

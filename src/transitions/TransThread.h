@@ -18,7 +18,8 @@ namespace pictorelle {
 class TTransThread;
 
 // The shared state of the one transition that may run at a time. Its owner (the main window,
-// a test, the render tool) must not destroy it while TransitionRunning is set.
+// the options panel, the off-screen runner, a test) must not destroy it while
+// TransitionRunning is set.
 struct TTransitionState {
     std::atomic<bool> TransitionRunning{false};
     std::atomic<bool> StopRequested{false};
@@ -26,7 +27,8 @@ struct TTransitionState {
     std::atomic<bool> SuppressFinalPaint{false};
     std::atomic<TTransThread*> CurrentTransition{nullptr};
     int StepCount = 0;
-    // Called on the worker after each frame's paints; the render tool writes frames with it.
+    // Called on the worker after each frame's paints; the off-screen runner reports frames
+    // with it.
     std::function<void()> FrameObserver;
 
     TTransitionState() = default;
@@ -45,7 +47,8 @@ public:
                  const TBitmap32& picture, TPaintTarget& target);
 
     // The worker's body: the effect's frames, then the final paint unless suppressed, then
-    // the clean-up that always clears CurrentTransition and TransitionRunning.
+    // the clean-up that always clears CurrentTransition and TransitionRunning. An exception
+    // from the effect or a paint ends the transition early and is reported on standard error.
     void Execute();
 
     // For the effect routines.
@@ -56,23 +59,39 @@ public:
     TBitmap32 Scratch;
     int PictureWidth;
     int PictureHeight;
-    TRect SourceRect;
-    TRect DestRect;
 
     int StepCount() const { return state_.StepCount; }
-    void PaintFromNew() { Paint(NewPicture); }
-    void PaintFromOld() { Paint(OldPicture); }
-    void PaintFromScratch() { Paint(Scratch); }
+    // Paint operations: copy `source` of a picture to `dest` of the target on the user-interface
+    // thread, scaling when the sizes differ, and return when it is done. The one-rectangle forms
+    // copy a rectangle to the same place.
+    void PaintFromNew(const TRect& source, const TRect& dest) { Paint(NewPicture, source, dest); }
+    void PaintFromOld(const TRect& source, const TRect& dest) { Paint(OldPicture, source, dest); }
+    void PaintFromScratch(const TRect& source, const TRect& dest) { Paint(Scratch, source, dest); }
+    void PaintFromNew(const TRect& rect) { Paint(NewPicture, rect, rect); }
+    void PaintFromScratch(const TRect& rect) { Paint(Scratch, rect, rect); }
     // True once the user-interface thread asked this transition to stop or skip.
     bool Cancelled() const { return state_.StopRequested.load() || state_.SkipTransition.load(); }
-    // Frame timing: mark the frame's start, then after painting wait until FrameDelay
+
+    // The frame loop every effect runs in. step() draws the next frame and returns true, or
+    // returns false, drawing nothing, when the effect has no frame left. The loop owns the
+    // timing: each frame lasts at least FrameDelay milliseconds from its start, paints
+    // included, and the loop ends once the transition is asked to stop or skip, before a frame
+    // or while a frame waits out its delay.
+    template <class Step> void RunFrames(Step&& step) {
+        while (!Cancelled()) {
+            BeginFrame();
+            if (!step()) break;
+            if (!EndFrame()) break;
+        }
+    }
+
+private:
+    // Frame timing: mark the frame's start, then after its paints wait until FrameDelay
     // milliseconds have passed since it (polling the flags every millisecond). EndFrame is
     // false when the transition should leave its loop.
     void BeginFrame();
     bool EndFrame();
-
-private:
-    void Paint(const TBitmap32& source);
+    void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect);
 
     TTransitionState& state_;
     TMainThread& mainThread_;
@@ -88,17 +107,13 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
                      const TBitmap32& picture, int effect, bool wait, int steps, int delay,
                      std::function<void()> onComplete = {});
 
+// For a window or panel that goes away while a transition may run: asks a running transition
+// to stop without its final paint (the target keeps the last frame), keeps the user-interface
+// thread's events flowing until the worker has finished, then waits for the worker thread to
+// be gone. Leaves the flags alone when no transition runs.
+void StopTransitionAndWait(TTransitionState& state, TMainThread& mainThread);
+
 // Frames of a slide-show transition for a window width and an effect speed 1..10.
 int TransitionSteps(int windowWidth, int speed);
-
-// The routine that draws one family's effects, given the effect's number within its family.
-using TEffectRoutine = void (*)(TTransThread& thread, int local);
-void RunBoxOut(TTransThread& thread, int local);
-void RunBoxIn(TTransThread& thread, int local);
-
-enum class EffectFamily;
-// The routine of a family; empty for a family still to be built, whose effects then paint the
-// new picture at once.
-TEffectRoutine FamilyRoutine(EffectFamily family);
 
 } // namespace pictorelle

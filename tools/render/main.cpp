@@ -3,23 +3,20 @@
 //       writes the target after every frame as DIR/frame-0001.png ..., the final paint last
 //   pictorelle-render --time --effect N --steps S [--size WxH] [--repeat R]
 //       reports compose-and-paint time per frame (median and worst) with frame delay 0
-#include "transitions/TransThread.h"
+#include "transitions/OffscreenRun.h"
 
 #include <QDir>
 #include <QImage>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace pictorelle;
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUsage =
     "usage: pictorelle-render --effect N --steps S --old A.png --new B.png --out DIR\n"
@@ -89,45 +86,30 @@ int RenderFrames(const Options& o) {
         std::fprintf(stderr, "pictorelle-render: cannot create %s\n", o.outDir.c_str());
         return 1;
     }
-    const TBitmap32 next = FromImage(newImage);
-    TBitmapTarget target(next.Width(), next.Height());
-    target.Surface().Draw(0, 0, FromImage(oldImage));
-
     int frame = 0;
     bool written = true;
-    auto save = [&] {
+    auto save = [&](const TBitmap32& shown) {
         const QString name = QString("%1/frame-%2.png")
                                  .arg(QString::fromStdString(o.outDir))
                                  .arg(++frame, 4, 10, QLatin1Char('0'));
-        written = View(target.Surface()).save(name, "PNG", 80) && written;
+        written = View(shown).save(name, "PNG", 80) && written;
     };
-    TTransitionState state;
-    TDirectMainThread direct;
-    state.FrameObserver = save;
-    StartTransition(state, direct, target, next, o.effect, true, o.steps, 0);
-    state.JoinWorker();
-    save(); // the final paint
+    TOffscreenObserver observer;
+    observer.frame = [&](int, const TBitmap32& shown, TTransitionState&) { save(shown); };
+    const TOffscreenRun run =
+        RunOffscreen(o.effect, o.steps, FromImage(oldImage), FromImage(newImage), observer);
+    save(run.result); // the final paint
     std::printf("%d frames written to %s\n", frame, o.outDir.c_str());
     return written ? 0 : 1;
 }
 
 int TimeFrames(const Options& o) {
     const TBitmap32 a = Ramp(o.width, o.height, false), b = Ramp(o.width, o.height, true);
-    TBitmapTarget target(o.width, o.height);
     std::vector<double> times;
     for (int r = 0; r < o.repeat; ++r) {
-        target.Surface().Draw(0, 0, r % 2 ? b : a);
-        TTransitionState state;
-        TDirectMainThread direct;
-        // The first frame also pays for starting the worker; it is left out.
-        std::optional<Clock::time_point> last;
-        state.FrameObserver = [&] {
-            const auto now = Clock::now();
-            if (last) times.push_back(std::chrono::duration<double, std::milli>(now - *last).count());
-            last = now;
-        };
-        StartTransition(state, direct, target, r % 2 ? a : b, o.effect, true, o.steps, 0);
-        state.JoinWorker();
+        // The first frame also pays for starting the worker; the runner leaves it out.
+        const TOffscreenRun run = RunOffscreen(o.effect, o.steps, r % 2 ? b : a, r % 2 ? a : b);
+        times.insert(times.end(), run.frameMs.begin(), run.frameMs.end());
     }
     if (times.empty()) {
         std::printf("effect %d: no frames (direct paint)\n", o.effect);

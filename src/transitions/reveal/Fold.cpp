@@ -44,8 +44,7 @@ bool StepFolds(TTransThread& thread, std::span<TFold> folds) {
         more = fold.Step() || more;
         const TRect& r = fold.Window().rect;
         if (r.isEmpty()) continue;
-        thread.SourceRect = thread.DestRect = r;
-        thread.PaintFromNew();
+        thread.PaintFromNew(r);
     }
     return more;
 }

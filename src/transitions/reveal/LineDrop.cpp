@@ -1,6 +1,8 @@
-#include "transitions/reveal/LineDrop.h"
-
+// The line drops: one window uncovers the new picture as the unfolds do, and each frame also
+// stretches the picture's line at the window's moving edge over the part not yet uncovered.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/RevealFamily.h"
 
@@ -25,6 +27,7 @@ constexpr LineDropRow kRows[] = {
     {{0, h, w, -ch, 0, -h / s, s}, Smear::AboveY},
 };
 // clang-format on
+static_assert(std::ssize(kRows) == FamilyMemberCount(EffectFamily::LineDrop));
 
 // The smear's destination and its one-pixel source line. Nothing when the line lies outside
 // the picture, which a step count far above the picture's size can bring about.
@@ -54,26 +57,22 @@ bool SmearRects(Smear smear, const TFold& fold, int w, int h, TRect& dest, TRect
 
 void RunLineDrop(TTransThread& t, int local) {
     const int w = t.PictureWidth, h = t.PictureHeight;
-    if (local < 1 || local > 4 || w <= 0 || h <= 0) return;
+    if (local < 1 || local > std::ssize(kRows) || w <= 0 || h <= 0) return;
     const LineDropRow& row = kRows[local - 1];
     const formula::TQuantities q(w, h, t.StepCount());
     std::optional<TFold> made = MakeFold(row.window, q, w, h);
     if (!made) return;
     TFold& fold = *made;
-    while (!t.Cancelled()) {
-        t.BeginFrame();
+    t.RunFrames([&] {
         // The last step is not painted: the final paint shows the whole picture instead.
-        if (!fold.Step() || t.Cancelled()) break;
-        t.SourceRect = t.DestRect = fold.Window().rect;
-        if (!t.DestRect.isEmpty()) t.PaintFromNew();
+        if (!fold.Step() || t.Cancelled()) return false;
+        const TRect& window = fold.Window().rect;
+        if (!window.isEmpty()) t.PaintFromNew(window);
         TRect dest, source;
-        if (SmearRects(row.smear, fold, w, h, dest, source) && !dest.isEmpty()) {
-            t.SourceRect = source;
-            t.DestRect = dest;
-            t.PaintFromNew();
-        }
-        if (!t.EndFrame()) break;
-    }
+        if (SmearRects(row.smear, fold, w, h, dest, source) && !dest.isEmpty())
+            t.PaintFromNew(source, dest);
+        return true;
+    });
 }
 
 } // namespace pictorelle

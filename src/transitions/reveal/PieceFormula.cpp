@@ -7,14 +7,6 @@
 #include <stdexcept>
 
 namespace pictorelle::formula {
-namespace {
-
-// ceil(a / b) for b > 0, in integers.
-int CeilDiv(int a, int b) {
-    return Div(a, b) + (a % b > 0 ? 1 : 0);
-}
-
-} // namespace
 
 void InvalidFormula(const char* why) {
     throw std::logic_error(why);

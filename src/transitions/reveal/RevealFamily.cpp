@@ -1,6 +1,8 @@
 #include "transitions/reveal/RevealFamily.h"
 
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
 namespace pictorelle {
@@ -153,8 +155,12 @@ constexpr RevealRow kRows[] = {
 };
 // clang-format on
 
+constexpr int kMembers = MembersOfRows(kRows);
+static_assert(kMembers == FamilyMemberCount(EffectFamily::Reveal),
+              "rows for every reveal effect of the catalogue and for no other");
+
 constexpr bool FitsTheFoldArray() {
-    for (int local = 1; local <= 42; ++local) {
+    for (int local = 1; local <= kMembers; ++local) {
         int windows = 0;
         for (const RevealRow& row : kRows)
             if (row.local == local) windows += row.count;
@@ -165,13 +171,13 @@ constexpr bool FitsTheFoldArray() {
 static_assert(FitsTheFoldArray(), "every member has between 1 and 64 windows");
 
 void RunFoldFrames(TTransThread& t, std::span<TFold> folds) {
-    while (AnyStepsLeft(folds) && !t.Cancelled()) {
-        t.BeginFrame();
+    // The frame that runs the last steps keeps its delay too, so N frames last at least N
+    // delays and every frame is seen before the final paint.
+    t.RunFrames([&] {
+        if (!AnyStepsLeft(folds)) return false;
         StepFolds(t, folds);
-        // The frame that runs the last steps keeps its delay too, so N frames last at least N
-        // delays and every frame is seen before the final paint.
-        if (!t.EndFrame()) break;
-    }
+        return true;
+    });
 }
 
 } // namespace

@@ -10,8 +10,6 @@
 
 namespace pictorelle {
 
-class TTransThread;
-
 inline constexpr int kMaxFolds = 64;
 using TFoldArray = std::array<TFold, kMaxFolds>;
 
@@ -29,7 +27,5 @@ std::optional<TFold> MakeFold(const TWindowFormula& window, const formula::TQuan
 // they step; returns how many. Windows whose formulas divide by zero (a picture or step count
 // too small for the member) are left out; an unknown member has none.
 int RevealWindows(int local, int width, int height, int steps, TFoldArray& folds);
-
-void RunRevealFamily(TTransThread& thread, int local);
 
 } // namespace pictorelle

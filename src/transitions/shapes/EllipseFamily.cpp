@@ -1,8 +1,9 @@
 // Ellipses: a rounded shape grows out of the centre or an edge (or the picture closes in on a
 // shrinking one) until its rounded edge straightens out over the whole picture.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 namespace pictorelle {
 namespace {
@@ -54,17 +55,18 @@ struct Ellipses {
     }
 
     static TRect Rect(int64_t l, int64_t t, int64_t r, int64_t b) {
-        auto c = [](int64_t v) {
-            return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-        };
-        return {c(l), c(t), c(r), c(b)};
+        return {ClampRegionCoord(l), ClampRegionCoord(t), ClampRegionCoord(r), ClampRegionCoord(b)};
     }
 };
 
 void SetShape(TRegion& region, const RoundShape& shape) {
-    auto c = [](int64_t v) { return static_cast<int>(std::min<int64_t>(v, kRegionCoordLimit)); };
-    region.SetRoundRect(shape.bounds, c(shape.cornerWidth), c(shape.cornerHeight));
+    // Corner sizes are never negative, so only the upper limit can apply.
+    region.SetRoundRect(shape.bounds, ClampRegionCoord(shape.cornerWidth),
+                        ClampRegionCoord(shape.cornerHeight));
 }
+
+// Members 1 and 2 grow out of and close in on the centre; 3 to 6 come from the four edges.
+static_assert(FamilyMemberCount(EffectFamily::Ellipse) == 6);
 
 } // namespace
 

@@ -2,8 +2,9 @@
 // shuffled deck of them is dealt a few per frame.
 #include "core/IntMath.h"
 #include "core/Random.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 #include <vector>
 
@@ -28,6 +29,7 @@ constexpr Member kMembers[] = {
     {Cell::Ellipse, 8, 0, true},   // "Random Ellipses"
     {Cell::Ellipse, 0, 10, false}, // "Random Large Ellipses"
 };
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::Random));
 
 // Swaps every position with a uniformly random one of the whole list.
 void Shuffle(std::vector<int>& deck) {
@@ -39,7 +41,8 @@ void Shuffle(std::vector<int>& deck) {
 } // namespace
 
 void RunRandomFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 5) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const Member& member = kMembers[local - 1];
     const int w = t.PictureWidth, h = t.PictureHeight;
     const int64_t s = RegionSteps(t);

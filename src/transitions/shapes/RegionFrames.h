@@ -4,6 +4,7 @@
 // needs to hold only what is new.
 #pragma once
 
+#include "core/IntMath.h"
 #include "core/Region.h"
 #include "transitions/TransThread.h"
 
@@ -20,11 +21,6 @@ struct TRegionWork {
     TRegionUnion shapes;
 };
 
-// ceil(a / b) for b > 0, exact: the member tables' ceil() of a quotient of integers.
-constexpr int64_t CeilDiv(int64_t a, int64_t b) {
-    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
-}
-
 // The step count the members divide by; callers always pass at least 4, but a count below 1
 // must not divide by zero.
 inline int64_t RegionSteps(const TTransThread& t) {
@@ -38,14 +34,13 @@ void RunRegionFrames(TTransThread& t, Build&& build, More&& more) {
     t.Scratch.Draw(0, 0, t.OldPicture);
     TRegionWork work;
     int i = 0;
-    while (!t.Cancelled() && more(i)) {
-        t.BeginFrame();
+    t.RunFrames([&] {
+        if (!more(i)) return false;
         if (build(i, work)) DrawClipped(t.Scratch, t.NewPicture, work.region);
         ++i;
-        t.SourceRect = t.DestRect = t.Scratch.BoundsRect();
-        t.PaintFromScratch();
-        if (!t.EndFrame()) break;
-    }
+        t.PaintFromScratch(t.Scratch.BoundsRect());
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -2,8 +2,9 @@
 // tumbling star and a grid of growing triangles. Most members are a union of triangles whose
 // corners sit at a fixed place or move along an edge; they are rows of the table below.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 #include <array>
 #include <cmath>
@@ -147,7 +148,7 @@ constexpr Triangle kDiamond[] = {
 constexpr Triangle kCorners1[] = {kCornerTriangles[0], kCornerTriangles[2]};
 constexpr Triangle kCorners2[] = {kCornerTriangles[1], kCornerTriangles[3]};
 
-constexpr std::array<Member, 19> kMembers = {{
+constexpr Member kMembers[] = {
     {Kind::Union, kUnfoldUpLeft},
     {Kind::Union, kUnfoldUpRight},
     {Kind::Union, kUnfoldBottomRight},
@@ -167,11 +168,8 @@ constexpr std::array<Member, 19> kMembers = {{
     {Kind::Union, kDiamond},
     {Kind::Union, kCorners1},
     {Kind::Union, kCorners2},
-}};
-
-int ToCoord(int64_t v) {
-    return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-}
+};
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::Shape));
 
 // The picture's measures and the distances of frame i.
 struct Frame {
@@ -211,7 +209,9 @@ struct Frame {
         }
         return 0;
     }
-    int Resolve(const Coord& c) const { return ToCoord(Value(c.base) + c.sign * Value(c.move)); }
+    int Resolve(const Coord& c) const {
+        return ClampRegionCoord(Value(c.base) + c.sign * Value(c.move));
+    }
     TPoint Resolve(const Corner& c) const { return {Resolve(c.x), Resolve(c.y)}; }
 };
 
@@ -229,11 +229,12 @@ void AddChaosStar(TRegionUnion& shapes, const Frame& f) {
     const double reachY = static_cast<double>(f.w) * i / static_cast<double>(f.s);
     const int64_t w2 = f.w / 2;
     auto outer = [&](double angle) {
-        return TPoint{ToCoord(w2 + Round(std::cos(angle) * reachX)),
-                      ToCoord(w2 + Round(std::sin(angle) * reachY))};
+        return TPoint{ClampRegionCoord(w2 + Round(std::cos(angle) * reachX)),
+                      ClampRegionCoord(w2 + Round(std::sin(angle) * reachY))};
     };
-    const TPoint points[] = {
-        {ToCoord(w2), ToCoord(f.h / 2)}, outer(i), outer(i + std::numbers::pi / 2)};
+    const TPoint points[] = {{ClampRegionCoord(w2), ClampRegionCoord(f.h / 2)},
+                             outer(i),
+                             outer(i + std::numbers::pi / 2)};
     shapes.AddPolygon(points);
 }
 
@@ -242,8 +243,9 @@ void AddChaosStar(TRegionUnion& shapes, const Frame& f) {
 void AddGrid(TRegionUnion& shapes, const Frame& f, int64_t m) {
     const int64_t t = CeilDiv(f.h * f.i, 3 * m), u = CeilDiv(f.w * f.i, 3 * m);
     auto add = [&](int64_t x, int64_t y) {
-        const TPoint points[] = {
-            {ToCoord(x), ToCoord(y)}, {ToCoord(x), ToCoord(y + t)}, {ToCoord(x + u), ToCoord(y)}};
+        const TPoint points[] = {{ClampRegionCoord(x), ClampRegionCoord(y)},
+                                 {ClampRegionCoord(x), ClampRegionCoord(y + t)},
+                                 {ClampRegionCoord(x + u), ClampRegionCoord(y)}};
         shapes.AddPolygon(points);
     };
     add(0, 0);
@@ -255,11 +257,12 @@ void AddGrid(TRegionUnion& shapes, const Frame& f, int64_t m) {
 } // namespace
 
 void RunShapeFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 19) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const Member& member = kMembers[static_cast<std::size_t>(local - 1)];
     Frame f{t.PictureWidth, t.PictureHeight, RegionSteps(t)};
-    const int64_t m = (f.s + 1) / 2; // ceil(s / 2), the grid's half-way frame
-    bool cornerDone = false;         // quarter clocks: the far corner's frame has been shown
+    const int64_t m = CeilDiv(f.s, int64_t{2}); // the grid's half-way frame
+    bool cornerDone = false; // quarter clocks: the far corner's frame has been shown
 
     auto build = [&](int& frame, TRegionWork& work) {
         if (member.kind == Kind::Grid && frame > m) frame = static_cast<int>(f.s + 1);

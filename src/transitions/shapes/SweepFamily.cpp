@@ -1,7 +1,8 @@
 // Spiral sweeps: a brush an eighth of the picture in size travels a rectangular spiral, from
 // the centre outwards or from the edges inwards, painting the new picture under it.
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/shapes/RegionFrames.h"
-#include "transitions/shapes/ShapeFamilies.h"
 
 namespace pictorelle {
 namespace {
@@ -12,12 +13,15 @@ struct Brush {
     int64_t left, top, right, bottom;
 };
 
+// Member 1 sweeps from the centre outwards, member 2 from the edges inwards.
+static_assert(FamilyMemberCount(EffectFamily::Sweep) == 2);
+
 } // namespace
 
 void RunSweepFamily(TTransThread& t, int local) {
     if (t.PictureWidth <= 0 || t.PictureHeight <= 0) return;
     const int64_t w = t.PictureWidth, h = t.PictureHeight, s = RegionSteps(t);
-    const int64_t bw = CeilDiv(w, 8), bh = CeilDiv(h, 8);
+    const int64_t bw = CeilDiv(w, int64_t{8}), bh = CeilDiv(h, int64_t{8});
     const bool outwards = local == 1;
     // The height sets the speed in both directions: a quarter of the steps per height.
     const int64_t speed = CeilDiv(4 * h, s);
@@ -30,19 +34,17 @@ void RunSweepFamily(TTransThread& t, int local) {
     // Each turn moves the bound just passed outwards (growing spiral) or inwards (closing).
     const int64_t grow = outwards ? 1 : -1;
     const TRect picture = t.NewPicture.BoundsRect();
-    auto clampCoord = [](int64_t v) {
-        return static_cast<int>(std::clamp<int64_t>(v, -kRegionCoordLimit, kRegionCoordLimit));
-    };
 
     bool done = false;
-    for (int64_t i = 0; i <= 4 * s && !done && !t.Cancelled(); ++i) {
-        t.BeginFrame();
-        const TRect brush{clampCoord(b.x), clampCoord(b.y), clampCoord(b.x + bw),
-                          clampCoord(b.y + bh)};
-        t.SourceRect = t.DestRect = brush.intersected(picture);
-        t.PaintFromNew();
-        if (!t.EndFrame()) break;
+    int64_t i = 0;
+    t.RunFrames([&] {
+        if (i > 4 * s || done) return false;
+        const TRect brush{ClampRegionCoord(b.x), ClampRegionCoord(b.y), ClampRegionCoord(b.x + bw),
+                          ClampRegionCoord(b.y + bh)};
+        t.PaintFromNew(brush.intersected(picture));
 
+        // Move the brush on for the next frame.
+        ++i;
         b.x += b.vx;
         b.y += b.vy;
         if (b.vx > 0 && b.x >= b.right) {
@@ -67,7 +69,8 @@ void RunSweepFamily(TTransThread& t, int local) {
             b.left -= grow * bw;
         }
         done = outwards ? b.x <= 0 && b.y <= 0 : b.right < b.left || b.bottom < b.top;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

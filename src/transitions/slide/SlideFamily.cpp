@@ -1,6 +1,9 @@
-#include "transitions/slide/SlideFamily.h"
-
+// The slide effects: bands of the new picture move in from outside (TSlide) until they stand
+// in place; the door that opens moves the old picture's halves out instead and uncovers the
+// new picture behind them with two windows (TFold). Members are rows of formulas.
 #include "core/IntMath.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
 #include "transitions/reveal/RevealFamily.h"
@@ -123,9 +126,13 @@ constexpr SlideFoldRow kFolds[] = {
 };
 // clang-format on
 
+constexpr int kMembers = MembersOfRows(kSlides);
+static_assert(kMembers == FamilyMemberCount(EffectFamily::Slide),
+              "rows for every slide effect of the catalogue and for no other");
+
 template <typename Rows> constexpr int MostPieces(const Rows& rows) {
     int most = 0;
-    for (int local = 1; local <= 22; ++local) {
+    for (int local = 1; local <= kMembers; ++local) {
         int pieces = 0;
         for (const auto& row : rows)
             if (row.local == local) pieces += row.count;
@@ -154,12 +161,10 @@ void StepPieces(TTransThread& t, std::span<TSlide> slides, std::span<TFold> fold
         if (slide.StepsLeft() <= 0) continue;
         slide.Step();
         if (slide.DestRect().isEmpty()) continue;
-        t.SourceRect = slide.SourceRect();
-        t.DestRect = slide.DestRect();
         if (slide.Picture() == TSlidePicture::Old)
-            t.PaintFromOld();
+            t.PaintFromOld(slide.SourceRect(), slide.DestRect());
         else
-            t.PaintFromNew();
+            t.PaintFromNew(slide.SourceRect(), slide.DestRect());
     }
     StepFolds(t, folds);
 }
@@ -197,11 +202,11 @@ void RunSlideFamily(TTransThread& t, int local) {
     MakePieces(local, t.PictureWidth, t.PictureHeight, t.StepCount(), pieces);
     const std::span slides(pieces.slides.data(), static_cast<size_t>(pieces.slideCount));
     const std::span folds(pieces.folds.data(), static_cast<size_t>(pieces.foldCount));
-    while ((AnySlideStepsLeft(slides) || AnyStepsLeft(folds)) && !t.Cancelled()) {
-        t.BeginFrame();
+    t.RunFrames([&] {
+        if (!AnySlideStepsLeft(slides) && !AnyStepsLeft(folds)) return false;
         StepPieces(t, slides, folds);
-        if (!t.EndFrame()) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

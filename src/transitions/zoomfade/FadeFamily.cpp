@@ -1,7 +1,9 @@
 // The fades: the new picture blends in over the old one, or the old one fades to black and the
 // new one rises out of it. Each frame composes the whole picture in Scratch.
 #include "core/RowKernels.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +25,9 @@ void Compose(TBitmap32& scratch, const TBitmap32* under, const TBitmap32& over, 
     }
 }
 
+// Member 1 is the crossfade, member 2 the fade to black.
+static_assert(FamilyMemberCount(EffectFamily::Fade) == 2);
+
 } // namespace
 
 void RunFadeFamily(TTransThread& t, int local) {
@@ -33,18 +38,19 @@ void RunFadeFamily(TTransThread& t, int local) {
     t.NewPicture.ResetAlpha();
     if (toBlack) t.OldPicture.ResetAlpha();
 
-    for (int v = d; v < 255 && !t.Cancelled(); v += d) {
-        t.BeginFrame();
+    int v = d;
+    t.RunFrames([&] {
+        if (v >= 255) return false;
         if (!toBlack)
             Compose(t.Scratch, &t.OldPicture, t.NewPicture, v);
         else if (v > 126)
             Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
         else
             Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
-        t.SourceRect = t.DestRect = t.Scratch.BoundsRect();
-        t.PaintFromScratch();
-        if (!t.EndFrame()) break;
-    }
+        t.PaintFromScratch(t.Scratch.BoundsRect());
+        v += d;
+        return true;
+    });
 }
 
 } // namespace pictorelle

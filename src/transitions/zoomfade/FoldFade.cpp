@@ -2,9 +2,12 @@
 // of the picture wide runs one step ahead of it, showing the new picture fading into the old.
 #include "transitions/zoomfade/FoldFade.h"
 
+#include "core/IntMath.h"
 #include "core/Random.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 #include "transitions/reveal/Fold.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
 
 #include <algorithm>
 #include <array>
@@ -36,7 +39,7 @@ void TFoldFade::Init(const TBitmap32& newPicture, double x, double y, int width,
     if (rampMode < kFallsRightward || rampMode > kRisesDownward || n < 2) return;
     for (int i = 0; i < n; ++i) {
         const int k = falls ? n - 1 - i : i;
-        const int alpha = (k * 255 + n - 2) / (n - 1); // ceil(k * 255 / (n - 1))
+        const int alpha = CeilDiv(k * 255, n - 1);
         ramp_[static_cast<std::size_t>(i)] = static_cast<uint32_t>(alpha) << 24;
     }
 }
@@ -92,21 +95,19 @@ constexpr Member kMembers[] = {
     {true, false, TFoldFade::kFallsDownward},   // "Fade Unfold From Up"
     {true, true, TFoldFade::kRisesDownward},    // "Fade Unfold From Bottom"
 };
-
-int CeilQuotient(int a, int b) {
-    return (a + b - 1) / b;
-}
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::FadeUnfold));
 
 } // namespace
 
 void RunFadeUnfoldFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 4) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const Member& m = kMembers[local - 1];
     const int w = t.PictureWidth, h = t.PictureHeight, s = std::max(t.StepCount(), 1);
     // Along the direction of travel: the picture's extent, the fold window's width, the band's
     // width and the travel per step.
     const int along = m.vertical ? h : w, across = m.vertical ? w : h;
-    const int window = CeilQuotient(along, s), band = CeilQuotient(along, 10);
+    const int window = CeilDiv(along, s), band = CeilDiv(along, 10);
     const double speed = static_cast<double>(along) / s;
 
     double foldAt = 0, foldExtent = window, bandAt = window, move = speed;
@@ -128,24 +129,24 @@ void RunFadeUnfoldFamily(TTransThread& t, int local) {
         fade.Init(t.NewPicture, bandAt, 0, band, across, move, 0, s, m.ramp);
     }
 
-    while (!t.Cancelled()) {
-        t.BeginFrame();
-        const bool more = StepFolds(t, folds);
+    bool more = true;
+    t.RunFrames([&] {
+        if (!more) return false;
+        more = StepFolds(t, folds);
         // A band without steps left would repaint its last, stale place over what the fold
         // window has uncovered since.
         if (fade.StepsLeft() > 0) {
             fade.Step();
             const TRect& clipped = fade.ClippedRect();
             if (!clipped.isEmpty()) {
-                t.SourceRect = clipped;
-                t.DestRect = fade.PaintRect();
-                t.Scratch.Draw(t.DestRect.left, t.DestRect.top, t.SourceRect, t.OldPicture);
+                const TRect& dest = fade.PaintRect();
+                t.Scratch.Draw(dest.left, dest.top, clipped, t.OldPicture);
                 t.Scratch.Draw(clipped.left, clipped.top, fade.Tile(), TDrawMode::Blend);
-                t.PaintFromScratch();
+                t.PaintFromScratch(clipped, dest);
             }
         }
-        if (!t.EndFrame() || !more) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

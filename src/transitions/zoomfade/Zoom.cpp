@@ -3,7 +3,9 @@
 #include "transitions/zoomfade/Zoom.h"
 
 #include "core/IntMath.h"
-#include "transitions/zoomfade/ZoomFadeFamilies.h"
+#include "transitions/EffectCatalogue.h"
+#include "transitions/EffectFamilies.h"
+#include "transitions/TransThread.h"
 
 #include <algorithm>
 #include <array>
@@ -106,17 +108,27 @@ constexpr ZoomSpec kQuattro[] = {
     {ThreeQuarters, ThreeQuarters, Zero, Zero, Half, Half, Full, Full, -1, 1, -1, 1},
 };
 
-constexpr std::array<std::span<const ZoomSpec>, 12> kMembers = {
+constexpr std::span<const ZoomSpec> kMembers[] = {
     kZoomIn, kFromUpLeft, kFromUpRight, kFromBottomLeft, kFromBottomRight, kFromLeft,
     kFromUp, kFromRight,  kFromBottom,  kDoorHorizontal, kDoorVertical,    kQuattro,
 };
 
+static_assert(std::ssize(kMembers) == FamilyMemberCount(EffectFamily::Zoom));
+
 constexpr std::size_t kMaxZooms = 4;
+
+constexpr bool FitTheZoomArray() {
+    for (const auto& pieces : kMembers)
+        if (pieces.empty() || pieces.size() > kMaxZooms) return false;
+    return true;
+}
+static_assert(FitTheZoomArray(), "every member has between 1 and 4 zooms");
 
 } // namespace
 
 void RunZoomFamily(TTransThread& t, int local) {
-    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > 12) return;
+    if (t.PictureWidth <= 0 || t.PictureHeight <= 0 || local < 1 || local > std::ssize(kMembers))
+        return;
     const int w = t.PictureWidth, h = t.PictureHeight;
     const int s = std::max(t.StepCount(), 1);
     const double unitX = w / 4.0 / s, unitY = h / 4.0 / s;
@@ -133,20 +145,20 @@ void RunZoomFamily(TTransThread& t, int local) {
     }
 
     const TRect picture = t.Scratch.BoundsRect();
-    while (!t.Cancelled()) {
-        t.BeginFrame();
-        bool more = false;
+    bool more = true;
+    t.RunFrames([&] {
+        if (!more) return false;
+        more = false;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             TZoom& zoom = zooms[k];
             more = zoom.Step() || more;
             t.Scratch.DrawScaled(zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect(),
                                  TResampler::Bilinear);
             // Only the growing rectangle is painted; around it the old picture stays.
-            t.SourceRect = t.DestRect = zoom.DestinationRect().intersected(picture);
-            t.PaintFromScratch();
+            t.PaintFromScratch(zoom.DestinationRect().intersected(picture));
         }
-        if (!t.EndFrame() || !more) break;
-    }
+        return true;
+    });
 }
 
 } // namespace pictorelle

@@ -39,6 +39,28 @@ TEST(IntMath, DivTruncatesTowardZero) {
     EXPECT_THROW((void)Div(1, 0), std::domain_error);
 }
 
+TEST(IntMath, CeilAndFloorDivisionAreExactForEitherSign) {
+    EXPECT_EQ(CeilDiv(7, 2), 4);
+    EXPECT_EQ(CeilDiv(8, 2), 4);
+    EXPECT_EQ(CeilDiv(0, 5), 0);
+    EXPECT_EQ(CeilDiv(-7, 2), -3) << "toward plus infinity, not away from zero";
+    EXPECT_EQ(CeilDiv(-8, 2), -4);
+    EXPECT_EQ(CeilDiv(7, -2), -3);
+    EXPECT_EQ(CeilDiv(-7, -2), 4);
+    EXPECT_EQ(FloorDiv(7, 2), 3);
+    EXPECT_EQ(FloorDiv(-7, 2), -4);
+    EXPECT_EQ(FloorDiv(7, -2), -4);
+    EXPECT_EQ(FloorDiv(-7, -2), 3);
+    // Near the ends of the range, where a + b - 1 would overflow.
+    constexpr auto max64 = std::numeric_limits<int64_t>::max();
+    constexpr auto min64 = std::numeric_limits<int64_t>::min();
+    EXPECT_EQ(CeilDiv(max64, int64_t{2}), max64 / 2 + 1);
+    EXPECT_EQ(FloorDiv(min64, int64_t{2}), min64 / 2);
+    EXPECT_EQ(CeilDiv(min64, int64_t{-1}), min64) << "wraps as Div does";
+    EXPECT_THROW((void)CeilDiv(1, 0), std::domain_error);
+    static_assert(CeilDiv(int64_t{-9000000001}, int64_t{1000}) == -9000000);
+}
+
 TEST(IntMath, MulDivRoundsHalvesAwayFromZero) {
     EXPECT_EQ(MulDiv(1, 1, 2), 1);
     EXPECT_EQ(MulDiv(-1, 1, 2), -1);

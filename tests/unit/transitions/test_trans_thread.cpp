@@ -1,23 +1,19 @@
 #include "transitions/EffectCatalogue.h"
+#include "transitions/EffectHarness.h"
 #include "transitions/TransThread.h"
-
-#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <deque>
+#include <gtest/gtest.h>
 #include <mutex>
 
 namespace pictorelle {
 namespace {
 
+using testing::Filled;
+
 constexpr uint32_t kOld = 0xFF102030;
 constexpr uint32_t kNew = 0xFFC0D0E0;
-
-TBitmap32 Filled(int w, int h, uint32_t pixel) {
-    TBitmap32 b(w, h);
-    b.Clear(pixel);
-    return b;
-}
 
 // A stand-in for the user-interface thread: work from the worker is queued and runs only when
 // the test thread pumps, as the window's event loop would.
@@ -41,7 +37,8 @@ public:
         cv_.notify_all();
     }
     void ProcessEventsUntil(const std::function<bool()>& done) override {
-        while (!done()) PumpOne(std::chrono::milliseconds(1));
+        while (!done())
+            PumpOne(std::chrono::milliseconds(1));
     }
     // Runs one queued task, waiting up to `wait` for one.
     bool PumpOne(std::chrono::milliseconds wait) {
@@ -104,7 +101,8 @@ protected:
 };
 
 TEST_F(TransitionTest, EffectZeroPaintsAtOnceWithoutAThread) {
-    EXPECT_FALSE(StartTransition(state, direct, target, next, 0, false, 16, 9, [&] { ++completions; }));
+    EXPECT_FALSE(
+        StartTransition(state, direct, target, next, 0, false, 16, 9, [&] { ++completions; }));
     EXPECT_FALSE(state.TransitionRunning);
     EXPECT_EQ(state.CurrentTransition, nullptr);
     EXPECT_FALSE(state.worker.joinable());
@@ -181,9 +179,13 @@ public:
 
 TEST_F(TransitionTest, CompletionRunsOnceEvenWhenTheEffectFails) {
     FailingTarget failing;
+    ::testing::internal::CaptureStderr();
     ASSERT_TRUE(StartTransition(state, direct, failing, Filled(16, 16, kNew), 69, true, 4, 0,
                                 [&] { ++completions; }));
     state.JoinWorker();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Transition effect 69 stopped: surface lost\n")
+        << "what stopped the effect is told, once";
     EXPECT_EQ(completions, 1);
     EXPECT_FALSE(state.TransitionRunning);
     EXPECT_EQ(state.CurrentTransition, nullptr);
@@ -208,7 +210,8 @@ TEST_F(TransitionTest, ManyTransitionsStartedAndStoppedFromTheInterfaceThread) {
         if (StartTransition(state, ui, target, i % 2 ? next : Filled(64, 48, kOld), effect, false,
                             8 + i % 5 * 4, i % 4, [&] { ++completions; }))
             ++started;
-        for (int k = 0; k < i % 6; ++k) ui.PumpOne(std::chrono::milliseconds(1));
+        for (int k = 0; k < i % 6; ++k)
+            ui.PumpOne(std::chrono::milliseconds(1));
         if (i % 5 == 0) state.StopRequested = true;
         if (i % 7 == 0) state.SkipTransition = true;
     }
@@ -216,6 +219,60 @@ TEST_F(TransitionTest, ManyTransitionsStartedAndStoppedFromTheInterfaceThread) {
     state.JoinWorker();
     ui.PumpUntilIdle();
     EXPECT_EQ(completions, started);
+}
+
+// A window closing mid-transition: the worker stops without its final paint and is gone when
+// the call returns; its completion handler is still queued to the interface thread.
+TEST_F(TransitionTest, StopAndWaitEndsTheWorkerAndKeepsTheLastFrame) {
+    QueuedMainThread ui;
+    ASSERT_TRUE(StartTransition(state, ui, target, next, 69, false, 64, 5, [&] { ++completions; }));
+    for (int k = 0; k < 3; ++k)
+        ui.PumpOne(std::chrono::milliseconds(100));
+    StopTransitionAndWait(state, ui);
+    EXPECT_FALSE(state.TransitionRunning);
+    EXPECT_FALSE(state.worker.joinable());
+    EXPECT_TRUE(state.SuppressFinalPaint);
+    EXPECT_EQ(target.Surface().Pixel(0, 0), kOld) << "no final paint";
+    EXPECT_FALSE(NewArea(target.Surface()).isEmpty()) << "the frames painted so far stay";
+    ui.PumpUntilIdle();
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(TransitionTest, StopAndWaitWithNothingRunningLeavesTheFlags) {
+    QueuedMainThread ui;
+    StopTransitionAndWait(state, ui);
+    EXPECT_FALSE(state.StopRequested);
+    EXPECT_FALSE(state.SuppressFinalPaint) << "a later transition still ends on its picture";
+    Frames(69, 16);
+    EXPECT_EQ(NewArea(target.Surface()), (TRect{0, 0, 64, 48}));
+}
+
+// A target that notes each paint that covers all of it.
+class WholePaintCounter final : public TPaintTarget {
+public:
+    TSize Size() const override { return inner.Size(); }
+    void Capture(TBitmap32& into) const override { inner.Capture(into); }
+    void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) override {
+        if (destRect == inner.Surface().BoundsRect()) ++wholePaints;
+        inner.Paint(source, sourceRect, destRect);
+    }
+    TBitmapTarget inner{64, 48};
+    int wholePaints = 0;
+};
+
+// Starting over a running transition stops it but lets it end on its own picture first.
+TEST_F(TransitionTest, StartingAgainStopsTheRunningTransitionWithItsFinalPaint) {
+    QueuedMainThread ui;
+    WholePaintCounter counter;
+    ASSERT_TRUE(
+        StartTransition(state, ui, counter, next, 69, false, 64, 5, [&] { ++completions; }));
+    ui.PumpOne(std::chrono::milliseconds(100));
+    EXPECT_FALSE(StartTransition(state, ui, counter, next, 0, false, 16, 0));
+    EXPECT_FALSE(state.SuppressFinalPaint);
+    EXPECT_FALSE(state.worker.joinable());
+    EXPECT_EQ(counter.wholePaints, 2) << "the stopped transition's final paint, then effect 0's";
+    ui.PumpUntilIdle();
+    EXPECT_EQ(completions, 1);
 }
 
 TEST(TransitionSteps, FollowsTheTablesAndTheWidthRule) {

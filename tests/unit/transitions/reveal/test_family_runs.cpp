@@ -1,5 +1,5 @@
 // Properties every slide, reveal and line-drop effect keeps, checked on each of them.
-#include "transitions/reveal/EffectRun.h"
+#include "transitions/EffectHarness.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -43,7 +43,7 @@ class EveryEffect : public ::testing::TestWithParam<int> {};
 
 TEST_P(EveryEffect, RunsItsFramesInsideThePictureAndEndsOnTheNewOne) {
     const int effect = GetParam();
-    const EffectRun run = RunEffect(effect, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(effect, 40, 30, 16);
     ExpectSoundRun(run, "effect " + std::to_string(effect));
     EXPECT_EQ(run.FrameCount(), kFramesAt40x30Steps16[effect - 1]) << "effect " << effect;
     // The frames show something: the last one is closer to the new picture than the old.
@@ -63,7 +63,7 @@ TEST_P(EveryEffect, SurvivesTinyPicturesAndStepCounts) {
     const TSize sizes[] = {{1, 1}, {2, 1}, {1, 3}, {3, 2}, {5, 4}, {11, 7}};
     for (const TSize size : sizes)
         for (const int steps : {0, 1, 2, 3, 5, 40}) {
-            const EffectRun run = RunEffect(effect, size.width, size.height, steps);
+            const EffectRun run = RunCodedEffect(effect, size.width, size.height, steps);
             ExpectSoundRun(run, "effect " + std::to_string(effect) + " at " +
                                     std::to_string(size.width) + "x" + std::to_string(size.height) +
                                     ", " + std::to_string(steps) + " steps");
@@ -72,9 +72,10 @@ TEST_P(EveryEffect, SurvivesTinyPicturesAndStepCounts) {
 
 TEST_P(EveryEffect, StopsAfterTheFrameInWhichItIsSkipped) {
     const int effect = GetParam();
-    const EffectRun run = RunEffect(effect, 40, 30, 16, [](int frame, TTransitionState& state) {
-        if (frame == 3) state.SkipTransition = true;
-    });
+    const EffectRun run =
+        RunCodedEffect(effect, 40, 30, 16, [](int frame, TTransitionState& state) {
+            if (frame == 3) state.SkipTransition = true;
+        });
     EXPECT_EQ(run.FrameCount(), 3);
     EXPECT_TRUE(SamePixels(run.result, Coded(40, 30, true)));
 }
@@ -88,7 +89,7 @@ class RevealEffect : public ::testing::TestWithParam<int> {};
 TEST_P(RevealEffect, UncoversInPlaceAndNeverCoversAgain) {
     const int effect = GetParam();
     for (const TSize size : {TSize{40, 30}, TSize{37, 23}}) {
-        const EffectRun run = RunEffect(effect, size.width, size.height, 12);
+        const EffectRun run = RunCodedEffect(effect, size.width, size.height, 12);
         TBitmap32 uncovered(size.width, size.height);
         for (int f = 0; f < run.FrameCount(); ++f) {
             const TBitmap32& frame = run.frames[static_cast<size_t>(f)];

@@ -1,6 +1,6 @@
 // Frames of reveal and line-drop members checked against pixels worked out by hand from the
 // members' windows, on a 40 x 30 picture unless said otherwise.
-#include "transitions/reveal/EffectRun.h"
+#include "transitions/EffectHarness.h"
 #include "transitions/reveal/RevealFamily.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +29,11 @@ const TBitmap32& Frame(const EffectRun& run, int k) {
 }
 
 TEST(RevealMembers, UnfoldFromLeftAndFromRightInOneStep) {
-    const EffectRun left = RunEffect(23, 40, 30, 1);
+    const EffectRun left = RunCodedEffect(23, 40, 30, 1);
     ASSERT_EQ(left.FrameCount(), 1);
     EXPECT_EQ(CountNew(Frame(left, 1)), 40 * 30);
 
-    const EffectRun right = RunEffect(24, 40, 30, 1);
+    const EffectRun right = RunCodedEffect(24, 40, 30, 1);
     ASSERT_EQ(right.FrameCount(), 2);
     EXPECT_EQ(CountNew(Frame(right, 1)), 40 * 30);
     EXPECT_TRUE(right.PaintsOfFrame(2).empty()) << "the second step's window is empty";
@@ -42,7 +42,7 @@ TEST(RevealMembers, UnfoldFromLeftAndFromRightInOneStep) {
 TEST(RevealMembers, VerticalJawsAlternateDownAndUp) {
     // Column i at round(4 (i-1)), 4 wide, ch = 2 rows: odd columns from the top, even ones
     // from the bottom.
-    const EffectRun run = RunEffect(35, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(35, 40, 30, 16);
     const TBitmap32& f1 = Frame(run, 1);
     for (int i = 0; i < 10; ++i) {
         const TRect expected =
@@ -55,7 +55,7 @@ TEST(RevealMembers, VerticalJawsAlternateDownAndUp) {
 TEST(RevealMembers, ColumnsHorizontallyArriveFromBothEndsStaggered) {
     // Row 1 (y 3..5) from the left: x starts at round(0.75 * 40 - 40) = -10, 4 wide, 2.5 a
     // step. After 3 steps it stands at -2.5 .. 1.5, which rounds to 0 .. 2; after 4 at 0 .. 4.
-    const EffectRun run = RunEffect(41, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(41, 40, 30, 16);
     EXPECT_TRUE(NewIn(Frame(run, 4), {0, 3, 2, 6}));
     EXPECT_FALSE(NewIn(Frame(run, 4), {2, 3, 3, 4}));
     EXPECT_TRUE(NewIn(Frame(run, 5), {0, 3, 4, 6}));
@@ -70,7 +70,7 @@ TEST(RevealMembers, LinesAndBackFillTheOtherRowsOnlyAfterTheFirstPass) {
     // Rows one pixel high. Odd rows (y even) run 16 steps from the left and are complete after
     // frame 16; even rows start at 2w and first touch the picture at frame 17, covering
     // round(40 - 3) .. 40.
-    const EffectRun run = RunEffect(49, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(49, 40, 30, 16);
     const TBitmap32& f16 = Frame(run, 16);
     for (int y = 0; y < 30; y += 2)
         EXPECT_TRUE(NewIn(f16, {0, y, 40, y + 1})) << y;
@@ -84,7 +84,7 @@ TEST(RevealMembers, LinesAndBackFillTheOtherRowsOnlyAfterTheFirstPass) {
 TEST(RevealMembers, CrossLinesLeaveStripesOnTheirFirstPass) {
     // Cross Lines From Bottom Left, n = min(16, 15) = 15: a column 2 wide moving 8/3 a step and
     // a row 1 high moving up 2 a step from y = 29; the passes back are still outside.
-    const EffectRun run = RunEffect(57, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(57, 40, 30, 16);
     const TBitmap32& f1 = Frame(run, 1);
     EXPECT_TRUE(NewIn(f1, {0, 0, 2, 30}));
     EXPECT_TRUE(NewIn(f1, {0, 28, 40, 29}));
@@ -99,7 +99,7 @@ TEST(RevealMembers, CrossLinesLeaveStripesOnTheirFirstPass) {
 TEST(RevealMembers, SweepColumnsFollowOneAnother) {
     // n = max(4, 16 div 3) = 5 steps a column. Column 1 (x 0..3) runs down 6 rows a step;
     // column 2 starts at y = 60 running up and reaches the picture at frame 6.
-    const EffectRun run = RunEffect(61, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(61, 40, 30, 16);
     EXPECT_TRUE(NewIn(Frame(run, 5), {0, 0, 4, 30}));
     EXPECT_EQ(CountNew(Frame(run, 5)), 4 * 30);
     EXPECT_TRUE(NewIn(Frame(run, 6), {4, 24, 8, 30}));
@@ -109,7 +109,7 @@ TEST(RevealMembers, SweepColumnsFollowOneAnother) {
 
 TEST(RevealMembers, DownloadRevealsAQuarterOfEveryPeriodPerPass) {
     // m = min(4, 7) = 4 steps a pass, q = ceil(40 / 16) = 3, a period of 10.
-    const EffectRun run = RunEffect(63, 40, 30, 16);
+    const EffectRun run = RunCodedEffect(63, 40, 30, 16);
     const TBitmap32& f4 = Frame(run, 4);
     for (int x0 = 0; x0 < 40; x0 += 10)
         EXPECT_TRUE(NewIn(f4, {x0, 0, x0 + 3, 30})) << x0;
@@ -121,12 +121,12 @@ TEST(RevealMembers, DownloadWithTooFewStepsOrRowsShowsTheNewPictureAtOnce) {
     // min(s div 4, h div 4) is 0: no pass can run, and nothing divides by it.
     for (const int effect : {63, 64}) {
         for (const int steps : {1, 2, 3}) {
-            const EffectRun run = RunEffect(effect, 40, 30, steps);
+            const EffectRun run = RunCodedEffect(effect, 40, 30, steps);
             EXPECT_EQ(run.FrameCount(), 0) << effect << " " << steps;
             EXPECT_TRUE(SamePixels(run.result, Coded(40, 30, true)));
         }
-        EXPECT_EQ(RunEffect(effect, 40, 3, 16).FrameCount(), 0) << effect;
-        EXPECT_EQ(RunEffect(effect, 40, 4, 16).FrameCount(), 4) << effect << ": m = 1";
+        EXPECT_EQ(RunCodedEffect(effect, 40, 3, 16).FrameCount(), 0) << effect;
+        EXPECT_EQ(RunCodedEffect(effect, 40, 4, 16).FrameCount(), 4) << effect << ": m = 1";
     }
     TFoldArray folds;
     EXPECT_EQ(RevealWindows(41, 40, 30, 3, folds), 0);
@@ -137,7 +137,7 @@ TEST(RevealMembers, DownloadWithTooFewStepsOrRowsShowsTheNewPictureAtOnce) {
 TEST(LineDrop, FromRightStretchesTheEdgeColumnOverTheRest) {
     // 100 steps on 800 columns: after frame k columns 0 .. 8k - 1 are uncovered and the rest
     // carries the colours of column 8k.
-    const EffectRun run = RunEffect(65, 800, 3, 100);
+    const EffectRun run = RunCodedEffect(65, 800, 3, 100);
     ASSERT_EQ(run.FrameCount(), 99) << "the last step is left to the final paint";
     for (int k = 1; k <= 99; ++k) {
         const TBitmap32& frame = Frame(run, k);
@@ -151,17 +151,17 @@ TEST(LineDrop, FromRightStretchesTheEdgeColumnOverTheRest) {
 
 TEST(LineDrop, TheOtherDirectionsSmearTheirEdgeLine) {
     // From left: the window at 37 .. 40 moves to 37.5; round(37.5) = 38 is the line.
-    const TBitmap32 left = Frame(RunEffect(66, 40, 30, 16), 1);
+    const TBitmap32 left = Frame(RunCodedEffect(66, 40, 30, 16), 1);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             ASSERT_EQ(left.Pixel(x, y), x < 38 ? NewPixel(38, y) : NewPixel(x, y)) << x << "," << y;
     // From bottom, frame 2: rows 0 .. 3 uncovered, the line at round(3.75) = 4 below.
-    const TBitmap32 bottom = Frame(RunEffect(67, 40, 30, 16), 2);
+    const TBitmap32 bottom = Frame(RunCodedEffect(67, 40, 30, 16), 2);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             ASSERT_EQ(bottom.Pixel(x, y), y < 4 ? NewPixel(x, y) : NewPixel(x, 4)) << x << "," << y;
     // From up, frame 1: the window at 28 .. 30 moves to 28.125, the line is row 28.
-    const TBitmap32 up = Frame(RunEffect(68, 40, 30, 16), 1);
+    const TBitmap32 up = Frame(RunCodedEffect(68, 40, 30, 16), 1);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             ASSERT_EQ(up.Pixel(x, y), y < 28 ? NewPixel(x, 28) : NewPixel(x, y)) << x << "," << y;
@@ -170,7 +170,7 @@ TEST(LineDrop, TheOtherDirectionsSmearTheirEdgeLine) {
 TEST(LineDrop, StepsFarAboveThePictureSizeNeverReadBeyondIt) {
     // 0.1 pixel a step: the first steps' line rounds to the picture's far edge, which has no
     // pixels; those frames uncover without a smear.
-    const EffectRun run = RunEffect(66, 4, 3, 40);
+    const EffectRun run = RunCodedEffect(66, 4, 3, 40);
     EXPECT_EQ(run.FrameCount(), 39);
     for (const PaintRecord& p : run.paints) {
         EXPECT_LE(p.source.right, 4);

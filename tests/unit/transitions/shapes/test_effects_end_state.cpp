@@ -2,14 +2,14 @@
 // size or step count: it ends on exactly the new picture, never paints outside the picture,
 // and the effects that uncover the new picture in place never show anything but old or new
 // pixels and never cover up again what they have uncovered.
-#include "transitions/shapes/EffectHarness.h"
+#include "transitions/EffectHarness.h"
 
 #include <gtest/gtest.h>
 
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::composedtest;
+using namespace pictorelle::testing;
 
 struct Size {
     int width, height, steps;
@@ -27,10 +27,10 @@ TEST_P(EveryComposedEffect, EndsOnTheNewPictureAndPaintsOnlyInsideIt) {
                      << size.width << "x" << size.height << ", " << size.steps << " steps");
         const TBitmap32 from = Noise(size.width, size.height, 1);
         const TBitmap32 to = Noise(size.width, size.height, 2);
-        const TEffectRun run = RunEffect(effect, size.steps, from, to, inPlace);
+        const EffectRun run = RunEffect(effect, size.steps, from, to, inPlace);
         EXPECT_TRUE(SamePixels(run.result, to));
         EXPECT_EQ(run.strayPaints, 0);
-        EXPECT_GT(run.frameCount, 0);
+        EXPECT_GT(run.FrameCount(), 0);
         if (!inPlace) continue;
         for (std::size_t f = 0; f < run.frames.size(); ++f) {
             const TBitmap32& frame = run.frames[f];
@@ -77,7 +77,7 @@ TEST(EffectFrameCounts, FollowEachFamilysEndRule) {
     };
     const TBitmap32 from = Filled(64, 48, 0xFF000000), to = Filled(64, 48, 0xFFFFFFFF);
     for (const Case& c : cases)
-        EXPECT_EQ(RunEffect(c.effect, c.steps, from, to, false).frameCount, c.frames)
+        EXPECT_EQ(RunEffect(c.effect, c.steps, from, to, false).FrameCount(), c.frames)
             << "effect " << c.effect << " at " << c.steps << " steps";
 }
 
@@ -85,10 +85,10 @@ TEST(EffectFrameCounts, FollowEachFamilysEndRule) {
 TEST(EffectFrameCounts, SkipEndsEveryFamilyAfterTheCurrentFrame) {
     const TBitmap32 from = Noise(40, 30, 3), to = Noise(40, 30, 4);
     for (const int effect : {71, 72, 77, 87, 96, 100, 101, 103, 115, 116, 117}) {
-        const TEffectRun run = RunEffect(effect, 64, from, to, false, [](int frame, auto& state) {
+        const EffectRun run = RunEffect(effect, 64, from, to, false, [](int frame, auto& state) {
             if (frame == 2) state.SkipTransition = true;
         });
-        EXPECT_EQ(run.frameCount, 2) << "effect " << effect;
+        EXPECT_EQ(run.FrameCount(), 2) << "effect " << effect;
         EXPECT_TRUE(SamePixels(run.result, to)) << "effect " << effect;
     }
 }

@@ -1,18 +1,18 @@
-#include "transitions/shapes/EffectHarness.h"
+#include "transitions/EffectHarness.h"
 
 #include <gtest/gtest.h>
 
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::composedtest;
+using namespace pictorelle::testing;
 
 constexpr uint32_t kOld = 0xFF102030;
 constexpr uint32_t kNew = 0xFFC0D0E0;
 
 class ShapeEffectTest : public ::testing::Test {
 protected:
-    TEffectRun Run(int effect, int steps) { return RunEffect(effect, steps, from, to); }
+    EffectRun Run(int effect, int steps) { return RunEffect(effect, steps, from, to); }
 
     static int NewPixels(const TBitmap32& frame) {
         int n = 0;
@@ -44,14 +44,14 @@ protected:
 TEST_F(ShapeEffectTest, LastFrameCoversThePictureWhereTheShapesReachEverywhere) {
     for (int effect = 71; effect <= 100; ++effect) {
         if (effect == 85) continue; // the star tumbles off-centre and need not cover
-        const TEffectRun run = Run(effect, 32);
+        const EffectRun run = Run(effect, 32);
         ASSERT_FALSE(run.frames.empty());
         EXPECT_EQ(NewPixels(run.frames.back()), 64 * 48) << "effect " << effect;
     }
 }
 
 TEST_F(ShapeEffectTest, ClockSweepsOneEdgePerQuarterOfTheSteps) {
-    const TEffectRun run = Run(83, 100);
+    const EffectRun run = Run(83, 100);
     ASSERT_EQ(run.frames.size(), 101u);
     auto frame = [&](int i) -> const TBitmap32& { return run.frames[static_cast<std::size_t>(i)]; };
     // The corner pixels belong to the edge swept next, so each edge is checked without them.
@@ -68,13 +68,13 @@ TEST_F(ShapeEffectTest, ClockSweepsOneEdgePerQuarterOfTheSteps) {
     EXPECT_EQ(NewPixels(frame(100)), 64 * 48);
 
     // Counter-clockwise starts down the left edge instead.
-    const TEffectRun ccw = Run(84, 100);
+    const EffectRun ccw = Run(84, 100);
     EXPECT_EQ(NewInColumn(ccw.frames[25], 0, 1, 47), 46);
     EXPECT_EQ(NewInRow(ccw.frames[25], 0, 1, 63), 0);
 }
 
 TEST_F(ShapeEffectTest, TrianglesRunToHalfTheStepsThenJumpToTheEnd) {
-    const TEffectRun run = Run(87, 32);
+    const EffectRun run = Run(87, 32);
     ASSERT_EQ(run.frames.size(), 18u) << "i = 0 .. 16, then i = 33";
     EXPECT_EQ(NewPixels(run.frames[17]), 64 * 48);
     // Growth is steady: every frame up to i = 16 uncovers more.
@@ -97,7 +97,7 @@ TEST_F(ShapeEffectTest, QuarterClocksPivotOnTheirOwnCorners) {
         {91, {1, 10}, {62, 46}}, // from the left edge, pivot top right
     };
     for (const Case& c : cases) {
-        const TEffectRun run = Run(c.effect, 32);
+        const EffectRun run = Run(c.effect, 32);
         const TBitmap32& quarter = run.frames[8];
         EXPECT_EQ(quarter.Pixel(c.swept.x, c.swept.y), kNew) << "effect " << c.effect;
         EXPECT_EQ(quarter.Pixel(c.waiting.x, c.waiting.y), kOld) << "effect " << c.effect;
@@ -105,18 +105,18 @@ TEST_F(ShapeEffectTest, QuarterClocksPivotOnTheirOwnCorners) {
 }
 
 TEST_F(ShapeEffectTest, EllipseOutGrowsFromTheCentreAndEllipseInClosesOnIt) {
-    const TEffectRun out = Run(71, 32);
+    const EffectRun out = Run(71, 32);
     EXPECT_EQ(NewPixels(out.frames[0]), 0) << "no region on frame 0";
     EXPECT_EQ(out.frames[1].Pixel(31, 23), kNew);
     EXPECT_EQ(out.frames[1].Pixel(0, 0), kOld);
-    const TEffectRun in = Run(72, 32);
+    const EffectRun in = Run(72, 32);
     EXPECT_EQ(in.frames[4].Pixel(0, 0), kNew) << "the corners go first";
     EXPECT_EQ(in.frames[4].Pixel(31, 23), kOld);
     EXPECT_EQ(NewPixels(in.frames[21]), 64 * 48) << "j = 0 leaves no ellipse";
 }
 
 TEST_F(ShapeEffectTest, RandomLinesUncoverOneWholeLinePerFrame) {
-    const TEffectRun run = Run(96, 16); // d = 16 lines of 3 rows
+    const EffectRun run = Run(96, 16); // d = 16 lines of 3 rows
     ASSERT_EQ(run.frames.size(), 16u);
     for (std::size_t f = 0; f < run.frames.size(); ++f) {
         EXPECT_EQ(NewPixels(run.frames[f]), static_cast<int>(f + 1) * 64 * 3);
@@ -128,14 +128,14 @@ TEST_F(ShapeEffectTest, RandomLinesUncoverOneWholeLinePerFrame) {
 }
 
 TEST_F(ShapeEffectTest, SpiralBrushStartsAtTheCentreOrTheCorner) {
-    const TEffectRun inside = Run(101, 32);
+    const EffectRun inside = Run(101, 32);
     // An eighth of the picture (8 x 6) just above and left of the centre.
     EXPECT_EQ(NewPixels(inside.frames[0]), 8 * 6);
     EXPECT_EQ(inside.frames[0].Pixel(24, 18), kNew);
     EXPECT_EQ(inside.frames[0].Pixel(31, 23), kNew);
     EXPECT_EQ(inside.frames[0].Pixel(32, 24), kOld);
     EXPECT_LE(inside.frames.size(), 4u * 32 + 1);
-    const TEffectRun outside = Run(102, 32);
+    const EffectRun outside = Run(102, 32);
     EXPECT_EQ(outside.frames[0].Pixel(0, 0), kNew);
     EXPECT_EQ(NewPixels(outside.frames[0]), 8 * 6);
     EXPECT_LE(outside.frames.size(), 4u * 32 + 1);

@@ -1,4 +1,4 @@
-#include "transitions/shapes/EffectHarness.h"
+#include "transitions/EffectHarness.h"
 #include "transitions/zoomfade/FoldFade.h"
 #include "transitions/zoomfade/Zoom.h"
 
@@ -9,7 +9,7 @@
 namespace pictorelle {
 namespace {
 
-using namespace pictorelle::composedtest;
+using namespace pictorelle::testing;
 
 constexpr uint32_t kBlack = 0xFF000000;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
@@ -22,7 +22,7 @@ uint32_t Grey(int v) {
 // The pixel at (x, y) of every frame.
 std::vector<uint32_t> PixelPerFrame(int effect, int steps, const TBitmap32& from,
                                     const TBitmap32& to, int x = 0, int y = 0) {
-    const TEffectRun run = RunEffect(effect, steps, from, to);
+    const EffectRun run = RunEffect(effect, steps, from, to);
     std::vector<uint32_t> pixels;
     for (const TBitmap32& f : run.frames)
         pixels.push_back(f.Pixel(x, y));
@@ -100,7 +100,7 @@ int ChannelDistance(uint32_t a, uint32_t b) {
 TEST(Zooms, EveryZoomsLastFrameShowsTheNewPictureInPlace) {
     const TBitmap32 to = Gradient(64, 48);
     for (int effect = 103; effect <= 114; ++effect) {
-        const TEffectRun run = RunEffect(effect, 16, Filled(64, 48, kBlack), to);
+        const EffectRun run = RunEffect(effect, 16, Filled(64, 48, kBlack), to);
         ASSERT_EQ(run.frames.size(), 16u);
         int worst = 0;
         for (int y = 0; y < 48; ++y)
@@ -113,7 +113,7 @@ TEST(Zooms, EveryZoomsLastFrameShowsTheNewPictureInPlace) {
 
 TEST(Zooms, OnlyTheGrowingRectangleChanges) {
     // "Zoom From Up Left": after k of 16 steps the new picture fills (0, 0, 4k, 3k).
-    const TEffectRun run = RunEffect(104, 16, Filled(64, 48, kBlack), Gradient(64, 48));
+    const EffectRun run = RunEffect(104, 16, Filled(64, 48, kBlack), Gradient(64, 48));
     for (int k = 1; k <= 16; ++k) {
         const TBitmap32& f = run.frames[static_cast<std::size_t>(k - 1)];
         TRect painted{64, 48, 0, 0};
@@ -135,7 +135,7 @@ TEST(FadeUnfolds, BandRampsFromTheNewPictureToTheOld) {
     };
     for (const Case& c : {Case{117, false, false}, Case{118, false, true}, Case{119, true, false},
                           Case{120, true, true}}) {
-        const TEffectRun run =
+        const EffectRun run =
             RunEffect(c.effect, 32, Filled(64, 64, kBlack), Filled(64, 64, kWhite));
         const TBitmap32& mid = run.frames[15];
         std::vector<int> line;
