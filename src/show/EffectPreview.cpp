@@ -64,10 +64,7 @@ TEffectPreview::TEffectPreview(QWidget& frame, std::function<int()> highlightedE
 
 TEffectPreview::~TEffectPreview() {
     tmrPreviewTrans->stop();
-    PreviewTransition.StopRequested = true;
-    PreviewTransition.SuppressFinalPaint = true;
-    mainThread_.ProcessEventsUntil([this] { return !PreviewTransition.TransitionRunning.load(); });
-    PreviewTransition.JoinWorker();
+    StopTransitionAndWait(PreviewTransition, mainThread_);
 }
 
 void TEffectPreview::Start() {

@@ -52,7 +52,7 @@ TSSWindow::~TSSWindow() {
     presentation_->Stop();
     // The worker paints through this window's event loop: let it reach its end before the
     // window and its controls go.
-    StopTransition();
+    StopTransitionAndWait(Transition, mainThread_);
     FormDestroy();
     DetachFromHostWindow(*this);
 }

@@ -178,10 +178,9 @@ private:
     void btnCloseClick();
     void imgBannerClick();
 
-    // ShowLoop.cpp: arming the slide timer, and the transition's end.
+    // ShowLoop.cpp: arming the slide timer.
     TShowTimerState TimerState() const;
     void ApplyTimerPlan(const TTimerPlan& plan);
-    void StopTransition();
 
     // LoadImage.cpp: the pictures.
     void PrepareBackground();

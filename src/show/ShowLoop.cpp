@@ -79,15 +79,6 @@ void TSSWindow::ApplyTimerPlan(const TTimerPlan& plan) {
         Timer.stop();
 }
 
-void TSSWindow::StopTransition() {
-    if (Transition.TransitionRunning) {
-        Transition.StopRequested = true;
-        Transition.SuppressFinalPaint = true;
-        mainThread_.ProcessEventsUntil([this] { return !Transition.TransitionRunning.load(); });
-    }
-    Transition.JoinWorker();
-}
-
 // ---------------------------------------------------------------------------------------------
 // The presentation's commands
 
