@@ -9,7 +9,7 @@ packages=(
   # test and benchmark frameworks
   googletest libgtest-dev libbenchmark-dev
   # libraries the player uses
-  zlib1g-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
+  zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
   # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev

@@ -10,7 +10,8 @@ using json = nlohmann::ordered_json;
 json TextJson(const std::string& bytes, TextRole role) {
     if (role != TextRole::Selection) return Cp1252ToUtf8(bytes);
     json numbers = json::array();
-    for (char c : bytes) numbers.push_back(static_cast<uint8_t>(c));
+    for (char c : bytes)
+        numbers.push_back(static_cast<uint8_t>(c));
     return numbers;
 }
 
@@ -19,10 +20,16 @@ template <class R> json FieldsJson(const R& record, std::span<const Field<R>> fi
     for (const auto& f : fields) {
         switch (f.kind) {
         case FieldKind::Int32:
-        case FieldKind::Byte: out[f.name] = record.*f.int32Member; break;
-        case FieldKind::Bool: out[f.name] = record.*f.boolMember; break;
+        case FieldKind::Byte:
+            out[f.name] = record.*f.int32Member;
+            break;
+        case FieldKind::Bool:
+            out[f.name] = record.*f.boolMember;
+            break;
         case FieldKind::FixedText:
-        case FieldKind::CountedText: out[f.name] = TextJson(record.*f.textMember, f.role); break;
+        case FieldKind::CountedText:
+            out[f.name] = TextJson(record.*f.textMember, f.role);
+            break;
         }
     }
     return out;
@@ -31,7 +38,8 @@ template <class R> json FieldsJson(const R& record, std::span<const Field<R>> fi
 template <class R>
 json RecordsJson(const std::vector<R>& records, std::span<const Field<R>> fields) {
     json out = json::array();
-    for (const auto& r : records) out.push_back(FieldsJson(r, fields));
+    for (const auto& r : records)
+        out.push_back(FieldsJson(r, fields));
     return out;
 }
 
@@ -43,8 +51,8 @@ json DumpPackage(const Package& p) {
     out["Header"] = FieldsJson(p.Header, HeaderFields());
     json strings = json::object();
     for (int i = 0; i < kStringCount; ++i) {
-        const auto role = static_cast<StringId>(i) == StringId::Effect ? TextRole::Selection
-                                                                        : TextRole::Plain;
+        const auto role =
+            static_cast<StringId>(i) == StringId::Effect ? TextRole::Selection : TextRole::Plain;
         strings[StringName(i)] = TextJson(p.Strings.values[static_cast<size_t>(i)], role);
     }
     out["Strings"] = strings;

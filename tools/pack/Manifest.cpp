@@ -27,22 +27,48 @@ constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
 // Ranges an author may give; fields not listed take any 32-bit value (colours, margins).
 const std::map<std::string, Range, std::less<>> kRanges = {
-    {"Seconds", {1, 86400}},         {"DisplayOrder", {0, 2}},     {"Stretch", {0, 5}},
-    {"GradientStyle", {1, 8}},       {"BackPictureMode", {0, 2}},  {"EffectSpeed", {1, 10}},
-    {"LogoPlacement", {0, 6}},       {"CaptionPlacement", {0, 6}}, {"CaptionStyle", {0, 15}},
-    {"CaptionSize", {1, 500}},       {"ItemSeconds", {-2, 86400}}, {"ItemStretch", {-1, 5}},
-    {"PictureFlags", {0, 7}},        {"MaskType", {0, 255}},       {"MaskIndex", {-1, kInt32Max}},
+    {"Seconds", {1, 86400}},
+    {"DisplayOrder", {0, 2}},
+    {"Stretch", {0, 5}},
+    {"GradientStyle", {1, 8}},
+    {"BackPictureMode", {0, 2}},
+    {"EffectSpeed", {1, 10}},
+    {"LogoPlacement", {0, 6}},
+    {"CaptionPlacement", {0, 6}},
+    {"CaptionStyle", {0, 15}},
+    {"CaptionSize", {1, 500}},
+    {"ItemSeconds", {-2, 86400}},
+    {"ItemStretch", {-1, 5}},
+    {"PictureFlags", {0, 7}},
+    {"MaskType", {0, 255}},
+    {"MaskIndex", {-1, kInt32Max}},
     {"EnterSoundIndex", {-1, kInt32Max}},
 };
 
 // Fields the packer computes from the files; an author may not set them.
 const std::set<std::string, std::less<>> kComputed = {
-    "PackageSize",       "FileLength",          "ItemCount",          "MelodyCount",
-    "MaskCount",         "ItemSectionSize",     "BackgroundStoredSize", "BackgroundDataSize",
-    "MaskSectionSize",   "PreviewSize",         "MelodySectionSize",  "BannerSize",
-    "FlashControlSize",  "ExitBannerStoredSize", "ExitBannerDataSize", "LogoDataSize",
-    "LogoStoredSize",    "EnterSoundSectionSize", "EnterSoundCount",  "Offset",
-    "DataSize",          "StoredSize",
+    "PackageSize",
+    "FileLength",
+    "ItemCount",
+    "MelodyCount",
+    "MaskCount",
+    "ItemSectionSize",
+    "BackgroundStoredSize",
+    "BackgroundDataSize",
+    "MaskSectionSize",
+    "PreviewSize",
+    "MelodySectionSize",
+    "BannerSize",
+    "FlashControlSize",
+    "ExitBannerStoredSize",
+    "ExitBannerDataSize",
+    "LogoDataSize",
+    "LogoStoredSize",
+    "EnterSoundSectionSize",
+    "EnterSoundCount",
+    "Offset",
+    "DataSize",
+    "StoredSize",
 };
 
 // The settings a new show starts from when the manifest does not say otherwise.
@@ -78,7 +104,8 @@ ItemRecord DefaultItem() {
 
 std::string AllEffects() {
     std::string s;
-    for (int e = 1; e <= 120; ++e) s += static_cast<char>(e);
+    for (int e = 1; e <= 120; ++e)
+        s += static_cast<char>(e);
     return s;
 }
 
@@ -149,15 +176,16 @@ void ApplyFields(const json& object, R& record, std::span<const Field<R>> fields
         if (f == fields.end()) Fail(at, "unknown field");
         switch (f->kind) {
         case FieldKind::Int32:
-        case FieldKind::Byte: record.*f->int32Member = IntValue(value, at); break;
+        case FieldKind::Byte:
+            record.*f->int32Member = IntValue(value, at);
+            break;
         case FieldKind::Bool:
             if (!value.is_boolean()) Fail(at, "expected true or false");
             record.*f->boolMember = value.template get<bool>();
             break;
         case FieldKind::FixedText:
         case FieldKind::CountedText:
-            record.*f->textMember =
-                TextValue(value, at, f->role, TextCapacity(f->kind, f->width));
+            record.*f->textMember = TextValue(value, at, f->role, TextCapacity(f->kind, f->width));
             break;
         }
     }
@@ -229,7 +257,8 @@ private:
         for (const auto& [key, value] : object.items()) {
             const std::string at = "Strings." + key;
             int index = 0;
-            while (index < kStringCount && key != StringName(index)) ++index;
+            while (index < kStringCount && key != StringName(index))
+                ++index;
             if (index == kStringCount) Fail(at, "unknown string");
             const auto role = key == "Effect" ? TextRole::Selection : TextRole::Plain;
             strings.values[static_cast<size_t>(index)] =
@@ -248,9 +277,12 @@ private:
                 if (!field.empty()) return;
                 field = TextValue(ext, std::string(at) + " (" + name + ")", TextRole::Extension, 5);
             };
-            if (key == "FlashControl") c.FlashControl = std::move(bytes);
-            else if (key == "Preview") c.Preview = std::move(bytes);
-            else if (key == "Banner") c.Banner = std::move(bytes);
+            if (key == "FlashControl")
+                c.FlashControl = std::move(bytes);
+            else if (key == "Preview")
+                c.Preview = std::move(bytes);
+            else if (key == "Banner")
+                c.Banner = std::move(bytes);
             else if (key == "ExitBanner") {
                 c.ExitBanner = std::move(bytes);
                 setExt(c.Header.ExitBannerExt, "ExitBannerExt");
@@ -292,11 +324,16 @@ private:
         if constexpr (std::is_same_v<R, MaskRecord>) {
             if (object.contains("MaskType")) return;
             std::string lower = ext;
-            for (auto& ch : lower) ch = static_cast<char>(std::tolower(static_cast<uint8_t>(ch)));
-            if (lower == ".bmp") record.MaskType = 0;
-            else if (lower == ".png") record.MaskType = 1;
-            else if (lower == ".gif") record.MaskType = 2;
-            else Fail(at + ".MaskType", "a mask is a .bmp, .png or .gif file");
+            for (auto& ch : lower)
+                ch = static_cast<char>(std::tolower(static_cast<uint8_t>(ch)));
+            if (lower == ".bmp")
+                record.MaskType = 0;
+            else if (lower == ".png")
+                record.MaskType = 1;
+            else if (lower == ".gif")
+                record.MaskType = 2;
+            else
+                Fail(at + ".MaskType", "a mask is a .bmp, .png or .gif file");
         } else {
             if (!record.Ext.empty()) return;
             const int capacity = std::is_same_v<R, EnterSoundRecord> ? 7 : 5;
@@ -320,6 +357,8 @@ private:
 
 } // namespace
 
-PackageContent LoadManifest(const std::string& path) { return ManifestReader(path).Read(); }
+PackageContent LoadManifest(const std::string& path) {
+    return ManifestReader(path).Read();
+}
 
 } // namespace pictorelle

@@ -1,8 +1,13 @@
-// pictorelle-pack: builds a runnable show from a JSON manifest, or prints a show's package.
+// pictorelle-pack: builds a runnable show from a JSON manifest or a folder of pictures, or
+// prints a show's package.
 //   pictorelle-pack MANIFEST.json -o SHOW [--player PATH]
+//   pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N] [--effects LIST]
+//                   [--captions] [--write-manifest FILE] -o SHOW [--player PATH]
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
+#include "FolderShow.h"
 #include "Manifest.h"
+#include "Orientation.h"
 #include "core/Error.h"
 #include "package/PackageWriter.h"
 #include "package/TempFolder.h"
@@ -11,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -22,6 +28,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
     "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH]\n"
+    "       pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N]\n"
+    "                       [--effects LIST] [--captions] [--write-manifest FILE]\n"
+    "                       [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
 
 // The bare player is installed beside the packer.
@@ -37,8 +46,17 @@ bool CarriesPackage(const std::vector<uint8_t>& file) {
                       file.end() - static_cast<std::ptrdiff_t>(kPackageMagic.size()));
 }
 
+bool IsJpeg(std::string ext) {
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".jpg" || ext == ".jpeg";
+}
+
 int Pack(const std::string& manifest, const std::string& output, const std::string& player) {
-    const PackageContent content = LoadManifest(manifest);
+    PackageContent content = LoadManifest(manifest);
+    // Photos stored turned stand upright on screen.
+    for (auto& item : content.Items)
+        if (IsJpeg(item.Record.Ext)) item.Data = UprightJpeg(item.Data);
     std::vector<uint8_t> file = ReadWholeFile(player);
     if (CarriesPackage(file)) throw PictorelleError(player + " already carries a package");
     const auto package = WritePackage(content);
@@ -60,6 +78,19 @@ int Pack(const std::string& manifest, const std::string& output, const std::stri
     return 0;
 }
 
+int Seconds(const std::string& text) {
+    size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || value < 1 || value > 86400)
+        throw ManifestError("--seconds: \"" + text + "\" is not a number of seconds 1 to 86400");
+    return value;
+}
+
 int Dump(const std::string& show) {
     FileSource file(show);
     std::cout << DumpPackage(ReadPackage(file)).dump(2) << '\n';
@@ -72,18 +103,53 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.size() == 2 && args[0] == "--dump") return Dump(args[1]);
-        std::string manifest, output, player;
+        std::string manifest, output, player, writeManifest;
+        std::optional<TFolderShowOptions> folder;
+        auto folderOptions = [&]() -> TFolderShowOptions& {
+            if (!folder) folder.emplace();
+            return *folder;
+        };
         for (size_t i = 0; i < args.size(); ++i) {
             const bool hasValue = i + 1 < args.size();
-            if (args[i] == "-o" && hasValue) output = args[++i];
-            else if (args[i] == "--player" && hasValue) player = args[++i];
-            else if (manifest.empty() && !args[i].starts_with("-")) manifest = args[i];
+            const std::string& a = args[i];
+            if (a == "-o" && hasValue)
+                output = args[++i];
+            else if (a == "--player" && hasValue)
+                player = args[++i];
+            else if (a == "--pictures" && hasValue)
+                folderOptions().pictures = args[++i];
+            else if (a == "--music" && hasValue)
+                folderOptions().music = args[++i];
+            else if (a == "--title" && hasValue)
+                folderOptions().title = args[++i];
+            else if (a == "--seconds" && hasValue)
+                folderOptions().seconds = Seconds(args[++i]);
+            else if (a == "--effects" && hasValue)
+                folderOptions().effects = ParseEffectList(args[++i]);
+            else if (a == "--captions")
+                folderOptions().captions = true;
+            else if (a == "--write-manifest" && hasValue)
+                writeManifest = args[++i];
+            else if (manifest.empty() && !a.starts_with("-"))
+                manifest = a;
             else {
                 std::cerr << kUsage;
                 return 2;
             }
         }
-        if (manifest.empty() || output.empty()) {
+        // A folder's show: its manifest is made here, then packed like any other.
+        if (folder) {
+            if (!manifest.empty() || folder->pictures.empty() ||
+                (output.empty() && writeManifest.empty())) {
+                std::cerr << kUsage;
+                return 2;
+            }
+            manifest = writeManifest.empty() ? TempFilePath("manifest.json") : writeManifest;
+            std::ofstream out(manifest, std::ios::trunc);
+            out << FolderManifest(*folder).dump(2) << '\n';
+            if (!out.flush()) throw PictorelleError("cannot write " + manifest);
+            if (output.empty()) return 0;
+        } else if (manifest.empty() || output.empty() || !writeManifest.empty()) {
             std::cerr << kUsage;
             return 2;
         }

@@ -1,0 +1,92 @@
+// A show made from a folder in one command: a photo stored turned stands upright on screen, a
+// stray file is named and skipped, and the manifest written on the way packs the same show.
+#include "PlayerFixture.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+namespace pictorelle::test {
+namespace {
+
+std::vector<uint8_t> Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 95);
+    return {bytes.begin(), bytes.end()};
+}
+
+// A JPEG whose EXIF block says "turn me 90 degrees clockwise" (orientation 6), as cameras
+// store portrait photos: an APP1 segment with a one-entry directory, right after SOI.
+std::vector<uint8_t> WithOrientation6(std::vector<uint8_t> jpeg) {
+    const std::vector<uint8_t> app1 = {
+        0xFF, 0xE1, 0x00, 0x22, 'E',  'x',  'i',  'f',  0,    0,                // marker, length 34
+        'M',  'M',  0x00, 0x2A, 0x00, 0x00, 0x00, 0x08,                         // big-endian TIFF
+        0x00, 0x01,                                                             // one entry
+        0x01, 0x12, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x06, 0x00, 0x00, // orientation 6
+        0x00, 0x00, 0x00, 0x00};                                                // no next directory
+    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+    return jpeg;
+}
+
+bool Near(Rgb a, Rgb b) {
+    return std::abs(a.r - b.r) < 40 && std::abs(a.g - b.g) < 40 && std::abs(a.b - b.b) < 40;
+}
+
+class FolderShow : public PlayerOnDisplay {};
+
+TEST_F(FolderShow, ATurnedPhotoStandsUprightAndTheManifestPacksTheSameShowAgain) {
+    fs::create_directory(dir / "pics");
+    // Stored turned: red on the left, blue on the right; upright it is a tall picture with
+    // red on top.
+    QImage stored(96, 48, QImage::Format_RGB32);
+    QPainter p(&stored);
+    p.fillRect(0, 0, 48, 48, Qt::red);
+    p.fillRect(48, 0, 48, 48, Qt::blue);
+    p.end();
+    WriteBytes(dir / "pics/a-photo.jpg", WithOrientation6(Encoded(stored, "JPEG")));
+    QImage green(32, 32, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    WriteBytes(dir / "pics/b.png", Encoded(green, "PNG"));
+    ASSERT_EQ(RunProgram("convert", {"-size", "32x32", "xc:green", dir / "pics/c.gif"}).status, 0);
+    WriteText(dir / "pics/notes.txt", "not a picture\n");
+
+    const RunResult packed =
+        RunProgram(BinPath("pictorelle-pack"),
+                   {"--pictures", dir / "pics", "--title", kTitle, "--seconds", "30",
+                    "--write-manifest", dir / "show.json", "-o", dir / "show.scr"});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    EXPECT_NE(packed.err.find("notes.txt: not a picture"), std::string::npos) << packed.err;
+    const std::string dumped =
+        RunProgram(BinPath("pictorelle-pack"), {"--dump", dir / "show.scr"}).out;
+    EXPECT_NE(dumped.find("\"ItemCount\": 3"), std::string::npos) << dumped;
+
+    // The written manifest packs to the very same show.
+    ASSERT_EQ(
+        RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "again.scr"}).status,
+        0);
+    EXPECT_EQ(ReadWholeFile(dir / "show.scr"), ReadWholeFile(dir / "again.scr"));
+
+    // Fitted on the 1024 x 768 screen the upright picture (48 x 96) is 384 x 768, centred:
+    // red at its top, blue at its bottom; turned, nothing would be drawn there.
+    auto show = Start(dir / "show.scr", {"/s"});
+    ASSERT_FALSE(WaitForWindow(kTitleRegex).empty());
+    EXPECT_TRUE(WaitUntil([&] {
+        return Near(x.Pixel(512, 60), {255, 0, 0});
+    })) << "top "
+        << x.Pixel(512, 60).r << "," << x.Pixel(512, 60).g << "," << x.Pixel(512, 60).b;
+    EXPECT_TRUE(Near(x.Pixel(512, 708), {0, 0, 255}));
+    x.Key("Escape");
+    EXPECT_TRUE(show->WaitExit(kExitTimeoutMs));
+
+    // An empty folder is refused by name.
+    fs::create_directory(dir / "empty");
+    const RunResult empty =
+        RunProgram(BinPath("pictorelle-pack"), {"--pictures", dir / "empty", "-o", dir / "e.scr"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("no pictures"), std::string::npos) << empty.err;
+}
+
+} // namespace
+} // namespace pictorelle::test

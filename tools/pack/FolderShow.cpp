@@ -1,0 +1,160 @@
+#include "FolderShow.h"
+
+#include "Manifest.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string_view>
+
+namespace pictorelle {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kEffectCount = 120;
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// The first bytes of each picture format the player decodes, by extension.
+struct TPictureKind {
+    std::string_view extension;
+    std::string_view magic;
+};
+constexpr std::array<TPictureKind, 8> kPictures = {{
+    {".jpg", "\xFF\xD8"},
+    {".jpeg", "\xFF\xD8"},
+    {".png", "\x89PNG"},
+    {".gif", "GIF8"},
+    {".tif", "II*"},
+    {".tiff", "II*"},
+    {".bmp", "BM"},
+    {".ico", std::string_view("\0\0\1\0", 4)},
+}};
+// Videos are played by their extension; their content is the player's business.
+constexpr std::array<std::string_view, 10> kVideos = {".asf", ".wmv", ".avi", ".mpeg", ".mpg",
+                                                      ".mp4", ".m4v", ".mov", ".mkv",  ".webm"};
+constexpr std::array<std::string_view, 5> kSounds = {".mp3", ".wav", ".wma", ".mid", ".midi"};
+
+template <class List> bool Contains(const List& list, std::string_view value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+std::string Head(const fs::path& file, size_t count) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw ManifestError(file.string() + ": cannot be read");
+    std::string head(count, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(count));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return head;
+}
+
+// The folder's regular files in file-name order.
+std::vector<fs::path> FilesOf(const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) throw ManifestError(folder + ": not a folder");
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        if (entry.is_regular_file(error)) files.push_back(fs::absolute(entry.path()));
+    if (error) throw ManifestError(folder + ": cannot be read (" + error.message() + ")");
+    std::sort(files.begin(), files.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+    return files;
+}
+
+bool IsPicture(const fs::path& file) {
+    const std::string ext = Lower(file.extension().string());
+    if (Contains(kVideos, ext)) return true;
+    for (const TPictureKind& kind : kPictures) {
+        if (kind.extension != ext) continue;
+        const std::string head = Head(file, 4);
+        // Big-endian TIFF files begin "MM\0*".
+        if (kind.magic == "II*" && head.rfind(std::string("MM\0*", 4), 0) == 0) return true;
+        return head.rfind(kind.magic, 0) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<int> ParseEffectList(const std::string& list) {
+    std::vector<int> effects;
+    size_t at = 0;
+    auto number = [&](size_t& pos) {
+        size_t used = 0;
+        int value = 0;
+        try {
+            value = std::stoi(list.substr(pos), &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || value < 1 || value > kEffectCount || list[pos] == '-' || list[pos] == '+')
+            throw ManifestError("--effects: \"" + list + "\" is not a list of effects 1 to 120");
+        pos += used;
+        return value;
+    };
+    while (at < list.size()) {
+        const int first = number(at);
+        int last = first;
+        if (at < list.size() && list[at] == '-') last = number(++at);
+        if (last < first) throw ManifestError("--effects: " + list + ": a range runs backwards");
+        for (int e = first; e <= last; ++e)
+            effects.push_back(e);
+        if (at < list.size() && list[at++] != ',')
+            throw ManifestError("--effects: \"" + list + "\" is not a list of effects 1 to 120");
+    }
+    if (effects.empty()) throw ManifestError("--effects: the list is empty");
+    return effects;
+}
+
+nlohmann::json FolderManifest(const TFolderShowOptions& o) {
+    nlohmann::json items = nlohmann::json::array();
+    for (const fs::path& file : FilesOf(o.pictures)) {
+        if (!IsPicture(file)) {
+            std::cerr << "pictorelle-pack: skipping " << file.string() << ": not a picture\n";
+            continue;
+        }
+        nlohmann::json item = {{"File", file.string()}};
+        if (o.captions) item["CaptionText"] = file.stem().string();
+        items.push_back(item);
+    }
+    if (items.empty()) throw ManifestError(o.pictures + ": no pictures in this folder");
+
+    nlohmann::json melodies = nlohmann::json::array();
+    if (o.music)
+        for (const fs::path& file : FilesOf(*o.music)) {
+            if (!Contains(kSounds, Lower(file.extension().string()))) {
+                std::cerr << "pictorelle-pack: skipping " << file.string() << ": not music\n";
+                continue;
+            }
+            Head(file, 1); // an unreadable file is named now, not deep inside the packing
+            melodies.push_back({{"File", file.string()}});
+        }
+
+    std::vector<int> effects = o.effects;
+    if (effects.empty())
+        for (int e = 1; e <= kEffectCount; ++e)
+            effects.push_back(e);
+    const std::string title =
+        o.title.value_or(fs::absolute(o.pictures).lexically_normal().filename().string());
+
+    nlohmann::json manifest;
+    manifest["Header"] = {{"Seconds", o.seconds},      {"Stretch", 0},
+                          {"EffectSpeed", 4},          {"GradientStyle", 1},
+                          {"BackColor", "0x00000000"}, {"BackColor2", "0x00303030"},
+                          {"AllowStandalone", true},   {"Loop", true}};
+    manifest["Strings"] = {{"SaverTitle", title.empty() ? std::string("Pictures") : title},
+                           {"Effect", effects}};
+    manifest["Items"] = items;
+    if (!melodies.empty()) manifest["Melodies"] = melodies;
+    return manifest;
+}
+
+} // namespace pictorelle

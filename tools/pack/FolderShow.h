@@ -1,0 +1,30 @@
+// A show made from a folder of pictures in one command: the manifest an author would write by
+// hand for it (every picture in file-name order, fitted, all effects, the music of another
+// folder), written as JSON so it can be edited and packed again.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pictorelle {
+
+struct TFolderShowOptions {
+    std::string pictures;             // the folder of pictures (and videos)
+    std::optional<std::string> music; // a folder of sound files, the built-in playlist
+    std::optional<std::string> title; // default: the pictures folder's name
+    int seconds = 5;
+    std::vector<int> effects; // empty: every effect
+    bool captions = false;    // each file's name without its extension as caption
+};
+
+// The effect numbers of a list such as "1-10,69,115": throws ManifestError on anything else.
+std::vector<int> ParseEffectList(const std::string& list);
+
+// The manifest for the folder, with absolute file names. Files that are not pictures are left
+// out with a warning on standard error; an unreadable file or a folder without pictures throws
+// ManifestError naming it.
+nlohmann::json FolderManifest(const TFolderShowOptions& options);
+
+} // namespace pictorelle
