@@ -79,6 +79,37 @@ inline bool IsPresentationFileName(std::string_view path) {
     return upper == ".EXE";
 }
 
+// How XScreenSaver runs its hacks: "-window-id ID" draws into that window, "-root" into the
+// window XScreenSaver names in XSCREENSAVER_WINDOW (its own screen-covering window), or the
+// root window when it names none. Newer versions spell them with two dashes. Only these exact
+// words count; the screen-saver convention never uses them. window is empty for the root
+// window.
+struct THackTarget {
+    std::optional<uint32_t> window;
+};
+
+inline std::optional<THackTarget> HackTarget(const std::vector<std::string>& arguments,
+                                             const char* xscreensaverWindow) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view word = std::string_view(arguments[i]).starts_with("--")
+                                          ? std::string_view(arguments[i]).substr(1)
+                                          : std::string_view(arguments[i]);
+        if (word == "-window-id") {
+            if (i + 1 >= arguments.size()) return std::nullopt;
+            const auto window = ParseWindowHandle(arguments[i + 1]);
+            if (!window) return std::nullopt;
+            return THackTarget{window};
+        }
+        if (word == "-root") {
+            if (xscreensaverWindow && *xscreensaverWindow)
+                if (const auto window = ParseWindowHandle(xscreensaverWindow))
+                    return THackTarget{window};
+            return THackTarget{};
+        }
+    }
+    return std::nullopt;
+}
+
 // What the player's own options ask for. Only exact words count, so that every argument of
 // the screen-saver convention keeps its meaning.
 enum class TProgramRequest { Run, Help, Version };

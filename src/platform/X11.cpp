@@ -50,4 +50,29 @@ bool X11WindowExists(uint32_t window) {
     return exists;
 }
 
+uint32_t X11RootWindow() {
+    QNativeInterface::QX11Application* x11 = X11();
+    if (!x11 || !x11->connection()) return 0;
+    const xcb_setup_t* setup = xcb_get_setup(x11->connection());
+    const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    return screens.rem > 0 ? screens.data->root : 0;
+}
+
+bool X11WindowSize(uint32_t window, int& width, int& height) {
+    QNativeInterface::QX11Application* x11 = X11();
+    if (!x11 || !x11->connection() || window == 0) return false;
+    xcb_connection_t* connection = x11->connection();
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_geometry_reply_t* reply =
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), &error);
+    const bool ok = reply != nullptr && error == nullptr;
+    if (ok) {
+        width = reply->width;
+        height = reply->height;
+    }
+    std::free(reply);
+    std::free(error);
+    return ok;
+}
+
 } // namespace pictorelle

@@ -19,4 +19,10 @@ void SuspendSystemScreenSaver(bool suspend);
 // Whether a window with this id exists on the display now.
 bool X11WindowExists(uint32_t window);
 
+// The first screen's root window; 0 off X11.
+uint32_t X11RootWindow();
+
+// The window's size in pixels; false when there is no such window.
+bool X11WindowSize(uint32_t window, int& width, int& height);
+
 } // namespace pictorelle

@@ -39,8 +39,10 @@ TCloseSituation TSSWindow::CloseSituation() const {
     const int melody = media_->CurrentMelody();
     s.CurrentMelodyExtracted = !Settings.UseCustomPlaylist && melody >= 0 &&
                                melody < static_cast<int>(PackageData.Melodies.size());
-    s.HasExitAddress = !PackageData.Strings[StringId::ExitLinkAddress].empty();
-    s.HasExitBanner = PackageData.Header.ExitBannerStoredSize > 0;
+    // Drawing for another screen saver, the show neither opens addresses nor shows a banner:
+    // that one decides what follows.
+    s.HasExitAddress = !flags_.HackMode && !PackageData.Strings[StringId::ExitLinkAddress].empty();
+    s.HasExitBanner = !flags_.HackMode && PackageData.Header.ExitBannerStoredSize > 0;
     s.TransitionRunning = Transition.TransitionRunning;
     return s;
 }
@@ -105,7 +107,8 @@ void TSSWindow::FormDestroy() {
 // comes with the exit banner's work; the flag already keeps the two callers (the close and
 // the end of a stopped transition) from asking twice.
 void TSSWindow::DisplayExitBanner() {
-    if (flags_.ExitBannerShown || PackageData.Header.ExitBannerStoredSize <= 0) return;
+    if (flags_.HackMode || flags_.ExitBannerShown || PackageData.Header.ExitBannerStoredSize <= 0)
+        return;
     flags_.ExitBannerShown = true;
 }
 

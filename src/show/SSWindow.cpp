@@ -14,6 +14,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Monitors.h"
 #include "platform/OpenAddress.h"
+#include "platform/X11.h"
 #include "show/Image32.h"
 #include "show/InputEvents.h"
 #include "show/OptionsPanel.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <cstdio>
+#include <cstdlib>
 
 namespace pictorelle {
 namespace {
@@ -104,7 +106,7 @@ void TSSWindow::FormCreate() {
     DecideMode();
     if (ApplicationEndRequested()) return;
     // The application window's taskbar style has no counterpart here.
-    const QRect screen = MonitorBounds(0);
+    const QSize screen = flags_.HackMode ? size() : MonitorBounds(0).size();
     displays_->Image32()->Bitmap().SetSize(screen.width(), screen.height());
     if (!flags_.SaverActive) {
         PrepareOptionsPanel();
@@ -123,6 +125,11 @@ void TSSWindow::FormCreate() {
 void TSSWindow::DecideMode() {
     if (!IsPresentationFileName(Startup.ProgramFile)) {
         flags_.PresentationMode = false;
+        const auto hack = HackTarget(Startup.Arguments, std::getenv("XSCREENSAVER_WINDOW"));
+        if (hack) {
+            if (!EnterHackMode(*hack)) RequestApplicationEnd(1);
+            return;
+        }
         ScreenSaver->RunByCommandLine();
         return;
     }
@@ -130,6 +137,22 @@ void TSSWindow::DecideMode() {
     ScreenSaver->DoMainSaverActive();
     flags_.PresentationMode = true;
     presentation_->PlaceOnScreen(MonitorBounds(0));
+}
+
+// Another screen saver runs us as one of its hacks: the full show, drawn into its window at
+// that window's size. It watches the input, locks the screen and ends us with SIGTERM, so
+// nothing here grabs input, hides the pointer or waits for an exit key.
+bool TSSWindow::EnterHackMode(const THackTarget& target) {
+    const uint32_t host = target.window.value_or(X11RootWindow());
+    int width = 0, height = 0;
+    if (!X11WindowSize(host, width, height) || !EmbedIntoForeignWindow(*this, host)) {
+        std::fprintf(stderr, "pictorelle: there is no window 0x%x to draw into.\n", host);
+        return false;
+    }
+    setGeometry(0, 0, width, height);
+    flags_.HackMode = true;
+    flags_.SaverActive = true;
+    return true;
 }
 
 void TSSWindow::CreateFullScreenShow() {
@@ -143,8 +166,9 @@ void TSSWindow::CreateFullScreenShow() {
     }
     if (PackageData.Header.FlashControlSize > 0)
         mediaState_.FlashPlayer = CreateFlashPlayer(*PanelDisplay);
-    InstallInputHook();
-    flags_.SecondMonitorInUse = MonitorCount() > 1 && !Settings.DisableTwoMonitors;
+    if (!flags_.HackMode) InstallInputHook();
+    flags_.SecondMonitorInUse =
+        !flags_.HackMode && MonitorCount() > 1 && !Settings.DisableTwoMonitors;
     if (flags_.SecondMonitorInUse)
         displays_->CreateSecondMonitorWindow(MonitorBounds(1), palette().color(QPalette::Window),
                                              windowTitle());

@@ -12,6 +12,7 @@
 // records, the settings, the flags below) and lends it to them.
 #pragma once
 
+#include "host/CommandLine.h"
 #include "host/ScreenSaver.h"
 #include "imaging/ShowComposer.h"
 #include "media/ShowMedia.h"
@@ -54,6 +55,7 @@ struct TShowFlags {
     bool SaverActive = false; // full screen or preview, not the options panel
     bool PreviewMode = false;
     bool PresentationMode = false;
+    bool HackMode = false; // drawing into a window another screen saver gave us
     bool InputSuspended = false;
     bool SecondMonitorInUse = false;
     bool DirectDraw = false; // the next item comes without a transition
@@ -147,6 +149,7 @@ private:
     void FormClose();
     void FormDestroy();
     void DecideMode();
+    bool EnterHackMode(const THackTarget& target);
     void CreateFullScreenShow();
     void ScreenSaverConfigBoxActive();
     void ScreenSaverPreviewActive();

@@ -48,6 +48,18 @@ TEST(HostWindow, MissingMalformedOrNoWindowGivesNone) {
         EXPECT_EQ(HostWindowArgument({"/p", bad}), std::nullopt) << bad;
 }
 
+TEST(HackTarget, XScreenSaversWordsOnly) {
+    EXPECT_EQ(HackTarget(Args{"-window-id", "0x2a"}, nullptr)->window, 42u);
+    EXPECT_EQ(HackTarget(Args{"-root"}, "12345")->window, 12345u);
+    EXPECT_EQ(HackTarget(Args{"--root"}, "12345")->window, 12345u);
+    EXPECT_EQ(HackTarget(Args{"--window-id", "7"}, nullptr)->window, 7u);
+    EXPECT_FALSE(HackTarget(Args{"-root"}, nullptr)->window) << "the root window itself";
+    EXPECT_FALSE(HackTarget(Args{"-root"}, "junk")->window);
+    for (const Args& other : {Args{"/s"}, Args{"-r"}, Args{"/root"}, Args{"-window-id"},
+                              Args{"-window-id", "0"}, Args{"-window-idx", "5"}, Args{}})
+        EXPECT_FALSE(HackTarget(other, "77")) << (other.empty() ? "" : other[0]);
+}
+
 TEST(PresentationName, ExeExtensionInAnyCase) {
     EXPECT_TRUE(IsPresentationFileName("/home/u/show.exe"));
     EXPECT_TRUE(IsPresentationFileName("/home/u/show.Exe"));
