@@ -1,0 +1,44 @@
+// Installing like any Linux program: the programs, the demo show, the manual pages and the
+// packer's completion land under the prefix, and the installed packer makes a show that the
+// installed player runs.
+#include "PlayerFixture.h"
+
+#include <QBuffer>
+#include <QImage>
+
+namespace pictorelle::test {
+namespace {
+
+class Installed : public PlayerOnDisplay {};
+
+TEST_F(Installed, TheInstalledPackerMakesAShowThatPlays) {
+    const fs::path prefix = dir / "prefix";
+    const RunResult installed =
+        RunProgram("cmake", {"--install", PICTORELLE_BUILD_DIR, "--prefix", prefix});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    for (const char* file :
+         {"bin/pictorelle", "bin/pictorelle-pack", "bin/pictorelle-render",
+          "share/pictorelle/demo.scr", "share/man/man1/pictorelle.1",
+          "share/man/man1/pictorelle-pack.1", "share/man/man1/pictorelle-render.1",
+          "share/bash-completion/completions/pictorelle-pack"})
+        EXPECT_TRUE(fs::exists(prefix / file)) << file;
+
+    QImage red(32, 24, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    fs::create_directory(dir / "pics");
+    red.save(QString::fromStdString(dir / "pics/red.png"));
+    const RunResult packed =
+        RunProgram(prefix / "bin/pictorelle-pack",
+                   {"--pictures", dir / "pics", "--title", kTitle, "-o", dir / "show.scr"});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+
+    auto show = Start(dir / "show.scr", {"/s"});
+    ASSERT_FALSE(WaitForWindow(kTitleRegex).empty()) << show->Err();
+    EXPECT_TRUE(WaitUntil([&] { return x.Pixel(512, 384) == Rgb{255, 0, 0}; }));
+    x.Key("Escape");
+    EXPECT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0);
+}
+
+} // namespace
+} // namespace pictorelle::test
