@@ -13,9 +13,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTabBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -53,7 +56,7 @@ void SetCaption(QWidget* w, QTabWidget* tabs, const QString& caption) {
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(caption);
     else if (auto* l = qobject_cast<QLabel*>(w))
-        l->setText(caption);
+        l->setText(caption); // plain text (see the constructor), so "&" marks the mnemonic
     else if (auto* g = qobject_cast<QGroupBox*>(w))
         g->setTitle(caption);
     else if (const int tab = tabs->indexOf(w); tab >= 0)
@@ -96,15 +99,10 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
     ConfigControlsPanel = Make<QFrame>(this, "ConfigControlsPanel", 0, kBannerStripHeight, kWidth,
                                        kHeight - kBannerStripHeight);
     PageControl = Make<QTabWidget>(ConfigControlsPanel, "PageControl", 10, 7, 399, 281);
-    btnAbout = Make<QPushButton>(ConfigControlsPanel, "btnAbout", 418, 28, 83, 25);
-    btnWebsite = Make<QPushButton>(ConfigControlsPanel, "btnWebsite", 418, 60, 83, 25);
-    btnClose = Make<QPushButton>(ConfigControlsPanel, "btnClose", 418, 263, 83, 25);
-    btnClose->setDefault(true);
-    Link = Make<QLabel>(ConfigControlsPanel, "Link", 10, 292, 399, 15);
-    Link->hide();
-    connect(btnAbout, &QPushButton::clicked, this, &TOptionsPanel::aboutClicked);
-    connect(btnWebsite, &QPushButton::clicked, this, &TOptionsPanel::websiteClicked);
-    connect(btnClose, &QPushButton::clicked, this, &TOptionsPanel::closeClicked);
+    // Tabs of one size, lit under the pointer.
+    PageControl->tabBar()->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { min-width: 68px; min-height: 16px; padding: 2px 4px; }"
+        "QTabBar::tab:hover { background: palette(highlight); color: palette(highlighted-text); }"));
 
     auto page = [this](const char* name) {
         auto* w = new QWidget();
@@ -122,6 +120,30 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
     BuildEffectsTab();
     BuildSoundTab();
     BuildBehaviorTab();
+
+    // Made after the pages, so that Tab goes from the tabs through the page to the buttons.
+    btnAbout = Make<QPushButton>(ConfigControlsPanel, "btnAbout", 418, 28, 83, 25);
+    btnWebsite = Make<QPushButton>(ConfigControlsPanel, "btnWebsite", 418, 60, 83, 25);
+    btnClose = Make<QPushButton>(ConfigControlsPanel, "btnClose", 418, 263, 83, 25);
+    btnClose->setDefault(true);
+    Link = Make<QLabel>(ConfigControlsPanel, "Link", 10, 292, 399, 15);
+    Link->hide();
+    connect(btnAbout, &QPushButton::clicked, this, &TOptionsPanel::aboutClicked);
+    connect(btnWebsite, &QPushButton::clicked, this, &TOptionsPanel::websiteClicked);
+    connect(btnClose, &QPushButton::clicked, this, &TOptionsPanel::closeClicked);
+    // Close is the default and the cancel button: Return, Enter and Esc close the panel from
+    // any of its controls, as a click on Close does.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+          QKeySequence(Qt::KeypadModifier | Qt::Key_Enter), QKeySequence(Qt::Key_Escape)}) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, btnClose, &QPushButton::click);
+    }
+    // Texts from the package are shown as they are, never as markup.
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label != imgBanner) label->setTextFormat(Qt::PlainText);
+    Label12->setBuddy(edSeconds);
 
     // The designed captions are the translation keys with their suffixes.
     for (const auto& c : FormControlCaptions())
@@ -188,10 +210,22 @@ void TOptionsPanel::BuildPositionTab() {
 void TOptionsPanel::BuildEffectsTab() {
     GroupBox9 = Group(tsEffects, "GroupBox9", 8, 160);
     lbEffects = Make<QListWidget>(GroupBox9, "lbEffects", 10, 20, 209, 105);
+    // The dialog's small font, names cut with an ellipsis rather than scrolled sideways, and
+    // a height of whole rows.
+    QFont small = lbEffects->font();
+    small.setPointSize(8);
+    lbEffects->setFont(small);
+    lbEffects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lbEffects->setTextElideMode(Qt::ElideRight);
+    lbEffects->setUniformItemSizes(true);
     for (const auto& effect : EffectCatalogue()) {
         auto* item = new QListWidgetItem(QString::fromLatin1(effect.name), lbEffects);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
+    }
+    if (const int row = lbEffects->sizeHintForRow(0); row > 0) {
+        const int frame = 2 * lbEffects->frameWidth();
+        lbEffects->setFixedHeight(frame + row * std::max(1, (105 - frame) / row));
     }
     btnSelectAll = Make<QPushButton>(GroupBox9, "btnSelectAll", 10, 130, 100, 23);
     btnSelectNone = Make<QPushButton>(GroupBox9, "btnSelectNone", 119, 130, 100, 23);
@@ -203,6 +237,12 @@ void TOptionsPanel::BuildEffectsTab() {
     Preview =
         std::make_unique<TEffectPreview>(*Panel3, [this] { return lbEffects->currentRow() + 1; });
     connect(lbEffects, &QListWidget::clicked, this, &TOptionsPanel::lbEffectsClick);
+    // A click on an effect's check box highlights its row and previews it too.
+    connect(lbEffects, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (settingChecks_) return;
+        lbEffects->setCurrentItem(item);
+        lbEffectsClick();
+    });
 
     GroupBox6 = Group(tsEffects, "GroupBox6", 174, 60);
     Label16 = Make<QLabel>(GroupBox6, "Label16", 12, 26, 56, 18);
@@ -295,9 +335,7 @@ void TOptionsPanel::ShowSettings(const SaverSettings& s) {
     tbEffectSpeed->setValue(s.EffectSpeed);
     std::array<bool, kEffectCount> checks{};
     SelectionToChecklist(s.Effect, checks);
-    for (int i = 0; i < kEffectCount; ++i)
-        lbEffects->item(i)->setCheckState(checks[static_cast<size_t>(i)] ? Qt::Checked
-                                                                         : Qt::Unchecked);
+    SetAllChecks([&](int i) { return checks[static_cast<size_t>(i)]; });
     cbLoop->setChecked(s.Loop);
     cbShuffle->setChecked(s.ShuffleMelody);
     cbMute->setChecked(s.Mute);
@@ -427,13 +465,19 @@ void TOptionsPanel::cbExitKeyboardClick(QCheckBox* clicked) {
 }
 
 void TOptionsPanel::btnSelectAllClick() {
-    for (int i = 0; i < lbEffects->count(); ++i)
-        lbEffects->item(i)->setCheckState(Qt::Checked);
+    SetAllChecks([](int) { return true; });
 }
 
 void TOptionsPanel::btnSelectNoneClick() {
+    SetAllChecks([](int) { return false; });
+}
+
+// Checks set by the program, not clicked by the user: no row is highlighted for them.
+void TOptionsPanel::SetAllChecks(const std::function<bool(int)>& checked) {
+    settingChecks_ = true;
     for (int i = 0; i < lbEffects->count(); ++i)
-        lbEffects->item(i)->setCheckState(Qt::Unchecked);
+        lbEffects->item(i)->setCheckState(checked(i) ? Qt::Checked : Qt::Unchecked);
+    settingChecks_ = false;
 }
 
 } // namespace pictorelle

@@ -174,7 +174,9 @@ private:
     void btnSelectAllClick();
     void btnSelectNoneClick();
     void lbEffectsClick();
+    void SetAllChecks(const std::function<bool(int)>& checked);
 
+    bool settingChecks_ = false;
     int sizeCode_ = 0;
     int positionCode_ = 0;
     int orderCode_ = 0;

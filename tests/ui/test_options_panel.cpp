@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -34,7 +35,13 @@ TEST_F(OptionsPanelTest, HasTheDesignedFrameAndControls) {
     EXPECT_EQ(panel.size(), QSize(513, 381));
     EXPECT_EQ(panel.PageControl->geometry(), QRect(10, 7, 399, 281));
     EXPECT_EQ(panel.btnClose->geometry(), QRect(418, 263, 83, 25));
-    EXPECT_EQ(panel.lbEffects->size(), QSize(209, 105));
+    // The effect list shows whole rows, at most the designed 105 pixels, and never scrolls
+    // sideways.
+    const int frame = 2 * panel.lbEffects->frameWidth(), row = panel.lbEffects->sizeHintForRow(0);
+    EXPECT_EQ(panel.lbEffects->width(), 209);
+    EXPECT_LE(panel.lbEffects->height(), 105);
+    EXPECT_EQ((panel.lbEffects->height() - frame) % row, 0);
+    EXPECT_EQ(panel.lbEffects->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     ASSERT_EQ(panel.lbEffects->count(), 120);
     EXPECT_EQ(panel.lbEffects->item(0)->text(), "Slide From Up Left");
     EXPECT_EQ(panel.lbEffects->item(119)->text(), "Fade Unfold From Bottom");
@@ -238,6 +245,53 @@ TEST_F(OptionsPanelTest, AboutWindowShowsThePackageAndTranslates) {
     ASSERT_TRUE(linked.Link->isVisible());
     QTest::mouseClick(linked.Link, Qt::LeftButton);
     EXPECT_EQ(opened, "example.org");
+}
+
+// Return, keypad Enter and Esc close the panel from whatever control has the focus; Tab runs
+// from the tabs through the page to the buttons; the seconds label's mnemonic reaches its box.
+TEST_F(OptionsPanelTest, KeysCloseThePanelFromAnyControlAndTabRunsThroughThePage) {
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    int closed = 0;
+    QObject::connect(&panel, &TOptionsPanel::closeClicked, [&] { ++closed; });
+    const std::pair<QWidget*, Qt::Key> presses[] = {
+        {panel.edSeconds, Qt::Key_Return},
+        {panel.rbSequential, Qt::Key_Escape},
+        {panel.PageControl->tabBar(), Qt::Key_Return},
+        {panel.lbEffects, Qt::Key_Escape},
+    };
+    for (const auto& [widget, key] : presses) {
+        for (QWidget* page : {panel.tsGeneral, panel.tsEffects})
+            if (page->isAncestorOf(widget)) panel.PageControl->setCurrentWidget(page);
+        widget->setFocus();
+        QTest::keyClick(widget, key);
+    }
+    QTest::keyClick(panel.edSeconds, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(closed, 5);
+
+    // The next control Tab gives the focus to.
+    auto next = [](QWidget* w) {
+        do
+            w = w->nextInFocusChain();
+        while (!((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()));
+        return w;
+    };
+    panel.PageControl->setCurrentWidget(panel.tsGeneral);
+    EXPECT_EQ(next(panel.PageControl->tabBar()), panel.edSeconds);
+    EXPECT_EQ(next(panel.btnAbout), panel.btnWebsite);
+    EXPECT_EQ(panel.Label12->buddy(), panel.edSeconds);
+    EXPECT_EQ(panel.Label12->textFormat(), Qt::PlainText);
+}
+
+// A click on an effect's check box highlights the row and asks for its preview; the program's
+// own checks (the stored selection, Select All) do neither.
+TEST_F(OptionsPanelTest, CheckingAnEffectHighlightsAndPreviewsIt) {
+    panel.btnSelectAll->click();
+    EXPECT_FALSE(panel.Preview->PreviewPending);
+    panel.lbEffects->setCurrentRow(0);
+    panel.lbEffects->item(40)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(panel.lbEffects->currentRow(), 40);
+    EXPECT_TRUE(panel.Preview->PreviewPending);
 }
 
 } // namespace
