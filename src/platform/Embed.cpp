@@ -47,7 +47,14 @@ bool EmbedIntoForeignWindow(QWidget& widget, uint32_t hostWindow) {
     }
     widget.setWindowFlags(widget.windowFlags() | Qt::FramelessWindowHint |
                           Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
-    widget.setEnabled(false);
+    // Input is kept away by the window flags and by taking no focus and no mouse: disabling
+    // the widget instead would make Qt paint its pictures in their washed-out disabled look.
+    widget.setAttribute(Qt::WA_TransparentForMouseEvents);
+    widget.setFocusPolicy(Qt::NoFocus);
+    for (QWidget* child : widget.findChildren<QWidget*>()) {
+        child->setAttribute(Qt::WA_TransparentForMouseEvents);
+        child->setFocusPolicy(Qt::NoFocus);
+    }
     widget.winId(); // the widget needs its own native window before it can change parents
     widget.windowHandle()->setParent(host);
     WatchHost(widget, hostWindow, ownHost);

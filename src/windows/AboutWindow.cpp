@@ -14,8 +14,11 @@
 namespace pictorelle {
 namespace {
 
+// A package's text as the user wrote it: Windows line breaks become line breaks.
 QString FromPackageText(const std::string& text) {
-    return QString::fromStdString(Cp1252ToUtf8(text));
+    QString s = QString::fromStdString(Cp1252ToUtf8(text));
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
 }
 
 } // namespace
@@ -81,9 +84,12 @@ TAboutWindow::TAboutWindow(const StringBlock& strings,
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");
-    Bevel1->setGeometry(8, 164, 337, 10);
+    // The top line of a bevel: one dark line at 164.
+    Bevel1->setGeometry(8, 164, 337, 1);
     Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setFrameShadow(QFrame::Plain);
+    Bevel1->setLineWidth(1);
+    Bevel1->setStyleSheet(QStringLiteral("color: palette(mid);"));
 
     btnClose = new QPushButton(this);
     btnClose->setObjectName("btnClose");
@@ -91,6 +97,9 @@ TAboutWindow::TAboutWindow(const StringBlock& strings,
     btnClose->setDefault(true);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 
+    // Texts from the package are shown as they are, never as markup.
+    for (QLabel* label : {Title, Text, Link})
+        label->setTextFormat(Qt::PlainText);
     setWindowTitle(FromPackageText(Translate("About")));
     btnClose->setText(FromPackageText(Translate("Close")));
 }

@@ -9,6 +9,7 @@
 #include "show/OptionsPanel.h"
 #include "show/Panel.h"
 
+#include <QBuffer>
 #include <QApplication>
 #include <QCursor>
 #include <QImage>
@@ -110,21 +111,31 @@ TEST_F(MainWindowModes, PreviewBecomesASmallDeafChildOfTheHostWindow) {
     host.show();
     const std::string id = std::to_string(host.winId());
 
-    auto w = Create(WriteShow(BasicPackage()), {"/p", id});
+    // The preview picture keeps its own colours although the preview takes no input.
+    PackageContent c = BasicPackage();
+    QImage green(152, 112, QImage::Format_RGB32);
+    green.fill(QColor(0, 160, 0));
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    green.save(&buffer, "BMP");
+    c.Preview.assign(bmp.begin(), bmp.end());
+    auto w = Create(WriteShow(c), {"/p", id});
     EXPECT_TRUE(w->Flags().PreviewMode);
     EXPECT_TRUE(w->Flags().SaverActive);
     ASSERT_NE(w->windowHandle(), nullptr);
     EXPECT_EQ(w->windowHandle()->parent(), host.windowHandle());
     EXPECT_EQ(w->geometry(), QRect(0, 0, 152, 112));
-    EXPECT_FALSE(w->isEnabled());
     EXPECT_TRUE(w->windowFlags() & Qt::WindowTransparentForInput);
+    EXPECT_TRUE(w->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_EQ(w->palette().color(QPalette::Window), QColor(Qt::black));
     // A preview reads no package and never ends the show on input.
     EXPECT_FALSE(w->ScreenSaverHost()->OwnerHooked());
     EXPECT_TRUE(w->Data().Strings[StringId::SaverTitle].empty());
 
     w->show();
-    EXPECT_EQ(w->Displays().Image32()->geometry(), QRect(0, 0, 152, 112));
+    EXPECT_EQ(w->PreviewPicture()->geometry(), QRect(0, 0, 152, 112));
+    EXPECT_EQ(w->grab().toImage().pixelColor(76, 56), QColor(0, 160, 0));
 
     // The preview goes away with its host, and ends the program.
     host.windowHandle()->destroy();

@@ -233,15 +233,18 @@ TEST_F(OptionsPanelTest, AboutWindowShowsThePackageAndTranslates) {
     EXPECT_EQ(about.windowTitle(), "Info");
     EXPECT_EQ(about.btnClose->text(), "Shut");
     EXPECT_EQ(about.Title->text(), "Screen Saver") << "an empty title keeps the designed caption";
-    EXPECT_EQ(about.Text->text(), QString::fromUtf8("Line one\r\nCaf\u00e9"));
+    EXPECT_EQ(about.Text->text(), QString::fromUtf8("Line one\nCaf\u00e9")) << "a line break";
     EXPECT_FALSE(about.Link->isVisible()) << "no address, no link";
     about.close();
 
-    strings[StringId::SaverTitle] = "My Show";
+    strings[StringId::SaverTitle] = "<i>Tom</i> & Jerry: a < b > c";
     strings[StringId::WebsiteAddress] = "example.org";
     TAboutWindow linked(strings, [&](const QString& a) { opened = a; });
     linked.show();
-    EXPECT_EQ(linked.Title->text(), "My Show");
+    EXPECT_EQ(linked.Title->text(), "<i>Tom</i> & Jerry: a < b > c");
+    for (const QLabel* label : {linked.Title, linked.Text, linked.Link})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << "never read as markup";
+    EXPECT_EQ(linked.Bevel1->geometry(), QRect(8, 164, 337, 1));
     ASSERT_TRUE(linked.Link->isVisible());
     QTest::mouseClick(linked.Link, Qt::LeftButton);
     EXPECT_EQ(opened, "example.org");
