@@ -52,8 +52,13 @@ int RunWithoutDisplay(const std::string& programFile) {
         return 1;
     }
     const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr, "pictorelle: cannot open the display \"%s\"; the show needs one.\n",
-                 display ? display : "");
+    if (!display || !*display)
+        std::fprintf(stderr,
+                     "pictorelle: no display is set (DISPLAY is empty or unset). Run the show "
+                     "from a graphical session, or name the display: DISPLAY=:0 SHOW /s\n");
+    else
+        std::fprintf(stderr, "pictorelle: cannot open the display \"%s\"; the show needs one.\n",
+                     display);
     return 1;
 }
 

@@ -29,6 +29,10 @@ int main(int argc, char** argv) {
         break;
     }
 
+    // The password change has nothing to do here, display or not.
+    if (!IsPresentationFileName(OwnProgramFile()) &&
+        ModeForLetter(ModeLetter(arguments)) == TSaverMode::PasswordSet)
+        return 0;
     if (!DisplayAvailable(arguments)) return RunWithoutDisplay(OwnProgramFile());
 
     QApplication app(argc, argv);

@@ -160,7 +160,9 @@ void TSSWindow::CreateFullScreenShow() {
     media_ = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {
-        std::fprintf(stderr, "This show may only run as a screen saver (a copy named *.scr).\n");
+        // Started from a file manager, a user would otherwise see nothing happen.
+        const char* why = "This show may only run as a screen saver (a copy named *.scr).";
+        ShowMessage(QString::fromLatin1(why), ApplicationTitle(), TMessageIcon::Information);
         RequestApplicationEnd(1);
         return;
     }

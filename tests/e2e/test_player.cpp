@@ -197,6 +197,20 @@ TEST(PlayerCommandLine, HelpAndVersionNeedNoDisplayAndNoPackage) {
     const RunResult version = RunProgram(BinPath("pictorelle"), {"--version"}, {"DISPLAY="});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("pictorelle ", 0), 0u);
+
+    // The tools answer the same way, on standard output.
+    for (const char* tool : {"pictorelle-pack", "pictorelle-render"}) {
+        const RunResult toolHelp = RunProgram(BinPath(tool), {"--help"});
+        EXPECT_EQ(toolHelp.status, 0) << tool;
+        EXPECT_NE(toolHelp.out.find("usage:"), std::string::npos) << tool;
+        EXPECT_EQ(RunProgram(BinPath(tool), {"--version"}).out.rfind(tool, 0), 0u) << tool;
+    }
+
+    // Without a display: the password change has nothing to do, and the show says why it
+    // cannot run.
+    EXPECT_EQ(RunProgram(BinPath("pictorelle"), {"/a"}, {"DISPLAY="}).status, 0);
+    const RunResult none = RunProgram(PICTORELLE_DEMO_SHOW, {"/s"}, {"DISPLAY="});
+    EXPECT_NE(none.err.find("no display is set"), std::string::npos) << none.err;
 }
 
 } // namespace

@@ -102,6 +102,14 @@ int Dump(const std::string& show) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
+        if (args.size() == 1 && args[0] == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (args.size() == 1 && args[0] == "--version") {
+            std::cout << "pictorelle-pack " << PICTORELLE_VERSION << '\n';
+            return 0;
+        }
         if (args.size() == 2 && args[0] == "--dump") return Dump(args[1]);
         std::string manifest, output, player, writeManifest;
         std::optional<TFolderShowOptions> folder;

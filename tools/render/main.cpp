@@ -125,6 +125,15 @@ int TimeFrames(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::printf("pictorelle-render %s\n", PICTORELLE_VERSION);
+        return 0;
+    }
     Options o;
     if (!ParseOptions(argc, argv, o)) {
         std::fputs(kUsage, stderr);
