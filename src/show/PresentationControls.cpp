@@ -57,7 +57,7 @@ void TPresentationControls::CreateActions() {
         c.action->setEnabled(c.enabled);
         connect(c.action, &QAction::triggered, this, c.handler);
     }
-    PresPanel->setAutoFillBackground(true);
+    PaintPanelFace(*PresPanel);
     PlaceCommandButtons(*PresPanel, {ActPlay, ActPause, ActBack, ActNext, ActClose});
 }
 

@@ -14,8 +14,12 @@ constexpr int kButtonWidth = 34;
 constexpr int kButtonHeight = 33;
 constexpr int kButtonGap = 3;
 
+// The panel has a face of its own, so its pictures read the same on any show background:
+// dark ink on a light face for what can be pressed, a pale ink for what cannot.
+const QColor kFace(0xd4, 0xd0, 0xc8);
 const QColor kInk(0x1d, 0x35, 0x57);
-const QColor kCloseInk(0xb0, 0x20, 0x20);
+const QColor kCloseInk(0x9c, 0x16, 0x16);
+const QColor kDisabledInk(0xa8, 0xa6, 0xa0);
 
 // A triangle pointing right (or left) inside the box.
 QPainterPath Arrow(const QRectF& box, bool right) {
@@ -33,10 +37,10 @@ QPainterPath Arrow(const QRectF& box, bool right) {
     return path;
 }
 
-void DrawPicture(QPainter& p, int index) {
+void DrawPicture(QPainter& p, int index, const QColor& ink, const QColor& closeInk) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(kInk);
+    p.setBrush(ink);
     switch (index) {
     case 0: // play
         p.drawPath(Arrow(QRectF(8, 5, 15, 18), true));
@@ -54,7 +58,7 @@ void DrawPicture(QPainter& p, int index) {
         p.drawRect(QRectF(20, 6, 3, 16));
         break;
     default: { // close: a cross
-        QPen pen(kCloseInk, 3.5, Qt::SolidLine, Qt::RoundCap);
+        QPen pen(closeInk, 3.5, Qt::SolidLine, Qt::RoundCap);
         p.setPen(pen);
         p.drawLine(QPointF(8, 8), QPointF(20, 20));
         p.drawLine(QPointF(20, 8), QPointF(8, 20));
@@ -63,15 +67,34 @@ void DrawPicture(QPainter& p, int index) {
     }
 }
 
-} // namespace
-
-QIcon PresImage(int index) {
+QPixmap Picture(int index, const QColor& ink, const QColor& closeInk) {
     QPixmap pixmap(kPresImageSize, kPresImageSize);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    DrawPicture(painter, index);
+    DrawPicture(painter, index, ink, closeInk);
     painter.end();
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+} // namespace
+
+QIcon PresImage(int index) {
+    QIcon icon;
+    icon.addPixmap(Picture(index, kInk, kCloseInk), QIcon::Normal);
+    icon.addPixmap(Picture(index, kDisabledInk, kDisabledInk), QIcon::Disabled);
+    return icon;
+}
+
+void PaintPanelFace(QWidget& panel) {
+    QPalette p = panel.palette();
+    p.setColor(QPalette::Window, kFace);
+    p.setColor(QPalette::Button, kFace);
+    p.setColor(QPalette::WindowText, kInk);
+    p.setColor(QPalette::Light, kFace.lighter(130));
+    p.setColor(QPalette::Dark, kFace.darker(160));
+    p.setColor(QPalette::Mid, kFace.darker(130));
+    panel.setPalette(p);
+    panel.setAutoFillBackground(true);
 }
 
 void PlaceCommandButtons(QWidget& panel, std::initializer_list<QAction*> actions) {

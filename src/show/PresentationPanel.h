@@ -11,9 +11,13 @@ class QWidget;
 
 namespace pictorelle {
 
-// The commands' pictures, 28 x 28, drawn here: 0 play, 1 pause, 2 back, 3 next, 4 close.
+// The commands' pictures, 28 x 28, drawn here: 0 play, 1 pause, 2 back, 3 next, 4 close; a
+// pale version for a command that is disabled.
 inline constexpr int kPresImageSize = 28;
 QIcon PresImage(int index);
+
+// The panel's own light face and bevel colours, the same whatever the show's background.
+void PaintPanelFace(QWidget& panel);
 
 // Puts a button for each action on the panel, left to right, centred.
 void PlaceCommandButtons(QWidget& panel, std::initializer_list<QAction*> actions);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace pictorelle::test {
@@ -180,6 +181,56 @@ TEST_F(ShowOnDisplay, ItemsChangeOnTheirOwnSecondsAndABrokenOneIsPassedOver) {
     x.Key("Escape");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
     EXPECT_EQ(show->Status(), 0);
+}
+
+// WCAG's contrast ratio of two colours.
+double Contrast(Rgb a, Rgb b) {
+    auto luminance = [](Rgb c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// On a dark and on a light show the panel's enabled buttons stand out from the panel, and the
+// disabled Play button is clearly the dimmest.
+TEST_F(ShowOnDisplay, ThePresentationButtonsReadOnAnyBackground) {
+    for (const QColor background :
+         {QColor(16, 16, 24), QColor(240, 240, 232), QColor(128, 128, 128)}) {
+        PackageContent c = ShowContent();
+        c.Items.push_back(Item(Solid(64, 48, background), 0, 1));
+        x.MoveMouse(300, 300);
+        auto show = Start(MakeShow(c, "show.exe"), {});
+        ASSERT_TRUE(WaitUntil([&] { return x.Pixel(512, 384) == RgbOf(background); }))
+            << show->Err();
+        x.MoveMouse(320, 320);
+        const int panelX = (1024 - 193) / 2, panelY = 768 - 41 - 20;
+        ASSERT_TRUE(
+            WaitUntil([&] { return x.Pixel(panelX + 2, panelY + 20) != RgbOf(background); }));
+        const QImage shot = x.Screenshot();
+        const Rgb face = PixelOf(shot, panelX + 3, panelY + 3);
+        // The strongest contrast of a button's picture against the panel's face.
+        auto strongest = [&](int k) {
+            double best = 1;
+            for (int y = panelY + 8; y < panelY + 34; ++y)
+                for (int px = panelX + 5 + k * 37 + 4; px < panelX + 5 + k * 37 + 30; ++px)
+                    best = std::max(best, Contrast(PixelOf(shot, px, y), face));
+            return best;
+        };
+        const double play = strongest(0);
+        for (int k = 1; k < 5; ++k) {
+            EXPECT_GE(strongest(k), 4.5)
+                << "button " << k << " on " << background.name().toStdString();
+            EXPECT_GT(strongest(k), 2 * play) << "button " << k;
+        }
+        EXPECT_LT(play, 2.0) << "the disabled Play button looks pressable";
+        x.Key("Escape");
+        ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    }
 }
 
 TEST_F(ShowOnDisplay, ThePresentationPanelComesWithASixPixelMoveAndItsButtonsWork) {
