@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
-#include <QTabBar>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -52,13 +52,44 @@ QString FromPackageText(const std::string& text) {
 }
 
 // Sets a control's caption whatever kind of control it is.
+// A title of several lines (a translation may break it) is a label of its own over the
+// frame, since a group box draws one line only; it pushes the group's controls down and the
+// group's bottom with them.
+void SetGroupTitle(QGroupBox& group, QString title) {
+    title.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const int lines = static_cast<int>(title.count(QLatin1Char('\n')));
+    auto* label =
+        group.findChild<QLabel*>(QStringLiteral("groupTitle"), Qt::FindDirectChildrenOnly);
+    if (lines > 0 && !label) {
+        label = new QLabel(&group);
+        label->setObjectName(QStringLiteral("groupTitle"));
+        label->setTextFormat(Qt::PlainText);
+        label->setAutoFillBackground(true);
+    }
+    if (label) {
+        label->setText(title);
+        label->adjustSize();
+        label->move(8, 0);
+        label->setVisible(lines > 0);
+        label->raise();
+    }
+    group.setTitle(lines > 0 ? QString() : title);
+    const int before = group.property("extraTitleLines").toInt();
+    const int shift = (lines - before) * group.fontMetrics().height();
+    if (shift == 0) return;
+    group.setProperty("extraTitleLines", lines);
+    for (QWidget* child : group.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != label) child->move(child->x(), child->y() + shift);
+    group.resize(group.width(), group.height() + shift);
+}
+
 void SetCaption(QWidget* w, QTabWidget* tabs, const QString& caption) {
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         b->setText(caption);
     else if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(caption); // plain text (see the constructor), so "&" marks the mnemonic
     else if (auto* g = qobject_cast<QGroupBox*>(w))
-        g->setTitle(caption);
+        SetGroupTitle(*g, caption);
     else if (const int tab = tabs->indexOf(w); tab >= 0)
         tabs->setTabText(tab, caption);
 }
@@ -100,9 +131,10 @@ TOptionsPanel::TOptionsPanel(QWidget* parent) : QFrame(parent) {
                                        kHeight - kBannerStripHeight);
     PageControl = Make<QTabWidget>(ConfigControlsPanel, "PageControl", 10, 7, 399, 281);
     // Tabs of one size, lit under the pointer.
-    PageControl->tabBar()->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { min-width: 68px; min-height: 16px; padding: 2px 4px; }"
-        "QTabBar::tab:hover { background: palette(highlight); color: palette(highlighted-text); }"));
+    PageControl->tabBar()->setStyleSheet(
+        QStringLiteral("QTabBar::tab { min-width: 68px; min-height: 16px; padding: 2px 4px; }"
+                       "QTabBar::tab:hover { background: palette(highlight); color: "
+                       "palette(highlighted-text); }"));
 
     auto page = [this](const char* name) {
         auto* w = new QWidget();

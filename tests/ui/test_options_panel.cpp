@@ -286,6 +286,21 @@ TEST_F(OptionsPanelTest, KeysCloseThePanelFromAnyControlAndTabRunsThroughThePage
     EXPECT_EQ(panel.Label12->textFormat(), Qt::PlainText);
 }
 
+// A translated group title with a line break shows both lines, above the group's controls.
+TEST_F(OptionsPanelTest, AGroupTitleOfTwoLinesMakesRoomForItself) {
+    const int boxTop = panel.cbMute->y();
+    BuildTranslationTable("Screen Saver\r\nGeneral=Sound and#13music", "Screen Saver");
+    panel.RenameFormControls();
+    auto* title = panel.GroupBox10->findChild<QLabel*>("groupTitle");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), "Sound and\nmusic");
+    EXPECT_GT(panel.cbMute->y(), boxTop);
+    EXPECT_GE(panel.cbMute->y(), title->geometry().bottom());
+    panel.RenameFormControls(); // again: nothing moves further
+    EXPECT_EQ(panel.cbMute->y() - boxTop, panel.GroupBox10->fontMetrics().height());
+    FreeTranslationTable();
+}
+
 // A click on an effect's check box highlights the row and asks for its preview; the program's
 // own checks (the stored selection, Select All) do neither.
 TEST_F(OptionsPanelTest, CheckingAnEffectHighlightsAndPreviewsIt) {
