@@ -15,8 +15,12 @@ convert -size 800x600 pattern:checkerboard -fill '#2a9d8f' -tint 100 -scale 400%
 convert -size 640x480 xc:'#264653' -fill '#e9c46a' -draw 'circle 320,240 320,60' \
   -fill '#e76f51' -draw 'rectangle 60,60 200,420' sun.gif
 convert -seed 7 -size 1280x720 plasma:'#3a0ca3'-'#f72585' -blur 0x2 bmp3:plasma.bmp
-convert -size 120x60 xc:none -fill '#ffffff' -draw 'roundrectangle 0,0 119,59 12,12' \
-  -fill '#1d3557' -draw 'circle 60,30 60,10' logo.png
+# The logo is drawn on magenta, the colour the show keys out, without smoothing so that no
+# magenta fringe is left; the mask lets the plasma through an ellipse.
+convert -size 120x60 xc:'#ff00ff' +antialias -fill '#ffffff' \
+  -draw 'roundrectangle 0,0 119,59 12,12' -fill '#1d3557' -draw 'circle 60,30 60,10' logo.png
+convert -size 1280x720 xc:black -fill white -draw 'ellipse 640,360 600,330 0,360' -blur 0x8 \
+  oval.png
 convert -size 152x112 gradient:'#0b1d51'-'#5fa8d3' bmp3:preview.bmp
 # The music: a short MIDI tune (one track, a vibraphone, twelve quarter notes at 120 beats a
 # minute) written byte by byte, and a soft MP3 chord; a chime as the second picture's sound.
