@@ -4,6 +4,7 @@
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "media/ShowPlayers.h"
+#include "media/VideoItem.h"
 #include "package/CodePage.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
@@ -134,7 +135,15 @@ void TSSWindow::DecideMode() {
 
 void TSSWindow::CreateFullScreenShow() {
     Randomize();
-    media_ = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    auto players = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    players->AttachVideo(std::make_unique<TVideoItem>(
+        *PanelDisplay, *displays_, composer_, mediaState_, PackageData, [this](bool atOnce) {
+            if (atOnce)
+                Timer.EnableAt(1);
+            else
+                ApplyTimerPlan(TickTimer(TimerState()));
+        }));
+    media_ = std::move(players);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {
         std::fprintf(stderr, "This show may only run as a screen saver (a copy named *.scr).\n");
