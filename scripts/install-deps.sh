@@ -20,6 +20,8 @@ packages=(
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
   # benchmark and the demo show's music
   pulseaudio pulseaudio-utils lame sox
+  # video tests: the clips are made at test time; their pixels are read straight from X
+  ffmpeg libx11-dev
 )
 
 missing=()

@@ -49,6 +49,8 @@ bool isOpaque(const TBitmap32& b) {
 TItemKind ItemKindOf(std::string_view extension) {
     if (oneOf(extension, {".SWF", ".FLA"})) return TItemKind::Flash;
     if (oneOf(extension, {".ASF", ".WMV", ".AVI", ".MPEG", ".MPG"})) return TItemKind::Video;
+    // What today's cameras and phones make.
+    if (oneOf(extension, {".MP4", ".M4V", ".MOV", ".MKV", ".WEBM"})) return TItemKind::Video;
     return TItemKind::Picture;
 }
 

@@ -20,7 +20,8 @@ struct ItemRecord;
 enum class TItemKind { Picture, Flash, Video };
 
 // By the extension (with its dot, any letter case): ".SWF" and ".FLA" are Flash movies;
-// ".ASF", ".WMV", ".AVI", ".MPEG" and ".MPG" videos; anything else a picture.
+// ".ASF", ".WMV", ".AVI", ".MPEG" and ".MPG" videos, and so are ".MP4", ".M4V", ".MOV", ".MKV"
+// and ".WEBM"; anything else a picture.
 TItemKind ItemKindOf(std::string_view extension);
 bool IsGifExtension(std::string_view extension);
 

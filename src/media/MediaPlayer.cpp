@@ -3,17 +3,16 @@
 #include "media/MidiRender.h"
 #include "package/TempFolder.h"
 
-#include <alsa/asoundlib.h>
-#include <mpv/client.h>
-
 #include <QMetaObject>
-
 #include <algorithm>
+#include <alsa/asoundlib.h>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <mpv/client.h>
 #include <mutex>
 
 namespace pictorelle {
@@ -81,17 +80,45 @@ void SetOption(mpv_handle* mpv, const char* name, const char* value) {
     mpv_set_option_string(mpv, name, value);
 }
 
-mpv_handle* CreateMpv() {
+// The video side: mpv draws into the display's native window. "gpu" where the machine has
+// real OpenGL or Vulkan (mpv turns software renderers down while probing), else the plain
+// "x11" output, which needs nothing but the X server. mpv's input, cursor, on-screen display
+// and controller stay off: the window's own input hook sees every key and mouse move.
+void SetVideoOptions(mpv_handle* mpv, const std::string& windowId) {
+    SetOption(mpv, "wid", windowId.c_str());
+    SetOption(mpv, "vo", "gpu,x11");
+    SetOption(mpv, "hwdec", "auto-safe");
+    // The video fills the rectangle the show gave it, as the size mode placed it.
+    SetOption(mpv, "keepaspect", "no");
+    // The output stays between videos: probing it again costs a large part of a second.
+    SetOption(mpv, "force-window", "yes");
+    // At the end the file stays loaded, so a single video can start again without a reload.
+    SetOption(mpv, "keep-open", "yes");
+    SetOption(mpv, "input-default-bindings", "no");
+    SetOption(mpv, "input-vo-keyboard", "no");
+    SetOption(mpv, "input-cursor", "no");
+    SetOption(mpv, "cursor-autohide", "no");
+    SetOption(mpv, "osc", "no");
+    SetOption(mpv, "osd-level", "0");
+    SetOption(mpv, "stop-screensaver", "no");
+    SetOption(mpv, "sid", "no");
+}
+
+mpv_handle* CreateMpv(const std::string& videoWindowId) {
     static std::once_flag alsaOnce;
     std::call_once(alsaOnce, [] { snd_lib_error_set_handler(QuietAlsa); });
     mpv_handle* mpv = mpv_create();
     if (!mpv) return nullptr;
-    // Sound only for now: no video track, no window, no terminal, no user configuration.
-    SetOption(mpv, "vid", "no");
-    SetOption(mpv, "vo", "null");
+    // No terminal and no user configuration; a sound player has no video track and no window.
+    if (videoWindowId.empty()) {
+        SetOption(mpv, "vid", "no");
+        SetOption(mpv, "vo", "null");
+        SetOption(mpv, "keep-open", "no");
+    } else {
+        SetVideoOptions(mpv, videoWindowId);
+    }
     SetOption(mpv, "audio-display", "no");
     SetOption(mpv, "idle", "yes");
-    SetOption(mpv, "keep-open", "no");
     SetOption(mpv, "audio-client-name", "Pictorelle");
     // Music needs no short buffers: fewer wake-ups of the decoder and the output.
     SetOption(mpv, "audio-buffer", "0.5");
@@ -111,6 +138,7 @@ mpv_handle* CreateMpv() {
         return nullptr;
     }
     mpv_observe_property(mpv, 0, "current-ao", MPV_FORMAT_STRING);
+    if (!videoWindowId.empty()) mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     return mpv;
 }
 
@@ -118,7 +146,17 @@ std::atomic<int> playerSerial{0};
 
 } // namespace
 
-TMediaPlayer::TMediaPlayer(QObject* parent) : QObject(parent), mpv_(CreateMpv()) {
+TMediaPlayer::TMediaPlayer(QObject* parent) : QObject(parent), mpv_(CreateMpv({})) {
+    Attach();
+}
+
+TMediaPlayer::TMediaPlayer(QWidget& display, QObject* parent)
+    : QObject(parent), mpv_(CreateMpv(std::to_string(display.winId()))), video_(true),
+      display_(&display) {
+    Attach();
+}
+
+void TMediaPlayer::Attach() {
     if (!mpv_) return;
     mpv_set_wakeup_callback(
         mpv_,
@@ -142,7 +180,13 @@ TMediaPlayer::~TMediaPlayer() {
     if (mpv_) mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     StopRender();
     DropRenderedFile();
-    if (mpv_) Reaper().Reap(mpv_);
+    if (!mpv_) return;
+    // A video's output draws into the display's window until mpv has gone, and a window
+    // destroyed under it is an X error that ends the process: wait for it here.
+    if (video_)
+        mpv_terminate_destroy(mpv_);
+    else
+        Reaper().Reap(mpv_);
 }
 
 bool TMediaPlayer::AudioDeviceMissing() {
@@ -156,6 +200,7 @@ void TMediaPlayer::Close() {
         if (notify_) PostNotification(TNotifyValue::Aborted, playToken_, false);
     }
     playWhenRendered_ = false;
+    videoEntry_ = -1;
     if (mpv_) {
         const char* stop[] = {"stop", nullptr};
         mpv_command_async(mpv_, 0, stop);
@@ -175,6 +220,7 @@ bool TMediaPlayer::Open() {
     kind_ = TKind::None;
     std::error_code error;
     if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) return false;
+    if (video_) return OpenVideo();
     if (!IsMidiFileName(fileName_)) {
         kind_ = TKind::Decoded;
         return true;
@@ -195,7 +241,8 @@ void TMediaPlayer::Play() {
     entryId_ = -1;
     active_ = true;
     playWhenRendered_ = false;
-    if (!mpv_ || kind_ == TKind::None || (kind_ == TKind::Midi && renderState_ == TRender::Failed)) {
+    if (!mpv_ || kind_ == TKind::None ||
+        (kind_ == TKind::Midi && renderState_ == TRender::Failed)) {
         PostNotification(TNotifyValue::Failed, playToken_, true);
         return;
     }
@@ -203,11 +250,22 @@ void TMediaPlayer::Play() {
         playWhenRendered_ = true;
         return;
     }
+    if (video_) {
+        // Opening loaded the video paused; an ended one was rewound or stays on its end.
+        if (videoEntry_ < 0) {
+            PostNotification(TNotifyValue::Failed, playToken_, true);
+            return;
+        }
+        entryId_ = videoEntry_;
+        int paused = 0;
+        mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &paused);
+        return;
+    }
     LoadIntoMpv(kind_ == TKind::Midi ? renderedFile_ : fileName_);
 }
 
 void TMediaPlayer::Rewind() {
-    if (!mpv_ || !active_ || entryId_ < 0) return;
+    if (!mpv_ || ((!active_ || entryId_ < 0) && videoEntry_ < 0)) return;
     const char* seek[] = {"seek", "0", "absolute", nullptr};
     mpv_command_async(mpv_, 0, seek);
 }
@@ -226,6 +284,90 @@ void TMediaPlayer::LoadIntoMpv(const std::string& path) {
     const char* load[] = {"loadfile", absolute.c_str(), "replace", nullptr};
     if (error || mpv_command_async(mpv_, playToken_, load) < 0)
         PostNotification(TNotifyValue::Failed, playToken_, true);
+}
+
+namespace {
+
+// The playlist entry that a loadfile command's reply names; -1 without one.
+int64_t EntryOfReply(const mpv_event& event) {
+    const auto* reply = static_cast<const mpv_event_command*>(event.data);
+    if (!reply || reply->result.format != MPV_FORMAT_NODE_MAP) return -1;
+    const mpv_node_list* map = reply->result.u.list;
+    for (int i = 0; i < map->num; ++i)
+        if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 &&
+            map->values[i].format == MPV_FORMAT_INT64)
+            return map->values[i].u.int64;
+    return -1;
+}
+
+constexpr uint64_t kVideoOpenReply = ~uint64_t{0};
+
+} // namespace
+
+// A media control opens a video before it plays it and knows its frame size from then on,
+// so this is the one call that waits for mpv: the video is loaded paused, and the wait ends
+// when mpv has read its streams (or failed to). Events that are not about the opening go the
+// usual way.
+bool TMediaPlayer::OpenVideo() {
+    if (!mpv_) return false;
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(fileName_, error).string();
+    if (error) return false;
+    int paused = 1;
+    mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
+    const char* load[] = {"loadfile", absolute.c_str(), "replace", nullptr};
+    if (mpv_command_async(mpv_, kVideoOpenReply, load) < 0) return false;
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kVideoOpenTimeoutMs);
+    int64_t entry = -1;
+    for (;;) {
+        const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        const mpv_event* event = mpv_wait_event(mpv_, left);
+        switch (event->event_id) {
+        case MPV_EVENT_NONE:
+            continue;
+        case MPV_EVENT_COMMAND_REPLY:
+            if (event->reply_userdata != kVideoOpenReply) break;
+            if (event->error < 0) return false;
+            entry = EntryOfReply(*event);
+            continue;
+        case MPV_EVENT_END_FILE:
+            if (entry >= 0 &&
+                static_cast<const mpv_event_end_file*>(event->data)->playlist_entry_id == entry)
+                return false;
+            break;
+        case MPV_EVENT_FILE_LOADED: {
+            if (entry < 0) break; // an earlier file's
+            int64_t width = 0, height = 0;
+            if (mpv_get_property(mpv_, "width", MPV_FORMAT_INT64, &width) < 0 ||
+                mpv_get_property(mpv_, "height", MPV_FORMAT_INT64, &height) < 0 || width <= 0 ||
+                height <= 0) {
+                // Sound without a picture is no video: unload it.
+                const char* stop[] = {"stop", nullptr};
+                mpv_command_async(mpv_, 0, stop);
+                return false;
+            }
+            videoEntry_ = entry;
+            displayRect_ = QRect(0, 0, static_cast<int>(width), static_cast<int>(height));
+            kind_ = TKind::Decoded;
+            return true;
+        }
+        default:
+            break;
+        }
+        HandleEvent(*event);
+    }
+    const char* stop[] = {"stop", nullptr};
+    mpv_command_async(mpv_, 0, stop);
+    return false;
+}
+
+int64_t TMediaPlayer::DroppedFrames() const {
+    int64_t dropped = -1;
+    if (mpv_) mpv_get_property(mpv_, "frame-drop-count", MPV_FORMAT_INT64, &dropped);
+    return dropped;
 }
 
 void TMediaPlayer::DrainEvents() {
@@ -255,6 +397,7 @@ void TMediaPlayer::HandleEvent(const mpv_event& event) {
     }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (end->playlist_entry_id == videoEntry_) videoEntry_ = -1; // no longer loaded
         if (!active_ || entryId_ < 0 || end->playlist_entry_id != entryId_) return;
         switch (end->reason) {
         case MPV_END_FILE_REASON_EOF:
@@ -277,6 +420,13 @@ void TMediaPlayer::HandleEvent(const mpv_event& event) {
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (property->format == MPV_FORMAT_FLAG &&
+            std::strcmp(property->name, "eof-reached") == 0) {
+            // A video's end: mpv keeps it loaded, paused on its last frame.
+            if (*static_cast<int*>(property->data) && active_ && entryId_ >= 0)
+                EndCurrent(TNotifyValue::Successful);
+            return;
+        }
         if (property->format != MPV_FORMAT_STRING || std::strcmp(property->name, "current-ao") != 0)
             return;
         const char* ao = *static_cast<char**>(property->data);
@@ -320,8 +470,7 @@ void TMediaPlayer::Deliver(TNotifyValue value) {
 
 void TMediaPlayer::StartRender() {
     try {
-        renderedFile_ =
-            TempFilePath("SSMIDI" + std::to_string(++playerSerial), ".wav");
+        renderedFile_ = TempFilePath("SSMIDI" + std::to_string(++playerSerial), ".wav");
     } catch (const std::exception&) {
         renderedFile_.clear();
         renderState_ = TRender::Failed;

@@ -1,6 +1,6 @@
 // The media player behind the show's sounds (SndPlay, EnterSndPlay, the playlist editor's
-// MPlay) and, later, its videos: one libmpv instance per player, driven the way a media
-// control is: close, set the file name, open, play with an end notification.
+// MPlay) and its videos (the show's MPlay): one libmpv instance per player, driven the way a
+// media control is: close, set the file name, open, play with an end notification.
 //
 // Threads: every call is made on the user-interface thread and returns at once; nothing here
 // waits for mpv. mpv's events are taken from its queue on the user-interface thread, and
@@ -15,11 +15,10 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
-
 #include <atomic>
-#include <stop_token>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -39,8 +38,14 @@ enum class TNotifyValue {
 class TMediaPlayer : public QObject {
     Q_OBJECT
 public:
+    // A player for sound only.
     explicit TMediaPlayer(QObject* parent = nullptr);
-    // Stops playback; the mpv instance is torn down on a helper thread.
+    // A player for videos, which show in display's own native window (made here), filling
+    // it. mpv's own input, cursor handling and on-screen controls are off, so keys and mouse
+    // moves over the video reach the window as over any other control.
+    explicit TMediaPlayer(QWidget& display, QObject* parent = nullptr);
+    // Stops playback; the mpv instance is torn down on a helper thread (a video player's at
+    // once, while its display window is still there).
     ~TMediaPlayer() override;
     TMediaPlayer(const TMediaPlayer&) = delete;
     TMediaPlayer& operator=(const TMediaPlayer&) = delete;
@@ -53,10 +58,14 @@ public:
     // Opens the file by its extension: .mid and .midi are synthesised first (on a worker
     // thread), everything else goes to mpv's decoders. False when the file does not exist,
     // or a MIDI file has no SoundFont to play with; Play then reports Failed.
+    // A video player opens the file at once, waiting for mpv (a few hundredths of a second,
+    // at most kVideoOpenTimeoutMs): false when it cannot be opened or has no picture. After
+    // it, DisplayRect is the video's own frame, (0, 0, width, height).
     bool Open();
     // Plays the opened file from its start. A MIDI file starts as soon as it is synthesised.
     void Play();
-    // Back to the start of the file that plays; nothing when none does.
+    // Back to the start of the file that plays; nothing when none does. A video player also
+    // rewinds a video that has ended, which then waits for Play without being loaded again.
     void Rewind();
 
     // Notification rules: Successful and Failed belong to the current play and are reported
@@ -71,8 +80,8 @@ public:
     void SetVolume(int percent);
     int Volume() const { return volume_; }
 
-    // Where a video shows: a window and a rectangle in it. Kept for the video items; sound
-    // files ignore them.
+    // Where a video shows: a window and a rectangle in it. The video fills the window the
+    // player was made with; these are kept for the caller, and sound files ignore them.
     void SetDisplay(QWidget* display) { display_ = display; }
     QWidget* Display() const { return display_; }
     void SetDisplayRect(const QRect& rect) { displayRect_ = rect; }
@@ -84,10 +93,17 @@ public:
     // True once any player found no audio device and fell back to silence.
     static bool AudioDeviceMissing();
 
+    // How long a video player's Open waits for mpv before it gives the file up.
+    static constexpr int kVideoOpenTimeoutMs = 10000;
+    // Frames the video output dropped since the player was made (-1 when mpv cannot say).
+    int64_t DroppedFrames() const;
+
 private:
     enum class TKind { None, Decoded, Midi };
     enum class TRender { Idle, Running, Done, Failed };
 
+    void Attach();
+    bool OpenVideo();
     void DrainEvents();
     void HandleEvent(const mpv_event& event);
     void StartRender();
@@ -100,6 +116,10 @@ private:
     void DropRenderedFile();
 
     mpv_handle* mpv_ = nullptr;
+    bool video_ = false;
+    // A video player keeps its file loaded at the end (paused on the last frame), so that it
+    // can be played again from the start; this is its playlist entry while it stays loaded.
+    int64_t videoEntry_ = -1;
     std::atomic<bool> drainQueued_{false};
 
     std::string fileName_;

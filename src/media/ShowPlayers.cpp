@@ -1,5 +1,6 @@
 #include "media/ShowPlayers.h"
 
+#include "media/VideoItem.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "platform/store/SqliteRegistry.h"
@@ -37,7 +38,18 @@ void TShowPlayers::PlayEnterSound(int enterSoundIndex) {
     enterSound_->LoadEnterSound(enterSoundIndex);
 }
 
+void TShowPlayers::AttachVideo(std::unique_ptr<TVideoItem> video) {
+    video_ = std::move(video);
+}
+
+bool TShowPlayers::ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
+                                 TBitmap32& frame) {
+    if (kind != TItemKind::Video || !video_) return false;
+    return video_->ShowVideoItem(index, path, sizeMode, frame);
+}
+
 void TShowPlayers::StopMedia() {
+    if (video_) video_->StopVideo();
     if (melody_) melody_->Stop();
     if (enterSound_) enterSound_->Stop();
 }

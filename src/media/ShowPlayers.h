@@ -1,7 +1,8 @@
 // TShowPlayers: the show's real players behind the media seam. For now that is the sound: the
 // background music (SndPlay, through TMelodyPlayer) and the enter sounds (EnterSndPlay,
-// through TEnterSoundPlayer). GIF frames, movies and the wallpaper are not played yet and do
-// what TNullShowMedia does.
+// through TEnterSoundPlayer), and the video items (MPlay, through TVideoItem, once the window
+// has attached it). GIF frames, Flash movies and the wallpaper are not played yet and do what
+// TNullShowMedia does.
 //
 // Made for the full-screen show only; the players start their audio instances when first
 // used, so a muted show opens none. The package and the settings must outlive it.
@@ -19,6 +20,7 @@ struct Package;
 struct SaverSettings;
 class TEnterSoundPlayer;
 class TMelodyPlayer;
+class TVideoItem;
 
 class TShowPlayers final : public TShowMedia {
 public:
@@ -34,9 +36,10 @@ public:
     void PlayEnterSound(int enterSoundIndex) override;
     void AnimateGif() override {}
     void StopGif() override {}
-    bool ShowMovieItem(TItemKind, int, const std::string&, int, TBitmap32&) override {
-        return false;
-    }
+    // The window's video items; without them videos are passed over.
+    void AttachVideo(std::unique_ptr<TVideoItem> video);
+    bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
+                       TBitmap32& frame) override;
     void CloseAndStopFlash() override {}
     void StopMedia() override;
     int CurrentMelody() const override;
@@ -50,6 +53,7 @@ private:
     std::vector<std::string> customPlaylist_;
     std::unique_ptr<TMelodyPlayer> melody_;
     std::unique_ptr<TEnterSoundPlayer> enterSound_;
+    std::unique_ptr<TVideoItem> video_;
 };
 
 } // namespace pictorelle

@@ -57,6 +57,11 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
         // cannot be shown is passed over like a broken picture.
         if (media_->ShowMovieItem(kind, index, file.Path(), sizeMode, frame)) {
             file.Keep();
+            // A video keeps the screen until its end asks for the next item.
+            if (kind == TItemKind::Video) Timer.stop();
+            flags_.ShownPicture = -1;
+            flags_.ShownItem = index;
+            Settings.DesktopStart = false;
             flags_.DirectDraw = false;
         } else {
             std::fprintf(stderr, "Skipping item %d (%s): it cannot be played here\n", index,

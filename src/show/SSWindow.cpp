@@ -4,6 +4,7 @@
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "media/ShowPlayers.h"
+#include "media/VideoItem.h"
 #include "package/CodePage.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
@@ -157,7 +158,15 @@ bool TSSWindow::EnterHackMode(const THackTarget& target) {
 
 void TSSWindow::CreateFullScreenShow() {
     Randomize();
-    media_ = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    auto players = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    players->AttachVideo(std::make_unique<TVideoItem>(
+        *PanelDisplay, *displays_, composer_, mediaState_, PackageData, [this](bool atOnce) {
+            if (atOnce)
+                Timer.EnableAt(1);
+            else
+                ApplyTimerPlan(TickTimer(TimerState()));
+        }));
+    media_ = std::move(players);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {
         // Started from a file manager, a user would otherwise see nothing happen.

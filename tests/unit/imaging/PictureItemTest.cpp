@@ -44,9 +44,10 @@ protected:
 TEST(ItemKind, ByExtensionInAnyCase) {
     for (const char* ext : {".swf", ".SWF", ".fla", ".Fla"})
         EXPECT_EQ(ItemKindOf(ext), TItemKind::Flash) << ext;
-    for (const char* ext : {".asf", ".WMV", ".avi", ".mpeg", ".MPG"})
+    for (const char* ext :
+         {".asf", ".WMV", ".avi", ".mpeg", ".MPG", ".mp4", ".M4v", ".MOV", ".mkv", ".WebM"})
         EXPECT_EQ(ItemKindOf(ext), TItemKind::Video) << ext;
-    for (const char* ext : {".jpg", ".gif", ".mp4", "", "swf", ".swff"})
+    for (const char* ext : {".jpg", ".gif", ".mp3", "", "swf", ".swff", "mp4", ".webm2"})
         EXPECT_EQ(ItemKindOf(ext), TItemKind::Picture) << ext;
     EXPECT_TRUE(IsGifExtension(".gif"));
     EXPECT_TRUE(IsGifExtension(".Gif"));

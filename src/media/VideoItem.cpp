@@ -1,0 +1,110 @@
+#include "media/VideoItem.h"
+
+#include "media/ShowMedia.h"
+#include "package/PackageReader.h"
+#include "platform/X11.h"
+
+#include <QWidget>
+#include <cstdio>
+
+namespace pictorelle {
+
+TVideoItem::TVideoItem(QWidget& panelDisplay, TShowDisplays& displays,
+                       const TShowComposer& composer, TShowMediaState& state,
+                       const Package& package, TNextItem nextItem)
+    : panel_(panelDisplay), stage_(panelDisplay, displays, composer), state_(state),
+      package_(package), nextItem_(std::move(nextItem)) {}
+
+TVideoItem::~TVideoItem() {
+    if (MPlay) MPlay->OnNotify = nullptr;
+}
+
+bool TVideoItem::ShowVideoItem(int index, const std::string& path, int sizeMode, TBitmap32& frame) {
+    stage_.ShowMovieBackground(frame);
+    if (!MPlay) {
+        // mpv draws into the panel's own native window, made here once for the whole show.
+        // Its output maps its own window only while the panel is on screen, so the show's
+        // window comes first (a show may start with a video).
+        QWidget* window = panel_.window();
+        if (!window->isVisible()) window->show();
+        MPlay = std::make_unique<TMediaPlayer>(panel_);
+        MPlay->OnNotify = [this](TNotifyValue value) { MPlayNotify(value); };
+    }
+    // The panel stays the display window for good: mpv's output lives in it between videos.
+    MPlay->SetNotify(false);
+    MPlay->Close();
+    MPlay->SetFileName(path);
+    // mpv maps its output only into a panel that is on screen: one pixel in the corner until
+    // the video's size gives the panel its place.
+    panel_.setGeometry(0, 0, 1, 1);
+    panel_.show();
+    // A round trip to the X server: the panel is mapped before mpv looks at it.
+    X11WindowExists(static_cast<uint32_t>(panel_.winId()));
+    if (!MPlay->Open()) {
+        // A video that was still on screen (Next was pressed during it) has been closed: the
+        // show must not wait for its end any more.
+        panel_.hide();
+        state_.VideoPlaying = false;
+        file_ = TempFile();
+        return false;
+    }
+    file_ = TempFile(path); // the previous video's file goes, unless it was the same name
+    index_ = index;
+    panel_.setEnabled(false);
+    const QRect natural = MPlay->DisplayRect();
+    stage_.PlaceMoviePanel(
+        sizeMode, TRect::fromXYWH(natural.x(), natural.y(), natural.width(), natural.height()));
+    MPlay->SetDisplay(&panel_);
+    MPlay->SetDisplayRect(panel_.rect());
+    // The show's Mute setting is about its music and enter sounds; videos have their own.
+    if (package_.Header.MuteVideo) MPlay->SetVolume(0);
+    MPlay->Play();
+    panel_.show();
+    MPlay->SetNotify(true);
+    state_.VideoPlaying = true;
+    return true;
+}
+
+void TVideoItem::MPlayNotify(TNotifyValue value) {
+    if (!MPlay) return;
+    if (value == TNotifyValue::Failed && state_.VideoPlaying) {
+        // mpv opened the file but could not play it through: pass it over like a broken
+        // picture rather than wait for an end that never comes.
+        std::fprintf(stderr, "Skipping item %d: the video cannot be decoded\n", index_);
+        MPlay->SetNotify(false);
+        EndVideo();
+        nextItem_(false);
+        return;
+    }
+    if (value != TNotifyValue::Successful) return;
+    MPlay->SetNotify(false);
+    if (!state_.VideoPlaying) {
+        MPlay->Close();
+        return;
+    }
+    if (package_.Items.size() == 1) {
+        MPlay->Rewind();
+        MPlay->SetNotify(true);
+        MPlay->Play();
+        return;
+    }
+    EndVideo();
+    nextItem_(true);
+}
+
+void TVideoItem::EndVideo() {
+    MPlay->Close();
+    panel_.hide();
+    file_ = TempFile();
+    state_.VideoPlaying = false;
+}
+
+void TVideoItem::StopVideo() {
+    if (!MPlay) return;
+    MPlay->SetNotify(false);
+    EndVideo();
+    // mpv's output must be gone before the window it draws into: the show's window closes next.
+    MPlay.reset();
+}
+
+} // namespace pictorelle
