@@ -1,5 +1,6 @@
 #include "media/ShowPlayers.h"
 
+#include "media/GifPlayer.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "platform/store/SqliteRegistry.h"
@@ -11,8 +12,9 @@
 namespace pictorelle {
 
 TShowPlayers::TShowPlayers(std::string programFile, const Package& package,
-                           const SaverSettings& settings)
-    : programFile_(std::move(programFile)), package_(package), settings_(settings) {}
+                           const SaverSettings& settings, TShowMediaState& state)
+    : programFile_(std::move(programFile)), package_(package), settings_(settings),
+      gif_(std::make_unique<TGifPlayer>(state, package.Header)) {}
 
 TShowPlayers::~TShowPlayers() = default;
 
@@ -37,7 +39,16 @@ void TShowPlayers::PlayEnterSound(int enterSoundIndex) {
     enterSound_->LoadEnterSound(enterSoundIndex);
 }
 
+void TShowPlayers::AnimateGif() {
+    gif_->AnimateGif();
+}
+
+void TShowPlayers::StopGif() {
+    gif_->StopGif();
+}
+
 void TShowPlayers::StopMedia() {
+    gif_->StopGif();
     if (melody_) melody_->Stop();
     if (enterSound_) enterSound_->Stop();
 }

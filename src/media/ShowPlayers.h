@@ -1,10 +1,11 @@
-// TShowPlayers: the show's real players behind the media seam. For now that is the sound: the
-// background music (SndPlay, through TMelodyPlayer) and the enter sounds (EnterSndPlay,
-// through TEnterSoundPlayer). GIF frames, movies and the wallpaper are not played yet and do
-// what TNullShowMedia does.
+// TShowPlayers: the show's real players behind the media seam: the background music (SndPlay,
+// through TMelodyPlayer), the enter sounds (EnterSndPlay, through TEnterSoundPlayer) and the
+// frames of animated GIF items (GifTimer, through TGifPlayer). Movies and the wallpaper are
+// not played yet and do what TNullShowMedia does.
 //
 // Made for the full-screen show only; the players start their audio instances when first
-// used, so a muted show opens none. The package and the settings must outlive it.
+// used, so a muted show opens none. The package, the settings and the window's media state
+// must outlive it.
 #pragma once
 
 #include "media/ShowMedia.h"
@@ -18,11 +19,13 @@ namespace pictorelle {
 struct Package;
 struct SaverSettings;
 class TEnterSoundPlayer;
+class TGifPlayer;
 class TMelodyPlayer;
 
 class TShowPlayers final : public TShowMedia {
 public:
-    TShowPlayers(std::string programFile, const Package& package, const SaverSettings& settings);
+    TShowPlayers(std::string programFile, const Package& package, const SaverSettings& settings,
+                 TShowMediaState& state);
     ~TShowPlayers() override;
 
     // The user's own playlist from the store, narrowed to one random entry with PlayOneRandom;
@@ -32,8 +35,8 @@ public:
     // The built-in list must have been narrowed already (PlayOneRandom).
     void StartMelody() override;
     void PlayEnterSound(int enterSoundIndex) override;
-    void AnimateGif() override {}
-    void StopGif() override {}
+    void AnimateGif() override;
+    void StopGif() override;
     bool ShowMovieItem(TItemKind, int, const std::string&, int, TBitmap32&) override {
         return false;
     }
@@ -50,6 +53,7 @@ private:
     std::vector<std::string> customPlaylist_;
     std::unique_ptr<TMelodyPlayer> melody_;
     std::unique_ptr<TEnterSoundPlayer> enterSound_;
+    std::unique_ptr<TGifPlayer> gif_;
 };
 
 } // namespace pictorelle

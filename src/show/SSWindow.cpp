@@ -134,7 +134,8 @@ void TSSWindow::DecideMode() {
 
 void TSSWindow::CreateFullScreenShow() {
     Randomize();
-    media_ = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    media_ =
+        std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings, mediaState_);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {
         std::fprintf(stderr, "This show may only run as a screen saver (a copy named *.scr).\n");
