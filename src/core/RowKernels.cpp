@@ -76,8 +76,17 @@ void Blend(uint32_t* dst, const uint32_t* src, std::size_t n, uint32_t masterAlp
     const __m128i zero = _mm_setzero_si128();
     const __m128i master = _mm_set1_epi16(static_cast<short>(masterAlpha));
     const __m128i alphaLanes = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for (; i + 4 <= n; i += 4) {
         const __m128i s = load4(src + i);
+        // Four fully transparent pixels leave dst as it is, four opaque ones at full master
+        // alpha replace it: the formula gives exactly that, without the arithmetic.
+        const __m128i alpha = _mm_and_si128(s, alphaBytes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, zero)) == 0xFFFF) continue;
+        if (masterAlpha == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaBytes)) == 0xFFFF) {
+            store4(dst + i, s);
+            continue;
+        }
         const __m128i d = load4(dst + i);
         const __m128i lo =
             blend2(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), master, alphaLanes);

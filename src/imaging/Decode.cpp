@@ -125,6 +125,10 @@ TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_vie
     throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
 }
 
+std::vector<uint8_t> ReadPictureFile(const std::string& path) {
+    return readWholeFile(path);
+}
+
 TDecodedPicture DecodePicture(const std::string& path, const TTargetSize& target) {
     const std::string_view ext = extensionOf(path);
     // Refuse unknown formats before reading a possibly large file.

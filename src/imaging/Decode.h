@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pictorelle {
 
@@ -49,6 +50,9 @@ struct TDecodedPicture {
     // same colour.
     std::optional<uint32_t> transparentPixel;
 };
+
+// A picture file's bytes, refused beyond kMaxPictureFileSize. Throws ImageError.
+std::vector<uint8_t> ReadPictureFile(const std::string& path);
 
 // Decodes the file at path by its extension. Throws ImageError.
 TDecodedPicture DecodePicture(const std::string& path, const TTargetSize& target = {});

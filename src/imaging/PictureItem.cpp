@@ -44,6 +44,16 @@ bool isOpaque(const TBitmap32& b) {
     return true;
 }
 
+// Frame 0 as the decoder gives a still GIF.
+TDecodedPicture firstGifFrame(TGifAnimator& gif) {
+    TDecodedPicture out;
+    out.bitmap = gif.Frame(0);
+    out.natural = gif.Gif().screen;
+    const TGifFrame& first = gif.Gif().frames.front();
+    if (first.transparentIndex >= 0) out.transparentPixel = first.TransparentPixel();
+    return out;
+}
+
 } // namespace
 
 TItemKind ItemKindOf(std::string_view extension) {
@@ -77,9 +87,15 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
 
     const int W = in.frameWidth, H = in.frameHeight;
     const int mode = in.sizeMode;
-    TDecodedPicture decoded = DecodePicture(in.picturePath, [W, H, mode](TSize natural) {
-        return PlacedPictureSize(mode, W, H, natural.width, natural.height);
-    });
+    TDecodedPicture decoded;
+    if (out.isGif) {
+        out.gif = LoadGif(in.picturePath);
+        decoded = firstGifFrame(*out.gif);
+    } else {
+        decoded = DecodePicture(in.picturePath, [W, H, mode](TSize natural) {
+            return PlacedPictureSize(mode, W, H, natural.width, natural.height);
+        });
+    }
     out.naturalSize = decoded.natural;
     if (out.isGif) {
         out.picture = std::move(decoded.bitmap);

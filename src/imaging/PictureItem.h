@@ -6,9 +6,11 @@
 #include "core/Bitmap32.h"
 #include "core/Color.h"
 #include "core/Rect.h"
+#include "imaging/GifAnimation.h"
 #include "imaging/Overlays.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,10 +52,13 @@ struct TPictureItem {
     TSize naturalSize;             // the picture's true size
     bool isGif = false;
     std::optional<TBitmap32> gifBackground; // GIF items: background, logo and caption only
+    std::unique_ptr<TGifAnimator> gif;      // GIF items: all frames, for the animation
 };
 
-// Composes a picture item's frame. Throws ImageError when the picture cannot be decoded (and
-// std::bad_alloc when memory runs out); the caller then leaves the screen as it is.
+// Composes a picture item's frame. A GIF item's file is read whole once (LoadGif): its
+// picture is the animator's frame 0, and the animator comes along for the later frames. Throws
+// ImageError when the picture cannot be decoded (and std::bad_alloc when memory runs out); the
+// caller then leaves the screen as it is.
 TPictureItem ComposePictureItem(const TPictureItemInput& input);
 
 } // namespace pictorelle

@@ -10,9 +10,11 @@
 
 #include "core/Bitmap32.h"
 #include "core/Rect.h"
+#include "imaging/GifAnimation.h"
 #include "imaging/PictureItem.h"
 #include "media/FlashPlayer.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +32,10 @@ struct TShowMediaState {
     std::optional<TBitmap32> GifBackground; // a GIF item's frame without the picture
     TRect ItemRect;                         // where the picture lies in the frame
     TBitmap32* DisplayBitmap = nullptr;     // the display that received it
+    // Repaints a rectangle of that display once its bitmap has changed.
+    std::function<void(const TRect&)> RepaintDisplay;
+    // A GIF item's frames (the GIF object and its animator); none between GIF items.
+    std::unique_ptr<TGifAnimator> Gif;
 
     // Made at start-up when the package carries a Flash player.
     std::unique_ptr<TShockWaveFlashEx> FlashPlayer;
@@ -40,6 +46,8 @@ struct TShowMediaState {
         ItemMask.reset();
         GifBackground.reset();
         DisplayBitmap = nullptr;
+        RepaintDisplay = nullptr;
+        Gif.reset();
     }
 };
 

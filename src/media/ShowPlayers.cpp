@@ -1,5 +1,6 @@
 #include "media/ShowPlayers.h"
 
+#include "media/GifPlayer.h"
 #include "media/VideoItem.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
@@ -12,8 +13,9 @@
 namespace pictorelle {
 
 TShowPlayers::TShowPlayers(std::string programFile, const Package& package,
-                           const SaverSettings& settings)
-    : programFile_(std::move(programFile)), package_(package), settings_(settings) {}
+                           const SaverSettings& settings, TShowMediaState& state)
+    : programFile_(std::move(programFile)), package_(package), settings_(settings),
+      gif_(std::make_unique<TGifPlayer>(state, package.Header)) {}
 
 TShowPlayers::~TShowPlayers() = default;
 
@@ -38,6 +40,14 @@ void TShowPlayers::PlayEnterSound(int enterSoundIndex) {
     enterSound_->LoadEnterSound(enterSoundIndex);
 }
 
+void TShowPlayers::AnimateGif() {
+    gif_->AnimateGif();
+}
+
+void TShowPlayers::StopGif() {
+    gif_->StopGif();
+}
+
 void TShowPlayers::AttachVideo(std::unique_ptr<TVideoItem> video) {
     video_ = std::move(video);
 }
@@ -49,6 +59,7 @@ bool TShowPlayers::ShowMovieItem(TItemKind kind, int index, const std::string& p
 }
 
 void TShowPlayers::StopMedia() {
+    gif_->StopGif();
     if (video_) video_->StopVideo();
     if (melody_) melody_->Stop();
     if (enterSound_) enterSound_->Stop();

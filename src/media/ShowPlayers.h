@@ -1,11 +1,12 @@
-// TShowPlayers: the show's real players behind the media seam. For now that is the sound: the
-// background music (SndPlay, through TMelodyPlayer) and the enter sounds (EnterSndPlay,
-// through TEnterSoundPlayer), and the video items (MPlay, through TVideoItem, once the window
-// has attached it). GIF frames, Flash movies and the wallpaper are not played yet and do what
-// TNullShowMedia does.
+// TShowPlayers: the show's real players behind the media seam: the background music (SndPlay,
+// through TMelodyPlayer), the enter sounds (EnterSndPlay, through TEnterSoundPlayer), the
+// frames of animated GIF items (GifTimer, through TGifPlayer) and the video items (MPlay,
+// through TVideoItem, once the window has attached it). Flash movies and the wallpaper are
+// not played yet and do what TNullShowMedia does.
 //
 // Made for the full-screen show only; the players start their audio instances when first
-// used, so a muted show opens none. The package and the settings must outlive it.
+// used, so a muted show opens none. The package, the settings and the window's media state
+// must outlive it.
 #pragma once
 
 #include "media/ShowMedia.h"
@@ -19,12 +20,14 @@ namespace pictorelle {
 struct Package;
 struct SaverSettings;
 class TEnterSoundPlayer;
+class TGifPlayer;
 class TMelodyPlayer;
 class TVideoItem;
 
 class TShowPlayers final : public TShowMedia {
 public:
-    TShowPlayers(std::string programFile, const Package& package, const SaverSettings& settings);
+    TShowPlayers(std::string programFile, const Package& package, const SaverSettings& settings,
+                 TShowMediaState& state);
     ~TShowPlayers() override;
 
     // The user's own playlist from the store, narrowed to one random entry with PlayOneRandom;
@@ -34,8 +37,8 @@ public:
     // The built-in list must have been narrowed already (PlayOneRandom).
     void StartMelody() override;
     void PlayEnterSound(int enterSoundIndex) override;
-    void AnimateGif() override {}
-    void StopGif() override {}
+    void AnimateGif() override;
+    void StopGif() override;
     // The window's video items; without them videos are passed over.
     void AttachVideo(std::unique_ptr<TVideoItem> video);
     bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
@@ -54,6 +57,7 @@ private:
     std::unique_ptr<TMelodyPlayer> melody_;
     std::unique_ptr<TEnterSoundPlayer> enterSound_;
     std::unique_ptr<TVideoItem> video_;
+    std::unique_ptr<TGifPlayer> gif_;
 };
 
 } // namespace pictorelle

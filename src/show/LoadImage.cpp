@@ -6,6 +6,7 @@
 #include "package/TempFolder.h"
 #include "platform/Desktop.h"
 #include "show/Image32.h"
+#include "show/MonitorWindow.h"
 #include "show/SSWindow.h"
 #include "show/ShowDisplays.h"
 #include "transitions/EffectCatalogue.h"
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <cstdio>
 
 namespace pictorelle {
@@ -95,6 +97,7 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         mediaState_.ItemMask = std::move(composed.mask);
         mediaState_.ItemRect = composed.itemRect;
         mediaState_.GifBackground = std::move(composed.gifBackground);
+        mediaState_.Gif = std::move(composed.gif);
     } catch (const PictorelleError& e) {
         std::fprintf(stderr, "Skipping item %d: %s\n", index, e.what());
         return false;
@@ -107,6 +110,13 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
     // With a second monitor the pictures alternate between the two, the first on the main one.
     displays_->Choose(flags_.SecondMonitorInUse);
     mediaState_.DisplayBitmap = &displays_->ChosenBitmap();
+    // GIF frames repaint only their rectangle, on that display alone.
+    QPointer<TImage32> shown = displays_->PrimaryChosen()
+                                   ? displays_->Image32()
+                                   : displays_->SecondMonitorWindow()->Image();
+    mediaState_.RepaintDisplay = [shown](const TRect& r) {
+        if (shown) shown->update(QRect(r.left, r.top, r.width(), r.height()));
+    };
     return true;
 }
 

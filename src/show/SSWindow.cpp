@@ -158,7 +158,8 @@ bool TSSWindow::EnterHackMode(const THackTarget& target) {
 
 void TSSWindow::CreateFullScreenShow() {
     Randomize();
-    auto players = std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings);
+    auto players =
+        std::make_unique<TShowPlayers>(Startup.ProgramFile, PackageData, Settings, mediaState_);
     players->AttachVideo(std::make_unique<TVideoItem>(
         *PanelDisplay, *displays_, composer_, mediaState_, PackageData, [this](bool atOnce) {
             if (atOnce)

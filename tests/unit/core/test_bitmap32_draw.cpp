@@ -147,6 +147,36 @@ TEST(Bitmap32Draw, BlendMatchesExactRoundingForAllChannels) {
     }
 }
 
+TEST(Bitmap32Draw, BlendOfOpaqueAndClearRunsMatchesTheFormulaToo) {
+    // Runs of fully opaque and fully transparent pixels take the vector loop's short cuts;
+    // shifted by a pixel per row, they also straddle its groups of four.
+    TBitmap32 src = randomBitmap(131, 67, 7);
+    for (int y = 0; y < src.Height(); ++y)
+        for (int x = 0; x < src.Width(); ++x) {
+            const int run = ((x + y) / 8) % 3;
+            const uint32_t p = src.Pixel(x, y) & 0x00FFFFFFu;
+            if (run == 0) src.SetPixel(x, y, p);
+            if (run == 1) src.SetPixel(x, y, p | 0xFF000000u);
+        }
+    const TBitmap32 background = randomBitmap(131, 67, 8);
+    for (int master : {255, 254, 128, 77, 1}) {
+        TBitmap32 dst = background;
+        dst.Draw(0, 0, src, TDrawMode::Blend, master);
+        for (int y = 0; y < src.Height(); ++y)
+            for (int x = 0; x < src.Width(); ++x) {
+                const uint32_t s = src.Pixel(x, y), d = background.Pixel(x, y);
+                const int a = static_cast<int>(std::lround(channel(s, 3) * master / 255.0));
+                const uint32_t got = dst.Pixel(x, y);
+                auto mix = [&](int c, uint32_t sc) {
+                    return std::lround((sc * a + channel(d, c) * (255 - a)) / 255.0);
+                };
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_EQ(long{channel(got, c)}, mix(c, channel(s, c))) << x << "," << y;
+                ASSERT_EQ(long{channel(got, 3)}, mix(3, 255)) << x << "," << y;
+            }
+    }
+}
+
 TEST(Bitmap32Draw, NearestPicksThePixelUnderEachCentre) {
     const TBitmap32 src = fromRows({{A, B, C, D}});
     TBitmap32 half(2, 1);
