@@ -1,7 +1,7 @@
 // TShowPlayers: the show's real players behind the media seam. For now that is the sound: the
 // background music (SndPlay, through TMelodyPlayer) and the enter sounds (EnterSndPlay,
-// through TEnterSoundPlayer). GIF frames, movies and the wallpaper are not played yet and do
-// what TNullShowMedia does.
+// through TEnterSoundPlayer), and the wallpaper that F2 sets. GIF frames and movies are not
+// played yet and do what TNullShowMedia does.
 //
 // Made for the full-screen show only; the players start their audio instances when first
 // used, so a muted show opens none. The package and the settings must outlive it.
@@ -41,7 +41,8 @@ public:
     void StopMedia() override;
     int CurrentMelody() const override;
     void DeleteMelodyFile() override;
-    void SetWallpaper() override {}
+    // Writes the wallpaper file and applies it to the running desktop (platform/Wallpaper.h).
+    void SetWallpaper(int shownPicture) override;
 
 private:
     std::string programFile_;
