@@ -57,8 +57,7 @@ std::string PrepareScratch(const std::string& destination) {
     const fs::path folder = fs::path(destination).parent_path();
     if (!folder.empty()) fs::create_directories(folder, error);
     if (error)
-        throw PictorelleError("cannot make the folder " + folder.string() + ": " +
-                              error.message());
+        throw PictorelleError("cannot make the folder " + folder.string() + ": " + error.message());
     return destination + ".part";
 }
 

@@ -75,8 +75,7 @@ constexpr GSettingsDesktop kMate{"org.mate.background", "picture-filename", fals
 
 // Xfce keeps one backdrop per monitor and workspace; every one that has shown a picture
 // (a "last-image" property) gets the file and the style (1 centred, 3 stretched).
-TDesktopOutcome ApplyXfce(const std::string& file, TWallpaperStyle style,
-                          const TToolRunner& run) {
+TDesktopOutcome ApplyXfce(const std::string& file, TWallpaperStyle style, const TToolRunner& run) {
     const std::vector<std::string> list = {"xfconf-query", "-c", "xfce4-desktop", "-l"};
     const TToolResult listed = run(list);
     if (!listed.ok) {
@@ -243,11 +242,12 @@ bool PutRootPixmap(Display* display, const QImage& picture, TWallpaperStyle styl
     const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
     const QImage canvas = ScreenPicture(picture, width, height, style);
 
-    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    XImage* image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (!image) return false;
-    image->data = static_cast<char*>(std::malloc(static_cast<size_t>(image->bytes_per_line) *
-                                                 static_cast<size_t>(height)));
+    image->data = static_cast<char*>(
+        std::malloc(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height)));
     if (!image->data) {
         XDestroyImage(image);
         return false;
@@ -261,8 +261,9 @@ bool PutRootPixmap(Display* display, const QImage& picture, TWallpaperStyle styl
                       Place(qRed(row[x]), red) | Place(qGreen(row[x]), green) |
                           Place(qBlue(row[x]), blue));
     }
-    const Pixmap pixmap = XCreatePixmap(display, root, static_cast<unsigned>(width),
-                                        static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    const Pixmap pixmap =
+        XCreatePixmap(display, root, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                      static_cast<unsigned>(depth));
     GC gc = XCreateGC(display, pixmap, 0, nullptr);
     XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
               static_cast<unsigned>(height));

@@ -25,9 +25,9 @@ struct TToolResult {
 using TToolRunner = std::function<TToolResult(const std::vector<std::string>& argv)>;
 
 enum class TDesktopOutcome {
-    Applied,   // every tool that matters succeeded
-    Failed,    // a tool was missing or failed; said on standard error
-    NotKnown,  // no desktop of the list is one we know
+    Applied,  // every tool that matters succeeded
+    Failed,   // a tool was missing or failed; said on standard error
+    NotKnown, // no desktop of the list is one we know
 };
 
 // Sets the wallpaper of the first desktop in currentDesktop (XDG_CURRENT_DESKTOP's value: names

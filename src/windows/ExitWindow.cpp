@@ -69,19 +69,16 @@ QRect ExitBannerGeometry(const QRect& screen, int pictureWidth, int pictureHeigh
     // C++ division rounds toward zero, as the placement wants for a banner larger than the
     // screen.
     return QRect(screen.left() + (screen.width() - pictureWidth) / 2,
-                 screen.top() + (screen.height() - pictureHeight) / 2, pictureWidth,
-                 pictureHeight);
+                 screen.top() + (screen.height() - pictureHeight) / 2, pictureWidth, pictureHeight);
 }
 
 QRect CloseGlyphRect(int windowWidth) {
-    return QRect(windowWidth - kCloseGlyphRight - kCloseGlyphSize, kCloseGlyphTop,
-                 kCloseGlyphSize, kCloseGlyphSize);
+    return QRect(windowWidth - kCloseGlyphRight - kCloseGlyphSize, kCloseGlyphTop, kCloseGlyphSize,
+                 kCloseGlyphSize);
 }
 
-TExitWindow::TExitWindow(std::string linkAddress,
-                         std::function<void(std::string_view)> openAddress)
-    : QDialog(nullptr), linkAddress_(std::move(linkAddress)),
-      openAddress_(std::move(openAddress)) {
+TExitWindow::TExitWindow(std::string linkAddress, std::function<void(std::string_view)> openAddress)
+    : QDialog(nullptr), linkAddress_(std::move(linkAddress)), openAddress_(std::move(openAddress)) {
     setObjectName("ExitWindow");
     // No frame from a window manager, and none needed: without one the window must still come
     // up above the (closing) show and take the input, so it bypasses the manager and grabs
@@ -139,9 +136,8 @@ bool TExitWindow::eventFilter(QObject* watched, QEvent* event) {
         pressedOn_ = watched;
         return true;
     }
-    const bool clicked =
-        pressedOn_ == watched &&
-        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+    const bool clicked = pressedOn_ == watched && static_cast<QWidget*>(watched)->rect().contains(
+                                                      mouse->position().toPoint());
     pressedOn_ = nullptr;
     if (!clicked) return true;
     if (watched == imgClose)

@@ -1,9 +1,8 @@
 // The wallpaper file: where it goes, the picture item as stored written there (a Windows bitmap
 // copied as it is, anything else converted), replaced whole or not at all, and the notice.
-#include "imaging/Wallpaper.h"
-
 #include "ImagingFixtures.h"
 #include "imaging/Decode.h"
+#include "imaging/Wallpaper.h"
 #include "package/ByteSource.h"
 #include "package/PackageReader.h"
 #include "package/PackageWriter.h"
@@ -127,9 +126,9 @@ TEST_F(ItemWallpaperTest, ABitmapItemIsCopiedByteForByteWhateverTheCaseOfItsExte
 TEST_F(ItemWallpaperTest, EachWriteReplacesTheLastAndAFailedOneLeavesItAsItWas) {
     Add(".png", EncodePng(SolidBitmap(4, 4, 0xFF00FF00u)));
     Add(".png", EncodePng(SolidBitmap(6, 5, 0xFF0000FFu)));
-    Add(".png", Bytes(400, 0x5A));   // cannot be decoded
-    Add(".bmp", Bytes{});            // an empty entry: nothing to copy
-    Add(".wmv", Bytes(100, 0x11));   // a video is no picture
+    Add(".png", Bytes(400, 0x5A)); // cannot be decoded
+    Add(".bmp", Bytes{});          // an empty entry: nothing to copy
+    Add(".wmv", Bytes(100, 0x11)); // a video is no picture
     Pack();
 
     WriteItemWallpaper(showFile, package, 0, destination);
