@@ -81,8 +81,9 @@ public:
     // At close: the built-in list's current melody file goes (the user's own files stay).
     virtual void DeleteMelodyFile() = 0;
 
-    // F2: the picture on screen becomes the desktop wallpaper.
-    virtual void SetWallpaper() = 0;
+    // F2: picture item shownPicture, as stored, becomes the desktop wallpaper. Failures are
+    // said on standard error; the show goes on.
+    virtual void SetWallpaper(int shownPicture) = 0;
 };
 
 class TNullShowMedia final : public TShowMedia {
@@ -99,7 +100,7 @@ public:
     void StopMedia() override {}
     int CurrentMelody() const override { return 0; }
     void DeleteMelodyFile() override {}
-    void SetWallpaper() override {}
+    void SetWallpaper(int) override {}
 };
 
 } // namespace pictorelle

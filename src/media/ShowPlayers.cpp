@@ -1,9 +1,11 @@
 #include "media/ShowPlayers.h"
 
+#include "imaging/Wallpaper.h"
 #include "media/GifPlayer.h"
 #include "media/VideoItem.h"
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
+#include "platform/Wallpaper.h"
 #include "platform/store/SqliteRegistry.h"
 #include "sound/EnterSoundPlayer.h"
 #include "sound/MelodyPlayer.h"
@@ -71,6 +73,24 @@ int TShowPlayers::CurrentMelody() const {
 
 void TShowPlayers::DeleteMelodyFile() {
     if (melody_) melody_->DeleteMelodyFile();
+}
+
+void TShowPlayers::SetWallpaper(int shownPicture) {
+    // Only the show-wide setting counts, not the item's own size mode.
+    const TWallpaperStyle style =
+        settings_.Stretch == 1 ? TWallpaperStyle::Stretched : TWallpaperStyle::Centred;
+    std::string file;
+    try {
+        file = WallpaperFilePath();
+        WriteItemWallpaper(programFile_, package_, shownPicture, file);
+    } catch (const PictorelleError& e) {
+        std::fprintf(stderr, "The wallpaper was not set: %s\n", e.what());
+        return;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "The wallpaper was not set: not enough memory for the picture\n");
+        return;
+    }
+    ApplyWallpaper(file, style);
 }
 
 } // namespace pictorelle

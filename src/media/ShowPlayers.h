@@ -1,8 +1,8 @@
 // TShowPlayers: the show's real players behind the media seam: the background music (SndPlay,
 // through TMelodyPlayer), the enter sounds (EnterSndPlay, through TEnterSoundPlayer), the
-// frames of animated GIF items (GifTimer, through TGifPlayer) and the video items (MPlay,
-// through TVideoItem, once the window has attached it). Flash movies and the wallpaper are
-// not played yet and do what TNullShowMedia does.
+// frames of animated GIF items (GifTimer, through TGifPlayer), the video items (MPlay,
+// through TVideoItem, once the window has attached it) and the wallpaper that F2 sets. Flash
+// movies are not played yet and do what TNullShowMedia does.
 //
 // Made for the full-screen show only; the players start their audio instances when first
 // used, so a muted show opens none. The package, the settings and the window's media state
@@ -47,7 +47,8 @@ public:
     void StopMedia() override;
     int CurrentMelody() const override;
     void DeleteMelodyFile() override;
-    void SetWallpaper() override {}
+    // Writes the wallpaper file and applies it to the running desktop (platform/Wallpaper.h).
+    void SetWallpaper(int shownPicture) override;
 
 private:
     std::string programFile_;

@@ -3,9 +3,11 @@
 #include "package/TempFolder.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
+#include "platform/Monitors.h"
 #include "platform/OpenAddress.h"
 #include "show/PresentationControls.h"
 #include "show/SSWindow.h"
+#include "windows/ExitWindow.h"
 
 #include <QCloseEvent>
 #include <cstdio>
@@ -103,13 +105,15 @@ void TSSWindow::FormDestroy() {
     FreeTranslationTable();
 }
 
-// Exit banner: shows the package's exit banner window, at most once per run. The window itself
-// comes with the exit banner's work; the flag already keeps the two callers (the close and
-// the end of a stopped transition) from asking twice.
+// Exit banner: shows the package's exit banner window modally, at most once per run, in the
+// full-screen show only. Both the close and the end of a stopped transition ask for it; the
+// flag is set before the window opens, so a request while it is up shows nothing either.
 void TSSWindow::DisplayExitBanner() {
-    if (flags_.HackMode || flags_.ExitBannerShown || PackageData.Header.ExitBannerStoredSize <= 0)
+    if (flags_.HackMode || flags_.ExitBannerShown || !flags_.SaverActive || flags_.PreviewMode)
         return;
+    if (PackageData.Header.ExitBannerStoredSize <= 0) return;
     flags_.ExitBannerShown = true;
+    ShowExitBanner(Startup.ProgramFile, PackageData, MonitorBounds(0));
 }
 
 } // namespace pictorelle

@@ -3,6 +3,7 @@
 #include "core/Color.h"
 #include "core/Random.h"
 #include "host/CommandLine.h"
+#include "imaging/Wallpaper.h"
 #include "media/ShowPlayers.h"
 #include "media/VideoItem.h"
 #include "package/CodePage.h"
@@ -320,9 +321,19 @@ bool TSSWindow::DeactivateScrSaver(QObject* watched, QEvent* event) {
     auto& strings = PackageData.Strings;
     if (d.UseF1Link && !strings[StringId::F1LinkAddress].empty())
         strings[StringId::ExitLinkAddress] = strings[StringId::F1LinkAddress];
-    if (d.SetWallpaper) media_->SetWallpaper();
+    if (d.SetWallpaper) SetCurrentImageAsWallpaper();
     FinishScreenSaver(d.Exit);
     return d.Exit;
+}
+
+void TSSWindow::SetCurrentImageAsWallpaper() {
+    if (flags_.ShownPicture < 0 || mediaState_.FlashPlaying || mediaState_.VideoPlaying) return;
+    // The notice stays until the next picture paints over it; it must be on screen before the
+    // desktop's tools keep this thread busy.
+    TImage32* main = displays_->Image32();
+    DrawWallpaperNotice(main->Bitmap());
+    main->repaint();
+    media_->SetWallpaper(flags_.ShownPicture);
 }
 
 void TSSWindow::Suspend() {

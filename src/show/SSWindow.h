@@ -62,7 +62,7 @@ struct TShowFlags {
     bool CursorShown = false;
     bool ExitBannerShown = false; // at most once per run
     QPoint MouseOrigin;           // the pointer when the window was shown, in screen pixels
-    int ShownPicture = 0;         // the picture item on screen; -1 while a movie or video is
+    int ShownPicture = -1;        // the picture item on screen; -1 while a movie or video is
     int ShownItem = -1;           // the item the loader put on screen last
 };
 
@@ -162,6 +162,8 @@ private:
     void InstallInputHook();
     void RemoveInputHook();
     bool DeactivateScrSaver(QObject* watched, QEvent* event);
+    // F2: the picture on screen becomes the wallpaper, with a notice on the main display.
+    void SetCurrentImageAsWallpaper();
 
     // Closing.cpp: the close's steps, and the exit banner.
     TCloseSituation CloseSituation() const;

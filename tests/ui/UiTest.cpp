@@ -67,6 +67,9 @@ void UiTest::SetUp() {
     dir = ::mkdtemp(pattern);
     // Each test has a settings store of its own, never the user's.
     ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    // ... and F2's wallpaper lands there too, never on the user's own desktop.
+    ::setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    ::unsetenv("XDG_CURRENT_DESKTOP");
     messageWatch_ = new MessageWatch(messages);
 }
 
