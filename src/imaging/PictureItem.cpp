@@ -4,6 +4,7 @@
 #include "imaging/Decode.h"
 #include "imaging/Label.h"
 #include "imaging/Placement.h"
+#include "package/ExtractEntry.h"
 #include "package/PackageLayout.h"
 
 #include <algorithm>
@@ -50,6 +51,11 @@ TItemKind ItemKindOf(std::string_view extension) {
     if (oneOf(extension, {".SWF", ".FLA"})) return TItemKind::Flash;
     if (oneOf(extension, {".ASF", ".WMV", ".AVI", ".MPEG", ".MPG"})) return TItemKind::Video;
     return TItemKind::Picture;
+}
+
+int64_t ItemEntryCeiling(std::string_view extension) {
+    return ItemKindOf(extension) == TItemKind::Picture ? kMaxPictureEntrySize
+                                                       : kMaxInflatedEntrySize;
 }
 
 bool IsGifExtension(std::string_view extension) {
