@@ -120,6 +120,18 @@ TEST_F(HostileOnDisplay, PictureBombsAreSkippedInLittleMemory) {
     std::printf("picture bombs: peak %lld KiB\n", static_cast<long long>(peak));
 }
 
+// What the same show costs without its bombs: the yardstick for the figures above.
+TEST_F(HostileOnDisplay, PeakOfAnHonestShow) {
+    PackageContent c = ShowContent();
+    c.Items.push_back(GoodItem());
+    c.Items.push_back(GoodItem());
+    c.Items[1].Data.push_back(0); // a broken twin, so the run ends on a skip like the others
+    c.Items[1].Data.resize(10);
+    const int64_t peak = RunUntilSkipped(c, {"Skipping item 1"});
+    std::printf("honest show: peak %lld KiB\n", static_cast<long long>(peak));
+    EXPECT_LT(peak, kPeakGoalKiB);
+}
+
 // A video entry that would inflate to 4 GB stops at its stated size, quickly, and its
 // partial file goes; one claiming more than the cap is refused before a byte is written.
 TEST_F(HostileOnDisplay, AFourGigabyteItemFailsQuicklyAndLeavesNoFile) {
