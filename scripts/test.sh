@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: unit, window and end-to-end tests in
 # build/, the engine's unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # in build-asan/, the threaded engine tests under ThreadSanitizer in build-tsan/, and a short
-# fuzzing run of the package reader in build-fuzz/.
+# fuzzing run of each fuzz target (package reader, decoders, manifest reader) in build-fuzz/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -34,7 +34,7 @@ cmake --build build-tsan --target pictorelle-unit-tests || fail "build-tsan"
   --output-on-failure -j"$jobs") | tee -a "$log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || tsan_failed=1
 
-step "fuzzing the package reader"
+step "short fuzzing runs: package reader, picture decoders, manifest reader"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPICTORELLE_FUZZ=ON \
   -DPICTORELLE_WERROR=ON >/dev/null || fail "configure build-fuzz"
 cmake --build build-fuzz || fail "build-fuzz"

@@ -36,7 +36,7 @@ void LoadMask(const std::string& packageFile, const Package& package, int index,
     try {
         const MaskRecord& record = package.Masks[static_cast<size_t>(index)];
         const TempFile file(TempFilePath("SSMASK", MaskExtension(record.MaskType)));
-        ExtractEntry(packageFile, file.Path(), package, record);
+        ExtractEntry(packageFile, file.Path(), package, record, kMaxPictureEntrySize);
         TDecodedPicture decoded = DecodePicture(file.Path());
         if (record.MaskType == 0) {
             target = std::move(decoded.bitmap);
@@ -76,7 +76,7 @@ std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& pac
         // The logo is always a zlib stream.
         const TempFile file(TempFilePath("SSLG", h.LogoExt));
         ExtractEntry(packageFile, file.Path(), true, package.SectionStart(SectionId::Logo),
-                     h.LogoStoredSize, h.LogoDataSize);
+                     h.LogoStoredSize, h.LogoDataSize, kMaxPictureEntrySize);
         const TDecodedPicture decoded = DecodePicture(file.Path());
         TLogo logo;
         logo.bitmap = PrepareLogo(decoded.bitmap, h.LogoTransparentColor);

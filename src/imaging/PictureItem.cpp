@@ -4,6 +4,7 @@
 #include "imaging/Decode.h"
 #include "imaging/Label.h"
 #include "imaging/Placement.h"
+#include "package/ExtractEntry.h"
 #include "package/PackageLayout.h"
 
 #include <algorithm>
@@ -62,6 +63,11 @@ TItemKind ItemKindOf(std::string_view extension) {
     // What today's cameras and phones make.
     if (oneOf(extension, {".MP4", ".M4V", ".MOV", ".MKV", ".WEBM"})) return TItemKind::Video;
     return TItemKind::Picture;
+}
+
+int64_t ItemEntryCeiling(std::string_view extension) {
+    return ItemKindOf(extension) == TItemKind::Picture ? kMaxPictureEntrySize
+                                                       : kMaxInflatedEntrySize;
 }
 
 bool IsGifExtension(std::string_view extension) {

@@ -9,6 +9,7 @@
 #include "imaging/GifAnimation.h"
 #include "imaging/Overlays.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,9 @@ enum class TItemKind { Picture, Flash, Video };
 // and ".WEBM"; anything else a picture.
 TItemKind ItemKindOf(std::string_view extension);
 bool IsGifExtension(std::string_view extension);
+// The most an item's entry may extract to: a picture is read whole by its decoder, so it gets
+// the picture ceiling; a movie streams from its file and gets the general one.
+int64_t ItemEntryCeiling(std::string_view extension);
 
 // The item's own size mode, or the global Stretch setting when the item has none (-1).
 int ItemSizeMode(const ItemRecord& item, int globalStretch);

@@ -45,7 +45,7 @@ void TShowComposer::PrepareBackground(int width, int height) {
     {
         const TempFile file(TempFilePath("SSBG", h.BackgroundExt)); // nothing reads it again
         ExtractEntry(programFile_, file.Path(), true, package_.SectionStart(SectionId::Background),
-                     h.BackgroundStoredSize, h.BackgroundDataSize);
+                     h.BackgroundStoredSize, h.BackgroundDataSize, kMaxPictureEntrySize);
         picture = DecodePicture(file.Path());
     }
     DrawBackgroundPicture(background_, background_.Width(), background_.Height(), h.BackPictureMode,

@@ -14,14 +14,21 @@ struct Package;
 struct EntryRecord;
 struct MelodyRecord;
 
-// The most an entry may inflate to. Compressed entries are inflated whole in memory, so the
-// stated size is also bounded by what a zlib stream of the stored size can possibly produce.
+// Ceilings on what one entry may write, whatever its record claims. Entries are streamed to
+// their file in chunks, so memory stays small; the ceilings bound the disk and what a loader
+// later reads back. Movies and sounds get the general ceiling; picture files are read whole
+// by the decoders, so they get a smaller one.
 inline constexpr int64_t kMaxInflatedEntrySize = int64_t{512} << 20;
+inline constexpr int64_t kMaxPictureEntrySize = int64_t{48} << 20;
+// An entry is not extracted when it would leave less than this free on the temporary
+// folder's file system.
+inline constexpr int64_t kTempSpaceReserve = int64_t{64} << 20;
 inline constexpr size_t kRawCopyChunk = 524288;
+inline constexpr size_t kInflateChunk = 262144;
 
 // True when a compressed entry's sizes are worth trying: positive, within the cap, and no
 // larger than zlib's best ratio allows for the stored bytes (so a forged size cannot make
-// us reserve memory the file does not justify).
+// us write more than the file justifies).
 bool InflatedSizeAcceptable(int64_t storedSize, int64_t dataSize);
 
 // Inflates one zlib stream into at most dataSize bytes. Empty on a corrupt stream, on a
@@ -30,15 +37,18 @@ std::optional<std::vector<uint8_t>> InflateEntry(std::span<const uint8_t> stored
 
 // Writes one entry of source to destination (created or replaced). Never reports failure:
 // on any failure the destination is removed, and the caller finds out when it loads it.
-// A raw entry of size 0 gives an empty file.
+// A raw entry of size 0 gives an empty file. Fails without writing when the entry is larger
+// than ceiling or would crowd the destination's file system (kTempSpaceReserve); a stream
+// that inflates past its dataSize or the ceiling stops there and fails.
 void ExtractEntry(const std::string& source, const std::string& destination, bool compressed,
-                  int64_t offset, int64_t storedSize, int64_t dataSize);
+                  int64_t offset, int64_t storedSize, int64_t dataSize,
+                  int64_t ceiling = kMaxInflatedEntrySize);
 
 // The entry of an item, mask or enter-sound record (offset from the package's start), or of a
 // melody record (offset from the melody section), located in package as read from source.
 void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
-                  const EntryRecord& record);
+                  const EntryRecord& record, int64_t ceiling = kMaxInflatedEntrySize);
 void ExtractEntry(const std::string& source, const std::string& destination, const Package& package,
-                  const MelodyRecord& record);
+                  const MelodyRecord& record, int64_t ceiling = kMaxInflatedEntrySize);
 
 } // namespace pictorelle

@@ -50,10 +50,14 @@ StoredEntry Store(const std::vector<uint8_t>& data, bool tryCompression) {
 template <class R>
 void PlaceEntries(std::vector<uint8_t>& out, size_t recordsAt, int recordSize, size_t base,
                   const std::vector<PackageEntry<R>>& entries, std::span<const Field<R>> fields,
-                  bool compress) {
+                  bool compress, const std::map<size_t, int32_t>& inflatedSizes = {}) {
     for (size_t i = 0; i < entries.size(); ++i) {
         R record = entries[i].Record;
-        const StoredEntry stored = Store(entries[i].Data, compress);
+        const auto given = inflatedSizes.find(i);
+        const StoredEntry stored =
+            given != inflatedSizes.end()
+                ? StoredEntry{entries[i].Data, given->second, CheckedSize(entries[i].Data.size())}
+                : Store(entries[i].Data, compress);
         record.Offset = CheckedSize(out.size() - base);
         record.DataSize = stored.dataSize;
         record.StoredSize = stored.storedSize;
@@ -70,6 +74,42 @@ std::vector<uint8_t> DeflateBytes(const std::vector<uint8_t>& bytes) {
     if (compress2(out.data(), &bound, bytes.data(), static_cast<uLong>(bytes.size()), 9) != Z_OK)
         throw PictorelleError("zlib compression failed");
     out.resize(bound);
+    return out;
+}
+
+std::vector<uint8_t> DeflateWithZeros(const std::vector<uint8_t>& prefix, uint64_t zeroCount) {
+    // Raw deflate blocks after a full flush do not depend on what came before, so the blocks
+    // of one zero-filled chunk can be repeated; the zlib header and Adler-32 go around them.
+    constexpr size_t kChunk = size_t{1} << 20;
+    z_stream zs{};
+    if (deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw PictorelleError("zlib compression failed");
+    std::vector<uint8_t> out = {0x78, 0xDA};
+    auto run = [&](const uint8_t* data, size_t n, int flush) {
+        std::vector<uint8_t> piece;
+        zs.next_in = const_cast<Bytef*>(data);
+        zs.avail_in = static_cast<uInt>(n);
+        uint8_t buffer[65536];
+        do {
+            zs.next_out = buffer;
+            zs.avail_out = sizeof buffer;
+            if (deflate(&zs, flush) == Z_STREAM_ERROR) throw PictorelleError("zlib failed");
+            piece.insert(piece.end(), buffer, buffer + (sizeof buffer - zs.avail_out));
+        } while (zs.avail_out == 0 || zs.avail_in > 0);
+        return piece;
+    };
+    Append(out, run(prefix.data(), prefix.size(), Z_FULL_FLUSH));
+    const std::vector<uint8_t> zeros(kChunk, 0);
+    const std::vector<uint8_t> block = run(zeros.data(), kChunk, Z_FULL_FLUSH);
+    for (uint64_t left = zeroCount; left >= kChunk; left -= kChunk) Append(out, block);
+    Append(out, run(zeros.data(), static_cast<size_t>(zeroCount % kChunk), Z_FINISH));
+    deflateEnd(&zs);
+    // Adler-32 of the zeros alone is 1 + 0 for its low half and the count for its high half.
+    const uLong zerosAdler = ((zeroCount % 65521) << 16) | 1;
+    const uLong adler = adler32_combine(
+        adler32(adler32(0, nullptr, 0), prefix.data(), static_cast<uInt>(prefix.size())),
+        zerosAdler, static_cast<z_off_t>(zeroCount));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
     return out;
 }
 
@@ -107,10 +147,10 @@ std::vector<uint8_t> WritePackage(const PackageContent& c) {
     h.EnterSoundCount = CheckedSize(c.EnterSounds.size());
     h.EnterSoundSectionSize = CheckedSize(out.size() - soundsAt);
 
-    const auto background = deflated(c.Background);
+    const auto background = c.BackgroundInflatedSize ? c.Background : deflated(c.Background);
     Append(out, background);
     h.BackgroundStoredSize = CheckedSize(background.size());
-    h.BackgroundDataSize = CheckedSize(c.Background.size());
+    h.BackgroundDataSize = c.BackgroundInflatedSize.value_or(CheckedSize(c.Background.size()));
 
     const size_t melodiesAt = AppendRecords(out, c.Melodies, kMelodyRecordSize);
     h.MelodyCount = CheckedSize(c.Melodies.size());
@@ -125,7 +165,8 @@ std::vector<uint8_t> WritePackage(const PackageContent& c) {
         out.insert(out.end(), s.begin(), s.end());
     }
 
-    PlaceEntries(out, itemsAt, kItemRecordSize, 0, c.Items, ItemFields(), c.CompressEntries);
+    PlaceEntries(out, itemsAt, kItemRecordSize, 0, c.Items, ItemFields(), c.CompressEntries,
+                 c.InflatedItemSizes);
     PlaceEntries(out, masksAt, kMaskRecordSize, 0, c.Masks, MaskFields(), c.CompressEntries);
     PlaceEntries(out, soundsAt, kEnterSoundRecordSize, 0, c.EnterSounds, EnterSoundFields(),
                  c.CompressEntries);

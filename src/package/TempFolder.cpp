@@ -11,6 +11,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <limits>
+#include <string_view>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -56,6 +59,20 @@ void RemoveTreeAt(int parentFd, const char* name, int depth) {
     ::unlinkat(parentFd, name, AT_REMOVEDIR);
 }
 
+// "pictorelle-<pid>-XXXXXX": the pid of the process that made the folder; 0 for any other name.
+pid_t FolderOwnerPid(const char* name) {
+    constexpr std::string_view kPrefix = "pictorelle-";
+    const std::string_view n(name);
+    if (n.substr(0, kPrefix.size()) != kPrefix) return 0;
+    int64_t pid = 0;
+    size_t at = kPrefix.size();
+    for (; at < n.size() && at < kPrefix.size() + 10 && n[at] >= '0' && n[at] <= '9'; ++at)
+        pid = pid * 10 + (n[at] - '0');
+    if (at == kPrefix.size() || at >= n.size() || n[at] != '-' || n.size() - at - 1 != 6)
+        return 0;
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(pid) : 0;
+}
+
 void RemoveOwnedFolder() {
     // A child process that inherited our exit handlers must not remove its parent's folder.
     if (gSignalPath[0] == '\0' || gOwner.load() != ::getpid()) return;
@@ -84,6 +101,29 @@ void InstallCleanup() {
 
 } // namespace
 
+void RemoveStaleTempFolders(const std::string& base) {
+    const int baseFd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (baseFd < 0) return;
+    DIR* listing = ::fdopendir(::dup(baseFd));
+    if (listing) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const pid_t pid = FolderOwnerPid(entry->d_name);
+            if (pid == 0 || pid == ::getpid()) continue;
+            // Only a real folder (never a link) that this user made private, of a process that
+            // is gone; a pid in use by anyone, even another user, keeps its folder.
+            struct stat info {};
+            if (::fstatat(baseFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+                (info.st_mode & 07777) != 0700)
+                continue;
+            if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+            RemoveTreeAt(baseFd, entry->d_name, 0);
+        }
+        ::closedir(listing);
+    }
+    ::close(baseFd);
+}
+
 std::string TempFolder() {
     std::lock_guard lock(gMutex);
     if (!gFolder.empty()) return gFolder;
@@ -91,7 +131,9 @@ std::string TempFolder() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = (base && *base) ? base : "/tmp";
     if (pattern.back() != '/') pattern += '/';
-    pattern += "pictorelle-XXXXXX";
+    // A show ended by SIGKILL could not clean up after itself; the next one does.
+    RemoveStaleTempFolders(pattern);
+    pattern += "pictorelle-" + std::to_string(::getpid()) + "-XXXXXX";
     if (pattern.size() >= sizeof gSignalPath)
         throw PictorelleError("temporary folder path too long");
     if (::mkdtemp(pattern.data()) == nullptr)

@@ -1,5 +1,5 @@
 // The process's private folder for extracted entries. Made on first use (mode 0700 under
-// $TMPDIR or /tmp) and removed with its contents when the program ends, also when it is
+// $TMPDIR or /tmp, named pictorelle-<pid>-XXXXXX) and removed with its contents when the program ends, also when it is
 // ended by SIGINT, SIGTERM or SIGHUP. TempFile removes one file when its scope ends, so an
 // extracted entry goes away however its loader leaves.
 #pragma once
@@ -16,6 +16,12 @@ std::string TempFolder();
 // TempFolder() followed by a fixed name and an entry's extension; an extension that could
 // lead outside the folder is dropped.
 std::string TempFilePath(std::string_view fixedName, std::string_view extension = {});
+
+// Removes the folders in base that shows of this user left behind when they were killed
+// (SIGKILL leaves no chance to clean up): only "pictorelle-<pid>-XXXXXX" folders, never a
+// symbolic link, owned by this user with mode 0700, whose process no longer exists. The
+// folder is made as such a name, so TempFolder() calls this for its base first.
+void RemoveStaleTempFolders(const std::string& base);
 
 // Removes the folder and everything in it now; the next TempFolder() makes a new one.
 void RemoveTempFolder();

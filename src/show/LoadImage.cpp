@@ -51,7 +51,7 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     const ItemRecord& item = items[static_cast<size_t>(index)];
     const int sizeMode = ItemSizeMode(item, Settings.Stretch);
     TempFile file(TempFilePath("SSIMG", item.Ext));
-    ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item);
+    ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item, ItemEntryCeiling(item.Ext));
 
     const TItemKind kind = ItemKindOf(item.Ext);
     if (kind != TItemKind::Picture) {

@@ -36,6 +36,8 @@ inline PackageContent ShowContent() {
 
 class PlayerOnDisplay : public ::testing::Test {
 protected:
+    explicit PlayerOnDisplay(int width = 1024, int height = 768) : x(width, height) {}
+
     void SetUp() override {
         for (const char* sub : {"tmp", "config", "bin", "run"})
             fs::create_directory(dir / sub);

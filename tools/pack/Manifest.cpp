@@ -172,7 +172,7 @@ void ApplyFields(const json& object, R& record, std::span<const Field<R>> fields
         if (extra.contains(key)) continue;
         if (kComputed.contains(key)) Fail(at, "is computed by the packer and cannot be set");
         const auto f = std::find_if(fields.begin(), fields.end(),
-                                    [&](const Field<R>& fd) { return key == fd.name; });
+                                    [&name = key](const Field<R>& fd) { return name == fd.name; });
         if (f == fields.end()) Fail(at, "unknown field");
         switch (f->kind) {
         case FieldKind::Int32:

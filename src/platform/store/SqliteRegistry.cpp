@@ -114,9 +114,17 @@ SqliteRegistry::SqliteRegistry(const std::string& path) {
         if (std::filesystem::create_directories(file.parent_path(), ec))
             ::chmod(file.parent_path().c_str(), 0700);
     }
-    const bool existed = std::filesystem::exists(file);
+    // Only a plain file of our own making is used: a link could point the writes anywhere,
+    // and anything else is left for the user to sort out, untouched.
+    struct stat info {};
+    const bool existed = ::lstat(path.c_str(), &info) == 0;
+    if (existed && S_ISLNK(info.st_mode))
+        throw RegistryError("the settings store " + path + " is a symbolic link");
+    if (existed && !S_ISREG(info.st_mode))
+        throw RegistryError("the settings store " + path + " is not a file");
     if (sqlite3_open_v2(path.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX |
+                            SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
@@ -126,11 +134,18 @@ SqliteRegistry::SqliteRegistry(const std::string& path) {
     if (!existed) ::chmod(path.c_str(), 0600);
     try {
         sqlite3_busy_timeout(db_, 10000);
+        if (sqlite3_db_readonly(db_, "main") == 1)
+            throw RegistryError("the file cannot be written");
         Exec("PRAGMA journal_mode=WAL");
         Exec("PRAGMA synchronous=FULL");
+        CheckIntegrity();
         Transaction t(*this);
         Exec(kSchema);
         t.Commit();
+    } catch (const RegistryError& e) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw RegistryError("cannot use the settings store " + path + ": " + e.what());
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -150,6 +165,15 @@ std::string SqliteRegistry::DefaultPath() {
         base = std::filesystem::path(home && *home ? home : ".") / ".config";
     }
     return (base / "pictorelle" / "registry.db").string();
+}
+
+// A damaged file must not be read as settings, nor written over: the user may want to
+// rescue it. The store is small, so the quick check costs next to nothing.
+void SqliteRegistry::CheckIntegrity() {
+    Statement check(db_, "PRAGMA quick_check");
+    while (check.Step()) {
+        if (check.Text(0) != "ok") throw RegistryError("the file is damaged: " + check.Text(0));
+    }
 }
 
 void SqliteRegistry::Exec(const char* sql) {

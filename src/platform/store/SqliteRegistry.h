@@ -13,7 +13,9 @@ namespace pictorelle {
 
 class SqliteRegistry final : public Registry {
 public:
-    // Opens or creates the store (and its folder, private to the user). Throws RegistryError.
+    // Opens or creates the store (and its folder, private to the user). Throws RegistryError,
+    // and leaves the file as it found it, when the path is a symbolic link or not a plain
+    // file, when the file cannot be written, or when it is not a sound SQLite database.
     explicit SqliteRegistry(const std::string& path);
     ~SqliteRegistry() override;
     SqliteRegistry(const SqliteRegistry&) = delete;
@@ -33,6 +35,7 @@ public:
 private:
     class Transaction;
     void Exec(const char* sql);
+    void CheckIntegrity();
     void InsertKeyWithParents(std::string_view key);
     void InsertValue(std::string_view key, const RegistryValue& value);
 

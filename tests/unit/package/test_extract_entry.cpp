@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +89,45 @@ TEST_F(ExtractEntryTest, BrokenEntriesExtractToNothing) {
     expectNothing(false, 100, 0, -1, "negative size");
 }
 
+// Inflation runs in chunks: a stream far longer than any chunk comes out byte for byte, and
+// one that runs on past its stated size or the caller's ceiling stops there without a file.
+TEST_F(ExtractEntryTest, InflatesInChunksAndStopsAtTheFirstByteTooMany) {
+    const std::vector<uint8_t> head = Pattern(1000);
+    const uint64_t zeros = 3 * kInflateChunk + 123;
+    const auto stream = DeflateWithZeros(head, zeros);
+    const auto storedSize = static_cast<int64_t>(stream.size());
+    const auto total = static_cast<int64_t>(head.size() + zeros);
+    const auto source = Source(stream);
+
+    ExtractEntry(source, dest, true, 100, storedSize, total);
+    auto expected = head;
+    expected.resize(static_cast<size_t>(total), 0);
+    EXPECT_EQ(Contents(dest), expected);
+    ExtractEntry(source, dest, true, 100, storedSize, total - 1);
+    EXPECT_FALSE(fs::exists(dest)) << "one byte past the stated size";
+    ExtractEntry(source, dest, true, 100, storedSize, total, total - 1);
+    EXPECT_FALSE(fs::exists(dest)) << "stated size above the ceiling";
+    ExtractEntry(source, dest, true, 100, storedSize, total, total);
+    EXPECT_TRUE(fs::exists(dest)) << "exactly at the ceiling";
+    ExtractEntry(source, dest, false, 100, 0, storedSize, storedSize - 1);
+    EXPECT_FALSE(fs::exists(dest)) << "raw entry above the ceiling";
+}
+
+// A few megabytes of stream that would inflate to 4 GB: the extraction stops at the stated
+// size long before, and never gets near the disk's or the memory's limits.
+TEST_F(ExtractEntryTest, AHugeStreamStopsAtItsStatedSize) {
+    const auto stream = DeflateWithZeros({0x89, 'P', 'N', 'G'}, uint64_t{4} << 30);
+    EXPECT_LT(stream.size(), size_t{8} << 20);
+    const auto source = Source(stream);
+    const auto start = std::chrono::steady_clock::now();
+    ExtractEntry(source, dest, true, 100, static_cast<int64_t>(stream.size()), 8 << 20);
+    EXPECT_FALSE(fs::exists(dest));
+    ExtractEntry(source, dest, true, 100, static_cast<int64_t>(stream.size()), kMaxInflatedEntrySize,
+                 kMaxPictureEntrySize);
+    EXPECT_FALSE(fs::exists(dest));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST_F(ExtractEntryTest, MissingSourceOrUnwritableDestinationIsSilent) {
     ExtractEntry(TempFolder() + "no-such-file", dest, false, 0, 0, 10);
     EXPECT_FALSE(fs::exists(dest));
@@ -144,6 +184,52 @@ TEST(TempFolder, RemovedWhenTheProcessIsTerminated) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
         EXPECT_FALSE(fs::exists(path)) << "signal " << sig;
     }
+}
+
+// After a SIGKILL the next start clears the folder up, and nothing else: not a live show's
+// folder, not another user's, not one opened up to others, not a link or what it points at.
+TEST(TempFolder, StaleFoldersOfDeadShowsAreRemovedAndNothingElse) {
+    char pattern[] = "/tmp/stale-test-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(pattern));
+    const std::string base = std::string(pattern) + "/";
+    const pid_t dead = ::fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string d = std::to_string(dead);
+
+    auto folder = [&](const std::string& name, fs::perms mode) {
+        fs::create_directory(base + name);
+        std::ofstream(base + name + "/SSIMG.jpg") << "x";
+        fs::create_directory(base + name + "/sub");
+        fs::permissions(base + name, mode);
+        return base + name;
+    };
+    const std::string stale = folder("pictorelle-" + d + "-aB3xYz", fs::perms::owner_all);
+    const std::string live =
+        folder("pictorelle-" + std::to_string(::getppid()) + "-aaaaaa", fs::perms::owner_all);
+    const std::string open = folder("pictorelle-" + d + "-bbbbbb", fs::perms(0755));
+    const std::string oldStyle = folder("pictorelle-cccccc", fs::perms::owner_all);
+    const std::string target = folder("target", fs::perms::owner_all);
+    const std::string link = base + "pictorelle-" + d + "-dddddd";
+    fs::create_directory_symlink(target, link);
+    std::ofstream(base + "pictorelle-" + d + "-eeeeee") << "a file";
+    std::string foreign;
+    if (::geteuid() == 0) {
+        foreign = folder("pictorelle-" + d + "-ffffff", fs::perms::owner_all);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    }
+
+    RemoveStaleTempFolders(base);
+    EXPECT_FALSE(fs::exists(stale));
+    for (const std::string& kept : {live, open, oldStyle, target + "/SSIMG.jpg", foreign}) {
+        if (!kept.empty()) {
+            EXPECT_TRUE(fs::exists(kept)) << kept;
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::exists(base + "pictorelle-" + d + "-eeeeee"));
+    fs::remove_all(pattern);
 }
 
 TEST(PackageEntries, WrittenEntriesExtractToTheirBytes) {

@@ -1,0 +1,61 @@
+// Feeds arbitrary bytes to one picture decoder through the entry point the player uses, built
+// once per format (PICTORELLE_FUZZ_FORMAT is the extension). A damaged picture must end as
+// ImageError, never as a crash, a leak or a bitmap that disagrees with its own size.
+#include "imaging/Decode.h"
+#include "imaging/GifImage.h"
+
+#include <cstdlib>
+#include <new>
+#include <string_view>
+
+namespace {
+
+using namespace pictorelle;
+
+constexpr std::string_view kFormat = PICTORELLE_FUZZ_FORMAT;
+
+void CheckBitmap(const TBitmap32& b) {
+    if (b.Width() < 0 || b.Height() < 0) std::abort();
+    if (b.Width() > 0 && b.Height() > 0) {
+        // Touch the last pixel: the rows must really be there.
+        volatile uint32_t last = b.ScanLine(b.Height() - 1)[b.Width() - 1];
+        (void)last;
+    }
+}
+
+// Every frame of an animation, as the animator will walk them.
+void WalkGifFrames(std::span<const uint8_t> data) {
+    const TGifImage gif = ReadGif(data);
+    if (gif.frames.empty()) std::abort();
+    for (const TGifFrame& f : gif.frames) {
+        const auto pixels = static_cast<size_t>(f.rect.width()) * static_cast<size_t>(f.rect.height());
+        if (f.indices.size() != pixels) std::abort();
+        if (f.transparentIndex >= 256) std::abort();
+    }
+    CheckBitmap(GifFirstFrameImage(gif));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+    try {
+        const TDecodedPicture picture = DecodePictureData(bytes, kFormat, [](TSize natural) {
+            return TSize{natural.width / 3 + 1, natural.height / 3 + 1};
+        });
+        CheckBitmap(picture.bitmap);
+        if (picture.bitmap.Width() > picture.natural.width ||
+            picture.bitmap.Height() > picture.natural.height)
+            std::abort();
+    } catch (const ImageError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    if (kFormat == "gif") {
+        try {
+            WalkGifFrames(bytes);
+        } catch (const ImageError&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return 0;
+}
