@@ -15,6 +15,8 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+  # the GIF tests read the screen through Xlib
+  libx11-dev
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
   # benchmark and the demo show's music
   pulseaudio pulseaudio-utils lame sox
