@@ -12,6 +12,9 @@
 #include <map>
 #include <thread>
 
+// Xlib's Status macro would shadow Process::Status.
+#undef Status
+
 namespace pictorelle::test {
 namespace {
 
@@ -40,8 +43,8 @@ std::vector<uint8_t> EncodeGif(int side, const std::vector<GifFrameSpec>& frames
     if (loops) {
         EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
         EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
-        const uint8_t forever[] = {1, 0, 0};
-        EGifPutExtensionBlock(gif, 3, forever);
+        const uint8_t loopForever[] = {1, 0, 0};
+        EGifPutExtensionBlock(gif, 3, loopForever);
         EGifPutExtensionTrailer(gif);
     }
     for (const GifFrameSpec& f : frames) {

@@ -262,6 +262,12 @@ TEST(GifFramePainter, TransparentPixelsShowTheBackgroundAndEdgesFadeTowardBackCo
     EXPECT_GT(PixelBlue(middle), 0u);
     EXPECT_GT(PixelGreen(middle), 0u) << "the fade goes through BackColor";
     EXPECT_EQ(display.Pixel(45, 30), 0u) << "outside the item's rectangle nothing changes";
+
+    // Transparency is the alpha the animator gave, not a colour: a visible pixel of the
+    // transparent entry's colour stays visible.
+    image.SetPixel(1, 0, kUncovered | 0xFF000000u);
+    painter.Paint(image, true, 0x0000FF00, background, {0, 0, 40, 20}, display);
+    EXPECT_EQ(display.Pixel(39, 19), kUncovered | 0xFF000000u);
 }
 
 TEST(GifFramePainter, ABackgroundSmallerThanTheDisplayLimitsTheChange) {
