@@ -17,12 +17,11 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
-  # the GIF tests read the screen through Xlib
-  libx11-dev
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
   # benchmark and the demo show's music
   pulseaudio pulseaudio-utils lame sox
-  # video tests: the clips are made at test time; their pixels are read straight from X
+  # video tests: the clips are made at test time; the GIF and video tests read pixels
+  # straight from X
   ffmpeg libx11-dev
 )
 
