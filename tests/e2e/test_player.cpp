@@ -146,6 +146,15 @@ TEST_F(PlayerOnDisplay, ExeCopyOfAScreenSaverOnlyShowEndsWithoutAWindow) {
     PackageContent content = ShowContent();
     content.Header.AllowStandalone = false;
     auto show = Start(MakeShow(content, "show.exe"), {});
+    // No window of the show: only a message that says why, which the user closes.
+    const std::string message = WaitForWindow(kTitleRegex);
+    ASSERT_FALSE(message.empty()) << show->Err();
+    const auto info = x.Info(message);
+    ASSERT_TRUE(info);
+    EXPECT_LT(info->width, 1024);
+    EXPECT_NE(show->Err().find("only run as a screen saver"), std::string::npos) << show->Err();
+    x.Tool("xdotool", {"windowfocus", "--sync", message});
+    x.Key("Return");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
     EXPECT_NE(show->Status(), 0);
     EXPECT_TRUE(x.FindWindows(kTitleRegex).empty());
