@@ -94,7 +94,8 @@ bool InflateChunked(int64_t storedSize, int64_t limit, Read read, Write write) {
     bool ok = true;
     while (ok && rc != Z_STREAM_END) {
         if (zs.avail_in == 0) {
-            const auto n = static_cast<size_t>(std::min<int64_t>(storedSize - consumed, kInflateChunk));
+            const auto n =
+                static_cast<size_t>(std::min<int64_t>(storedSize - consumed, kInflateChunk));
             if (n == 0) break; // the stored bytes end before the stream does
             read(in.data(), n);
             consumed += static_cast<int64_t>(n);
@@ -107,8 +108,8 @@ bool InflateChunked(int64_t storedSize, int64_t limit, Read read, Write write) {
         const size_t got = out.size() - zs.avail_out;
         produced += static_cast<int64_t>(got);
         // Stop at the first byte past what the entry may be, not after the whole stream.
-        ok = (rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR) &&
-             produced <= limit && (got == 0 || write(out.data(), got));
+        ok = (rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR) && produced <= limit &&
+             (got == 0 || write(out.data(), got));
     }
     inflateEnd(&zs);
     return ok && rc == Z_STREAM_END;
@@ -121,7 +122,8 @@ bool InflatedSizeAcceptable(int64_t storedSize, int64_t dataSize) {
            dataSize <= storedSize * kBestZlibRatio + 1024;
 }
 
-std::optional<std::vector<uint8_t>> InflateEntry(std::span<const uint8_t> stored, int64_t dataSize) {
+std::optional<std::vector<uint8_t>> InflateEntry(std::span<const uint8_t> stored,
+                                                 int64_t dataSize) {
     const auto storedSize = static_cast<int64_t>(stored.size());
     if (!InflatedSizeAcceptable(storedSize, dataSize)) return std::nullopt;
     std::vector<uint8_t> result;

@@ -101,7 +101,8 @@ std::vector<uint8_t> DeflateWithZeros(const std::vector<uint8_t>& prefix, uint64
     Append(out, run(prefix.data(), prefix.size(), Z_FULL_FLUSH));
     const std::vector<uint8_t> zeros(kChunk, 0);
     const std::vector<uint8_t> block = run(zeros.data(), kChunk, Z_FULL_FLUSH);
-    for (uint64_t left = zeroCount; left >= kChunk; left -= kChunk) Append(out, block);
+    for (uint64_t left = zeroCount; left >= kChunk; left -= kChunk)
+        Append(out, block);
     Append(out, run(zeros.data(), static_cast<size_t>(zeroCount % kChunk), Z_FINISH));
     deflateEnd(&zs);
     // Adler-32 of the zeros alone is 1 + 0 for its low half and the count for its high half.
@@ -109,7 +110,8 @@ std::vector<uint8_t> DeflateWithZeros(const std::vector<uint8_t>& prefix, uint64
     const uLong adler = adler32_combine(
         adler32(adler32(0, nullptr, 0), prefix.data(), static_cast<uInt>(prefix.size())),
         zerosAdler, static_cast<z_off_t>(zeroCount));
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(adler >> shift));
     return out;
 }
 

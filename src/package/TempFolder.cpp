@@ -10,8 +10,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <limits>
+#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -48,8 +48,7 @@ void RemoveTreeAt(int parentFd, const char* name, int depth) {
                 auto* entry = reinterpret_cast<LinuxDirent64*>(buffer + pos);
                 pos += entry->d_reclen;
                 const char* entryName = entry->d_name;
-                if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0)
-                    continue;
+                if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0) continue;
                 if (::unlinkat(fd, entryName, 0) != 0 && errno == EISDIR && depth < 2)
                     RemoveTreeAt(fd, entryName, depth + 1);
             }
@@ -68,8 +67,7 @@ pid_t FolderOwnerPid(const char* name) {
     size_t at = kPrefix.size();
     for (; at < n.size() && at < kPrefix.size() + 10 && n[at] >= '0' && n[at] <= '9'; ++at)
         pid = pid * 10 + (n[at] - '0');
-    if (at == kPrefix.size() || at >= n.size() || n[at] != '-' || n.size() - at - 1 != 6)
-        return 0;
+    if (at == kPrefix.size() || at >= n.size() || n[at] != '-' || n.size() - at - 1 != 6) return 0;
     return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(pid) : 0;
 }
 

@@ -1,7 +1,7 @@
 // The process's private folder for extracted entries. Made on first use (mode 0700 under
-// $TMPDIR or /tmp, named pictorelle-<pid>-XXXXXX) and removed with its contents when the program ends, also when it is
-// ended by SIGINT, SIGTERM or SIGHUP. TempFile removes one file when its scope ends, so an
-// extracted entry goes away however its loader leaves.
+// $TMPDIR or /tmp, named pictorelle-<pid>-XXXXXX) and removed with its contents when the program
+// ends, also when it is ended by SIGINT, SIGTERM or SIGHUP. TempFile removes one file when its
+// scope ends, so an extracted entry goes away however its loader leaves.
 #pragma once
 
 #include <string>

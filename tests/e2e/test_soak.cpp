@@ -24,7 +24,8 @@ std::vector<uint8_t> Picture(int i) {
     QImage image(400 + 23 * i, 300 + 17 * (i % 13), QImage::Format_RGB32);
     image.fill(QColor((i * 53) % 256, (i * 97) % 256, (i * 29) % 256));
     for (int y = 0; y < image.height(); y += 10)
-        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, 0xFFFFFFFFu - uint32_t(i));
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, 0xFFFFFFFFu - uint32_t(i));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -62,7 +63,8 @@ TEST_F(SoakOnDisplay, SoakAThousandClicksThroughFiftyPicturesKeepMemoryFlat) {
     }
     ASSERT_TRUE(show->Running()) << show->Err();
     std::string line;
-    for (int64_t s : samples) line += " " + std::to_string(s);
+    for (int64_t s : samples)
+        line += " " + std::to_string(s);
     std::printf("resident KiB at 0, 100, ..., 1000 clicks:%s\n", line.c_str());
     // The first hundred items warm the caches; from there on memory must stay flat.
     EXPECT_LT(samples.back(), samples[1] * 11 / 10);

@@ -18,7 +18,8 @@ const char* const kKey = "Software\\Pictorelle\\E2E Show";
 
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 
@@ -34,7 +35,8 @@ protected:
     std::string Integrity() const {
         sqlite3* db = nullptr;
         std::string result = "cannot open";
-        if (sqlite3_open_v2(StorePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        if (sqlite3_open_v2(StorePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+            SQLITE_OK) {
             sqlite3_stmt* s = nullptr;
             if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
                 sqlite3_step(s) == SQLITE_ROW)
@@ -74,7 +76,12 @@ TEST_F(StoreOnDisplay, AnOptionsPanelKilledWhileSavingLeavesOldOrNewValues) {
         ASSERT_FALSE(window.empty()) << panel->Err();
         // The click travels through xdotool and the X server; the kill races it from the moment
         // it is sent, so some rounds end before the save, some inside it, some after it.
-        std::thread click([&] { ClickClose(window); });
+        const auto info = x.Info(window);
+        ASSERT_TRUE(info);
+        std::thread click([&] {
+            x.MoveMouse(info->x + 418 + 40, info->y + 263 + 12);
+            x.Click(1);
+        });
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<int>(0, 25000)(random)));
         panel->Kill(SIGKILL);
@@ -130,8 +137,8 @@ TEST_F(StoreOnDisplay, AStoreItCannotUseLeavesTheDefaultsAndStaysUntouched) {
     EXPECT_TRUE(fs::is_directory(StorePath()));
     EXPECT_TRUE(fs::is_empty(StorePath()));
     EXPECT_EQ(Bytes(elsewhere), "precious");
-    const auto entries = std::distance(fs::directory_iterator(dir / "config/pictorelle"),
-                                       fs::directory_iterator());
+    const auto entries =
+        std::distance(fs::directory_iterator(dir / "config/pictorelle"), fs::directory_iterator());
     EXPECT_EQ(entries, 1) << "no copy, journal or replacement beside the store";
 }
 
@@ -157,7 +164,8 @@ TEST_F(StoreOnDisplay, TheNextShowRemovesTheFolderOfAKilledOne) {
     killed->Kill(SIGKILL);
     ASSERT_TRUE(killed->WaitExit(kExitTimeoutMs));
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir / "tmp")) left.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir / "tmp"))
+        left.push_back(e.path().filename());
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].rfind("pictorelle-" + std::to_string(killedPid) + "-", 0), 0u) << left[0];
 

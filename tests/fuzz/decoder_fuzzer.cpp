@@ -28,7 +28,8 @@ void WalkGifFrames(std::span<const uint8_t> data) {
     const TGifImage gif = ReadGif(data);
     if (gif.frames.empty()) std::abort();
     for (const TGifFrame& f : gif.frames) {
-        const auto pixels = static_cast<size_t>(f.rect.width()) * static_cast<size_t>(f.rect.height());
+        const auto pixels =
+            static_cast<size_t>(f.rect.width()) * static_cast<size_t>(f.rect.height());
         if (f.indices.size() != pixels) std::abort();
         if (f.transparentIndex >= 256) std::abort();
     }

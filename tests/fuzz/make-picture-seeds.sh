@@ -40,4 +40,6 @@ cat > "$out/manifest/full.json" <<'JSON'
   "CompressEntries": false }
 JSON
 printf '{}' > "$out/manifest/empty.json"
+# Once escaped the reader as a stray exception instead of a manifest error.
+printf '{ "Header": { "Seconds": 66E33333333 } }' > "$out/manifest/overflow.json"
 printf '{ "Items": [ { "File": "a.jpg" } ] }' > "$out/manifest/one.json"

@@ -198,7 +198,8 @@ public:
         if (!in) Fail(path, "cannot open the manifest");
         try {
             root_ = json::parse(in);
-        } catch (const json::parse_error& e) {
+        } catch (const json::exception& e) {
+            // Not only syntax: a number too large for any type fails the parse as well.
             Fail(path, std::string("not valid JSON: ") + e.what());
         }
         if (!root_.is_object()) Fail(path, "expected a JSON object at the top");

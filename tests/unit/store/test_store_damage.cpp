@@ -5,12 +5,11 @@
 #include "package/SaverSettings.h"
 #include "platform/store/SqliteRegistry.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -108,7 +107,8 @@ TEST_F(StoreDamageTest, RefusesWhatItCannotUseAndLeavesItAlone) {
     // A database whose pages were damaged after its header.
     const std::string damaged = dir + "/damaged.db";
     std::string broken = good;
-    for (size_t i = 4096 + 8; i < broken.size(); i += 7) broken[i] = '\xA5';
+    for (size_t i = 4096 + 8; i < broken.size(); i += 7)
+        broken[i] = '\xA5';
     Put(damaged, broken);
     expectRefused(damaged, "a damaged database");
     EXPECT_EQ(Bytes(damaged), broken);
@@ -172,7 +172,8 @@ TEST_F(StoreDamageTest, AWriterKilledInsideItsTransactionLeavesTheOldSave) {
                      "UPDATE vals SET data = 99 WHERE name IN ('Seconds', 'Stretch');",
                      nullptr, nullptr, nullptr);
         (void)!::write(ready[1], "x", 1);
-        for (;;) ::pause();
+        for (;;)
+            ::pause();
     }
     char c = 0;
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
@@ -199,7 +200,8 @@ TEST_F(StoreDamageTest, WritersKilledAtRandomNeverLeaveAMixedSave) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             SqliteRegistry store(path);
-            for (int g = first;; ++g) WriteSaverSettings(store, "Show", Generation(g));
+            for (int g = first;; ++g)
+                WriteSaverSettings(store, "Show", Generation(g));
         }
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<int>(2000, 30000)(random)));
