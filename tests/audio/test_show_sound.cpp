@@ -13,16 +13,6 @@ namespace {
 constexpr size_t kSecond = kRecordRate;
 constexpr double kMelody0 = 440, kMelody1 = 660, kEnterSound = 1320;
 
-std::vector<uint8_t> PngOf(QColor colour) {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
-}
-
 class ShowSound : public PlayerOnDisplay {
 protected:
     static void SetUpTestSuite() { server = new AudioServer(); }
@@ -36,8 +26,8 @@ protected:
         PackageContent c = ShowContent();
         c.Header.Seconds = 2;
         c.Header.Loop = true;
-        c.Items.push_back({{}, PngOf(Qt::red)});
-        c.Items.push_back({{}, PngOf(Qt::blue)});
+        c.Items.push_back({{}, SolidPng(Qt::red)});
+        c.Items.push_back({{}, SolidPng(Qt::blue)});
         for (auto& item : c.Items)
             item.Record.Ext = ".png";
         c.Items[1].Record.EnterSoundIndex = 0;

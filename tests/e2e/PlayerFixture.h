@@ -8,6 +8,9 @@
 #include "package/ByteSource.h"
 #include "package/PackageWriter.h"
 
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -19,6 +22,21 @@ namespace fs = std::filesystem;
 inline const char* const kTitle = "E2E Show";
 inline const char* const kTitleRegex = "^E2E Show$";
 inline constexpr int kExitTimeoutMs = 15000;
+
+// A picture's PNG file, and one of a single colour.
+inline std::vector<uint8_t> PngBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return {bytes.begin(), bytes.end()};
+}
+
+inline std::vector<uint8_t> SolidPng(QColor colour, int width = 64, int height = 48) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return PngBytes(image);
+}
 
 inline PackageContent ShowContent() {
     PackageContent c;

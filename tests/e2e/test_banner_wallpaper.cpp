@@ -13,14 +13,6 @@ namespace {
 
 const QColor kBanner(20, 180, 60), kLeft(230, 30, 30), kRight(30, 30, 230);
 
-std::vector<uint8_t> Png(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
-}
-
 // 300 x 200, the left half one colour and the right half another.
 QImage Halves() {
     QImage image(300, 200, QImage::Format_RGB32);
@@ -43,7 +35,7 @@ protected:
         PackageEntry<ItemRecord> item;
         item.Record.Ext = ".png";
         item.Record.PictureFlags = 0xFF; // shown mirrored and grey, stored as it is
-        item.Data = Png(Halves());
+        item.Data = PngBytes(Halves());
         c.Items.push_back(item);
         return c;
     }
@@ -67,7 +59,7 @@ TEST_F(BannerAndWallpaper, TheBannerComesUpCentredAndItsClickOpensTheAddressThen
     c.Header.ExitBannerExt = ".png";
     QImage banner(400, 300, QImage::Format_RGB32);
     banner.fill(kBanner);
-    c.ExitBanner = Png(banner);
+    c.ExitBanner = PngBytes(banner);
     c.Strings[StringId::ExitBannerLinkAddress] = "https://banner.example/page?a=1&b=2";
     auto show = StartShow(c, {});
 
@@ -98,7 +90,7 @@ TEST_F(BannerAndWallpaper, EscClosesTheBannerWithoutOpeningAnything) {
     c.Header.ExitBannerExt = ".png";
     QImage banner(1100, 900, QImage::Format_RGB32); // larger than the screen
     banner.fill(kBanner);
-    c.ExitBanner = Png(banner);
+    c.ExitBanner = PngBytes(banner);
     c.Strings[StringId::ExitBannerLinkAddress] = "https://banner.example/";
     auto show = StartShow(c, {});
 

@@ -15,16 +15,10 @@ constexpr Rgb kRed{255, 0, 0};
 
 PackageContent RedShow() {
     PackageContent c = ShowContent();
-    QImage red(64, 48, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    red.save(&buffer, "PNG");
     PackageEntry<ItemRecord> item;
     item.Record.Ext = ".png";
     item.Record.ItemStretch = 1; // over the whole window
-    item.Data.assign(bytes.begin(), bytes.end());
+    item.Data = SolidPng(Qt::red);
     c.Items.push_back(item);
     return c;
 }

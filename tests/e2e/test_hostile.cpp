@@ -20,13 +20,7 @@ constexpr int64_t kPeakGoalKiB = 150 * 1024;
 constexpr uint64_t kBombZeros = uint64_t{300} << 20;
 
 std::vector<uint8_t> SmallPng() {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(QColor(40, 160, 90));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
+    return SolidPng(QColor(40, 160, 90));
 }
 
 // The process's peak resident memory so far (VmHWM), in KiB; -1 once it has gone.

@@ -20,14 +20,6 @@ Rgb RgbOf(QColor c) {
     return {c.red(), c.green(), c.blue()};
 }
 
-std::vector<uint8_t> Png(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
-}
-
 QImage Solid(int width, int height, QColor colour) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
@@ -39,7 +31,7 @@ PackageEntry<ItemRecord> Item(const QImage& image, int seconds, int stretch = -1
     entry.Record.Ext = ".png";
     entry.Record.ItemSeconds = seconds;
     entry.Record.ItemStretch = stretch;
-    entry.Data = Png(image);
+    entry.Data = PngBytes(image);
     return entry;
 }
 
@@ -88,7 +80,7 @@ TEST_F(ShowOnDisplay, PicturesBackgroundAndLogoLandOnTheirPixels) {
     h.LogoX = 10;
     h.LogoY = 10;
     h.LogoExt = ".png";
-    c.Logo = Png(Solid(40, 20, kLogo));
+    c.Logo = PngBytes(Solid(40, 20, kLogo));
     QImage quarters(200, 100, QImage::Format_RGB32);
     for (int row = 0; row < 100; ++row)
         for (int col = 0; col < 200; ++col)

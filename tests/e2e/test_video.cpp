@@ -36,16 +36,6 @@ std::string Describe(const Rgb& p) {
            ")";
 }
 
-std::vector<uint8_t> Png(QColor colour, int width = 64, int height = 48) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
-}
-
 // Reads single pixels straight from the X server, quick enough to time an item's change.
 class PixelReader {
 public:
@@ -97,7 +87,7 @@ protected:
         c.Header.LogoX = 10;
         c.Header.LogoY = 10;
         c.Header.LogoExt = ".png";
-        c.Logo = Png(kLogo, 40, 20);
+        c.Logo = SolidPng(kLogo, 40, 20);
         return c;
     }
     static PackageEntry<ItemRecord> Clip(const std::string& name, int stretch = -1) {
@@ -110,7 +100,7 @@ protected:
     static PackageEntry<ItemRecord> Picture(QColor colour) {
         PackageEntry<ItemRecord> entry;
         entry.Record.Ext = ".png";
-        entry.Data = Png(colour, 1024, 768);
+        entry.Data = SolidPng(colour, 1024, 768);
         return entry;
     }
 
