@@ -33,6 +33,11 @@ void TShowPlayers::LoadCustomPlaylist() {
 }
 
 void TShowPlayers::StartMelody() {
+    // A show without music opens no audio player at all (it would cost memory and threads).
+    const bool music = settings_.UseCustomPlaylist
+                           ? !customPlaylist_.empty()
+                           : package_.Header.MelodyCount > 0 && !package_.Melodies.empty();
+    if (!music) return;
     melody_ = std::make_unique<TMelodyPlayer>(programFile_, package_, settings_, customPlaylist_);
     melody_->Start();
 }
