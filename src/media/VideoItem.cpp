@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <cstdio>
+#include <filesystem>
 
 namespace pictorelle {
 
@@ -21,6 +22,9 @@ TVideoItem::~TVideoItem() {
 
 bool TVideoItem::ShowVideoItem(int index, const std::string& path, int sizeMode, TBitmap32& frame) {
     stage_.ShowMovieBackground(frame);
+    // Nothing was extracted (the entry was refused): no player is made just to fail.
+    std::error_code missing;
+    if (!MPlay && !std::filesystem::is_regular_file(path, missing)) return false;
     if (!MPlay) {
         // mpv draws into the panel's own native window, made here once for the whole show.
         // Its output maps its own window only while the panel is on screen, so the show's
