@@ -16,9 +16,9 @@ namespace pictorelle {
 namespace {
 
 // Closing goes on whether or not the file (or the temporary folder) is there.
-void DeleteTempFile(std::string_view fixedName, std::string_view extension = {}) {
+void DeleteTempFile(std::string_view fixedName) {
     try {
-        std::remove(TempFilePath(fixedName, extension).c_str());
+        std::remove(TempFilePath(fixedName).c_str());
     } catch (const PictorelleError&) {
     }
 }

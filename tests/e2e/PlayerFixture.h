@@ -99,6 +99,22 @@ protected:
         return found.empty() ? std::string() : found.front();
     }
 
+    // A foreign window (an xmessage of the given geometry and class name) and its X id, as a
+    // screen-saver host or a preview's settings window would give it.
+    std::pair<std::unique_ptr<Process>, std::string> HostWindow(const std::string& geometry,
+                                                                const std::string& name) {
+        auto host = std::make_unique<Process>(
+            "xmessage", std::vector<std::string>{"-geometry", geometry, "-name", name, "host"},
+            std::vector<std::string>{"DISPLAY=" + x.Display()});
+        std::string id;
+        WaitUntil([&] {
+            const RunResult r = x.Tool("xdotool", {"search", "--onlyvisible", "--classname", name});
+            id = r.out.substr(0, r.out.find('\n'));
+            return !id.empty();
+        });
+        return {std::move(host), id};
+    }
+
     // Still running after a while: input that must not end the show has had its chance.
     static bool KeepsRunning(Process& p) { return !p.WaitExit(1500); }
 

@@ -49,22 +49,27 @@ protected:
         return show;
     }
 
+    // A show with an exit banner of the given size, ended with Esc: the banner's window
+    // once it is up.
+    std::string EndWithBanner(std::unique_ptr<Process>& show, int width, int height,
+                              const std::string& link) {
+        PackageContent c = OnePicture();
+        c.Header.ExitBannerExt = ".png";
+        c.ExitBanner = SolidPng(kBanner, width, height);
+        c.Strings[StringId::ExitBannerLinkAddress] = link;
+        show = StartShow(c, {});
+        x.Key("Escape");
+        return WaitForWindow("^Exit Banner$");
+    }
+
     std::string RootProperty(const std::string& name) const {
         return x.Tool("xprop", {"-root", name}).out;
     }
 };
 
 TEST_F(BannerAndWallpaper, TheBannerComesUpCentredAndItsClickOpensTheAddressThenTheShowEnds) {
-    PackageContent c = OnePicture();
-    c.Header.ExitBannerExt = ".png";
-    QImage banner(400, 300, QImage::Format_RGB32);
-    banner.fill(kBanner);
-    c.ExitBanner = PngBytes(banner);
-    c.Strings[StringId::ExitBannerLinkAddress] = "https://banner.example/page?a=1&b=2";
-    auto show = StartShow(c, {});
-
-    x.Key("Escape");
-    const std::string window = WaitForWindow("^Exit Banner$");
+    std::unique_ptr<Process> show;
+    const std::string window = EndWithBanner(show, 400, 300, "https://banner.example/page?a=1&b=2");
     ASSERT_FALSE(window.empty()) << show->Err();
     const std::optional<WindowInfo> info = x.Info(window);
     ASSERT_TRUE(info);
@@ -86,16 +91,9 @@ TEST_F(BannerAndWallpaper, TheBannerComesUpCentredAndItsClickOpensTheAddressThen
 }
 
 TEST_F(BannerAndWallpaper, EscClosesTheBannerWithoutOpeningAnything) {
-    PackageContent c = OnePicture();
-    c.Header.ExitBannerExt = ".png";
-    QImage banner(1100, 900, QImage::Format_RGB32); // larger than the screen
-    banner.fill(kBanner);
-    c.ExitBanner = PngBytes(banner);
-    c.Strings[StringId::ExitBannerLinkAddress] = "https://banner.example/";
-    auto show = StartShow(c, {});
-
-    x.Key("Escape");
-    const std::string window = WaitForWindow("^Exit Banner$");
+    std::unique_ptr<Process> show;
+    // Larger than the screen.
+    const std::string window = EndWithBanner(show, 1100, 900, "https://banner.example/");
     ASSERT_FALSE(window.empty()) << show->Err();
     const std::optional<WindowInfo> info = x.Info(window);
     ASSERT_TRUE(info);

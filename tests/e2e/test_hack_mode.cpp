@@ -26,15 +26,8 @@ PackageContent RedShow() {
 class HackMode : public PlayerOnDisplay {};
 
 TEST_F(HackMode, DrawsIntoTheGivenWindowTakesNoInputAndEndsOnSigterm) {
-    Process host("xmessage", {"-geometry", "400x300+100+50", "-name", "e2ehost", "host"},
-                 {"DISPLAY=" + x.Display()});
-    std::string hostId;
-    ASSERT_TRUE(WaitUntil([&] {
-        const RunResult r =
-            x.Tool("xdotool", {"search", "--onlyvisible", "--classname", "e2ehost"});
-        hostId = r.out.substr(0, r.out.find('\n'));
-        return !hostId.empty();
-    }));
+    const auto [host, hostId] = HostWindow("400x300+100+50", "e2ehost");
+    ASSERT_FALSE(hostId.empty());
 
     x.MoveMouse(600, 600);
     auto show = Start(MakeShow(RedShow()), {"-window-id", hostId});

@@ -94,15 +94,8 @@ TEST_F(PlayerOnDisplay, OptionsModeShowsACentredWindow) {
 }
 
 TEST_F(PlayerOnDisplay, PreviewIsASmallChildOfTheHostWindowAndEndsWithIt) {
-    Process host("xmessage", {"-geometry", "400x300+20+20", "-name", "e2ehost", "preview host"},
-                 {"DISPLAY=" + x.Display()});
-    std::string hostId;
-    ASSERT_TRUE(WaitUntil([&] {
-        const RunResult r =
-            x.Tool("xdotool", {"search", "--onlyvisible", "--classname", "e2ehost"});
-        hostId = r.out.substr(0, r.out.find('\n'));
-        return !hostId.empty();
-    }));
+    const auto [host, hostId] = HostWindow("400x300+20+20", "e2ehost");
+    ASSERT_FALSE(hostId.empty());
 
     auto preview = Start(MakeShow(ShowContent()), {"/p", hostId});
     std::string tree;
@@ -116,7 +109,7 @@ TEST_F(PlayerOnDisplay, PreviewIsASmallChildOfTheHostWindowAndEndsWithIt) {
     x.Click(1);
     EXPECT_TRUE(KeepsRunning(*preview));
 
-    host.Kill(SIGTERM);
+    host->Kill(SIGTERM);
     ASSERT_TRUE(preview->WaitExit(kExitTimeoutMs));
     EXPECT_EQ(preview->Status(), 0);
     EXPECT_TRUE(TempFoldersGone());

@@ -125,10 +125,11 @@ TEST(Bitmap32Draw, BlendMixesBySourceAlphaTimesMasterAlpha) {
     EXPECT_EQ(same.Pixel(0, 0), 0xFFABCDEFu);
 }
 
-TEST(Bitmap32Draw, BlendMatchesExactRoundingForAllChannels) {
-    // An odd width exercises both the vector loop and the leftover pixels.
-    const TBitmap32 src = randomBitmap(131, 67, 7);
-    const TBitmap32 background = randomBitmap(131, 67, 8);
+namespace {
+
+// Blends src over background at several master alphas and checks every channel of every pixel
+// against the exact formula, rounded to nearest.
+void ExpectBlendFormula(const TBitmap32& src, const TBitmap32& background) {
     for (int master : {255, 254, 128, 77, 1}) {
         TBitmap32 dst = background;
         dst.Draw(0, 0, src, TDrawMode::Blend, master);
@@ -147,6 +148,15 @@ TEST(Bitmap32Draw, BlendMatchesExactRoundingForAllChannels) {
     }
 }
 
+} // namespace
+
+TEST(Bitmap32Draw, BlendMatchesExactRoundingForAllChannels) {
+    // An odd width exercises both the vector loop and the leftover pixels.
+    const TBitmap32 src = randomBitmap(131, 67, 7);
+    const TBitmap32 background = randomBitmap(131, 67, 8);
+    ExpectBlendFormula(src, background);
+}
+
 TEST(Bitmap32Draw, BlendOfOpaqueAndClearRunsMatchesTheFormulaToo) {
     // Runs of fully opaque and fully transparent pixels take the vector loop's short cuts;
     // shifted by a pixel per row, they also straddle its groups of four.
@@ -159,22 +169,7 @@ TEST(Bitmap32Draw, BlendOfOpaqueAndClearRunsMatchesTheFormulaToo) {
             if (run == 1) src.SetPixel(x, y, p | 0xFF000000u);
         }
     const TBitmap32 background = randomBitmap(131, 67, 8);
-    for (int master : {255, 254, 128, 77, 1}) {
-        TBitmap32 dst = background;
-        dst.Draw(0, 0, src, TDrawMode::Blend, master);
-        for (int y = 0; y < src.Height(); ++y)
-            for (int x = 0; x < src.Width(); ++x) {
-                const uint32_t s = src.Pixel(x, y), d = background.Pixel(x, y);
-                const int a = static_cast<int>(std::lround(channel(s, 3) * master / 255.0));
-                const uint32_t got = dst.Pixel(x, y);
-                auto mix = [&](int c, uint32_t sc) {
-                    return std::lround((sc * a + channel(d, c) * (255 - a)) / 255.0);
-                };
-                for (int c = 0; c < 3; ++c)
-                    ASSERT_EQ(long{channel(got, c)}, mix(c, channel(s, c))) << x << "," << y;
-                ASSERT_EQ(long{channel(got, 3)}, mix(3, 255)) << x << "," << y;
-            }
-    }
+    ExpectBlendFormula(src, background);
 }
 
 TEST(Bitmap32Draw, NearestPicksThePixelUnderEachCentre) {
