@@ -223,7 +223,9 @@ private:
 };
 
 SqliteRegistry::SqliteRegistry(const std::string& path) : path_(path) {
-    const fs::path given = fs::absolute(path);
+    std::error_code noFolder;
+    const fs::path given = fs::absolute(path, noFolder);
+    if (noFolder) Refuse(path, "cannot be reached: " + noFolder.message());
     const fs::path folder = StoreFolder(given.parent_path(), path);
     const fs::path file = folder / given.filename();
 
