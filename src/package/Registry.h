@@ -22,6 +22,14 @@ public:
     using PictorelleError::PictorelleError;
 };
 
+// The store itself cannot be used just now or at all (refused, locked by another process,
+// read-only when writing, unreadable), as opposed to a value in it of the wrong type. A show
+// that only reads goes on without the store.
+class RegistryAccessError : public RegistryError {
+public:
+    using RegistryError::RegistryError;
+};
+
 using RegistryData = std::variant<int32_t, std::string>;
 
 struct RegistryValue {

@@ -72,11 +72,7 @@ std::string SettingsKeyPath(std::string_view saverTitle) {
 
 void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings) {
     const std::string key = SettingsKeyPath(saverTitle);
-    try {
-        if (!registry.KeyExists(key)) return;
-    } catch (const RegistryError&) {
-        return; // a store that cannot be opened leaves the package's defaults
-    }
+    if (!registry.KeyExists(key)) return;
     // One read of the whole key, so a save by another process (an options panel closing
     // while a preview starts) is seen entirely or not at all.
     const std::vector<RegistryValue> stored = registry.ReadAllValues(key);

@@ -39,8 +39,8 @@ SaverSettings SettingsFromPackage(const PackageHeader& header, const StringBlock
 std::string SettingsKeyPath(std::string_view saverTitle);
 
 // Reads every stored value over the given settings, in the fixed order. A missing key or
-// value keeps the default; a key that cannot be opened keeps them all. A value of the wrong
-// type throws RegistryError.
+// value keeps the default. A store that cannot be read throws RegistryAccessError and leaves
+// the settings as they were; a value of the wrong type throws RegistryError.
 void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings);
 
 // Writes all sixteen values in one transaction, creating the key when needed.

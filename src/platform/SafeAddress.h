@@ -1,6 +1,7 @@
 // Which addresses from a package the player may open. Only web and mail addresses: a package
-// must never be able to make the player launch a local file or program. An address without a
-// scheme is taken as a web address.
+// must never be able to make the player launch a local file or program, nor a mail program
+// attach one. An address without a scheme is taken as a web address when it starts like a
+// host name; one that starts like a local path is refused.
 #pragma once
 
 #include <cctype>
@@ -10,6 +11,61 @@
 
 namespace pictorelle {
 
+namespace links {
+
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The fields a mail program only fills a new message with. Others (attach, file, ...) may make
+// it attach a local file, and headers have no business in a package's link.
+inline bool IsMessageField(std::string_view name) {
+    for (const char* kept : {"subject", "body", "cc", "bcc"})
+        if (EqualsIgnoringCase(name, kept)) return true;
+    return false;
+}
+
+// The recipients and the message fields of a mail address, each as written; a fragment means
+// nothing to a mail address and goes too.
+inline std::string MailAddress(std::string_view address) {
+    address = address.substr(0, address.find('#'));
+    const size_t query = address.find('?');
+    std::string kept(address.substr(0, query));
+    if (query == std::string_view::npos) return kept;
+    std::string_view fields = address.substr(query + 1);
+    char separator = '?';
+    for (;;) {
+        const size_t end = fields.find('&');
+        const std::string_view field = fields.substr(0, end);
+        if (IsMessageField(field.substr(0, field.find('=')))) {
+            kept += separator;
+            kept += field;
+            separator = '&';
+        }
+        if (end == std::string_view::npos) break;
+        fields.remove_prefix(end + 1);
+    }
+    return kept;
+}
+
+// A host name or an IPv6 literal starts with a letter, a digit or '['; "/etc/passwd", "./x",
+// "~/x" or "\\server\share" are local paths, and completing them gives no web address.
+inline std::optional<std::string> WebAddress(std::string_view address) {
+    const auto first = static_cast<unsigned char>(address.front());
+    if (!std::isalnum(first) && first != '[') return std::nullopt;
+    return "http://" + std::string(address);
+}
+
+} // namespace links
+
+// The address to open, or nothing when it may not be opened: http and https addresses as
+// they are, mail addresses with only their message fields, and a host name without a scheme
+// ("example.org/page", "localhost:8080") completed with http://.
 inline std::optional<std::string> SafeAddress(std::string_view address) {
     auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     while (!address.empty() && isSpace(address.front()))
@@ -29,19 +85,19 @@ inline std::optional<std::string> SafeAddress(std::string_view address) {
         }
     }
     const bool hasColon = end > 0 && end < address.size() && address[end] == ':';
-    if (!hasColon) return "http://" + std::string(address);
+    if (!hasColon) return links::WebAddress(address);
 
     // "host:8080/path" names a port, not a scheme.
     size_t digits = end + 1;
     while (digits < address.size() && std::isdigit(static_cast<unsigned char>(address[digits])))
         ++digits;
     if (digits > end + 1 && (digits == address.size() || address[digits] == '/'))
-        return "http://" + std::string(address);
+        return links::WebAddress(address);
 
-    std::string scheme;
-    for (char c : address.substr(0, end))
-        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (scheme == "http" || scheme == "https" || scheme == "mailto") return std::string(address);
+    const std::string_view scheme = address.substr(0, end);
+    if (links::EqualsIgnoringCase(scheme, "http") || links::EqualsIgnoringCase(scheme, "https"))
+        return std::string(address);
+    if (links::EqualsIgnoringCase(scheme, "mailto")) return links::MailAddress(address);
     return std::nullopt;
 }
 

@@ -37,17 +37,11 @@ void TSSWindow::BuildTranslation() {
     CfgBox->RenameFormControls();
 }
 
-// A store that cannot be opened keeps the package's defaults; a value of the wrong type in it
+// A store that cannot be used keeps the package's defaults; a value of the wrong type in it
 // fails the read like a broken package.
 void TSSWindow::ReadUserSettings() {
-    std::unique_ptr<SqliteRegistry> store;
-    try {
-        store = std::make_unique<SqliteRegistry>(SqliteRegistry::DefaultPath());
-    } catch (const RegistryError& e) {
-        std::fprintf(stderr, "Using the show's own settings: %s\n", e.what());
-        return;
-    }
-    ReadSaverSettings(*store, PackageData.Strings[StringId::SaverTitle], Settings);
+    ReadStoredSettings(SqliteRegistry::DefaultPath(), PackageData.Strings[StringId::SaverTitle],
+                       Settings);
 }
 
 void TSSWindow::ShowSettings() {

@@ -1,10 +1,12 @@
 // The settings store and the temporary folder when a show is killed or its store is spoilt:
 // an options panel killed while it saves leaves the old values or the new ones, never a mix;
-// a store the show cannot use leaves the show on its own defaults with one line saying why;
+// a store the show cannot use (locked, spoilt) leaves the show on its own defaults with one
+// line saying why;
 // no temporary folder outlives a show, and one left by SIGKILL goes at the next start.
 #include "PlayerFixture.h"
 #include "platform/store/SqliteRegistry.h"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -101,21 +103,37 @@ TEST_F(StoreOnDisplay, AnOptionsPanelKilledWhileSavingLeavesOldOrNewValues) {
     std::printf("killed panels: %d kept the old values, %d the new ones\n", old, saved);
 }
 
-// A store that is garbage, a link or a folder: the show runs on the package's settings and
-// says once why; closing the panel says once that nothing was saved; the file stays as it was.
+// A store that another program keeps locked, or that is garbage, a link or a folder: the show
+// runs on the package's settings and says once why; closing the panel says once that nothing
+// was saved; the file stays as it was.
 TEST_F(StoreOnDisplay, AStoreItCannotUseLeavesTheDefaultsAndStaysUntouched) {
     const std::string show = MakeShow(ShowContent());
     fs::create_directories(dir / "config/pictorelle");
     const std::string elsewhere = dir / "elsewhere.db";
     WriteText(elsewhere, "precious");
-    for (const char* kind : {"garbage", "link", "folder"}) {
-        fs::remove_all(StorePath());
+    for (const char* kind : {"locked", "garbage", "link", "folder"}) {
+        for (const char* part : {"", "-wal", "-shm"})
+            fs::remove_all(StorePath() + part);
+        sqlite3* holder = nullptr;
+        if (std::string(kind) == "locked") {
+            // A lock that keeps readers out, as a program in exclusive mode holds it.
+            { SqliteRegistry create(StorePath()); }
+            ASSERT_EQ(sqlite3_open(StorePath().c_str(), &holder), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(holder,
+                                   "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
+                                   "DELETE FROM vals;",
+                                   nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+        }
         if (std::string(kind) == "garbage") WriteText(StorePath(), std::string(5000, 'G'));
         if (std::string(kind) == "link") fs::create_symlink(elsewhere, StorePath());
         if (std::string(kind) == "folder") fs::create_directory(StorePath());
 
+        const auto started = std::chrono::steady_clock::now();
         auto full = Start(show, {"/s"});
         ASSERT_FALSE(WaitForWindow(kTitleRegex).empty()) << kind << full->Err();
+        // A lock delays the start by a second, not by the time a save may wait for it.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8)) << kind;
         EXPECT_TRUE(KeepsRunning(*full)) << kind << full->Err();
         x.Key("Escape");
         ASSERT_TRUE(full->WaitExit(kExitTimeoutMs)) << kind;
@@ -133,6 +151,7 @@ TEST_F(StoreOnDisplay, AStoreItCannotUseLeavesTheDefaultsAndStaysUntouched) {
         if (std::string(kind) == "garbage") {
             EXPECT_EQ(Bytes(StorePath()), std::string(5000, 'G'));
         }
+        sqlite3_close(holder);
     }
     EXPECT_TRUE(fs::is_directory(StorePath()));
     EXPECT_TRUE(fs::is_empty(StorePath()));

@@ -1,9 +1,8 @@
 #include "package/SaverSettings.h"
 #include "platform/store/SqliteRegistry.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -53,8 +52,15 @@ TEST_F(StoreTest, CreatesAPrivateStoreAtTheConfiguredPlace) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(::stat(fs::path(path).parent_path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const fs::path& folder : {fs::path(path).parent_path(), fs::path(dir + "/cfg")}) {
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
+    // A link above the store's own folder (a linked ~/.config) is the user's choice.
+    fs::create_directory_symlink(dir + "/cfg", dir + "/linked-cfg");
+    RegistryKey(store, "K").WriteInteger("Seconds", 4);
+    SqliteRegistry linked(dir + "/linked-cfg/pictorelle/registry.db");
+    EXPECT_EQ(RegistryKey(linked, "K").ReadInteger("Seconds"), 4);
 }
 
 TEST_F(StoreTest, KeysAreOpenedOrCreatedCaseInsensitively) {

@@ -1,10 +1,12 @@
 // The settings store when things go wrong outside our control: a file that is not a sound
-// database, a link, a folder, a file we may not write, and writers killed with SIGKILL in the
-// middle of a save. The store must refuse what it cannot use, touch nothing it refuses, and
-// never leave a half-written save.
+// database, a link, a folder, a store we may not write, a store locked by another program, and
+// writers killed with SIGKILL in the middle of a save. The store must refuse what it cannot
+// use, touch nothing it refuses, read what it may only read, and never leave a half-written
+// save.
 #include "package/SaverSettings.h"
 #include "platform/store/SqliteRegistry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -94,7 +96,7 @@ TEST_F(StoreDamageTest, RefusesWhatItCannotUseAndLeavesItAlone) {
         try {
             SqliteRegistry store(at);
             ADD_FAILURE() << "opened " << reason;
-        } catch (const RegistryError& e) {
+        } catch (const RegistryAccessError& e) {
             EXPECT_NE(std::string(e.what()).find(at), std::string::npos) << e.what();
         }
     };
@@ -123,34 +125,106 @@ TEST_F(StoreDamageTest, RefusesWhatItCannotUseAndLeavesItAlone) {
     fs::create_directory(folder);
     expectRefused(folder, "a folder");
     EXPECT_TRUE(fs::is_empty(folder));
+
+    // Links in place of the file or of its folder, dangling or not, are never followed:
+    // nothing is made where they point.
+    fs::create_symlink(dir + "/nowhere.db", dir + "/dangling.db");
+    expectRefused(dir + "/dangling.db", "a dangling link");
+    fs::create_directory(dir + "/real");
+    fs::create_symlink(dir + "/real", dir + "/linked");
+    expectRefused(dir + "/linked/registry.db", "a folder that is a link");
+    EXPECT_TRUE(fs::is_empty(dir + "/real"));
+    fs::create_symlink(dir + "/gone", dir + "/gone-link");
+    expectRefused(dir + "/gone-link/registry.db", "a folder that is a dangling link");
+    EXPECT_FALSE(fs::exists(dir + "/nowhere.db"));
+    EXPECT_FALSE(fs::exists(dir + "/gone"));
 }
 
-// A user who made the store read-only gets no silent write failure later: the store is
-// refused at once. Root may write anything, so this runs as an ordinary user.
-TEST_F(StoreDamageTest, RefusesAFileItMayNotWrite) {
+// A store the user may not write, the file or its folder: the saved values are read, only a
+// save fails, and nothing beside the store is made. Root may write anything, so the store is
+// used by an ordinary user.
+TEST_F(StoreDamageTest, AStoreItMayNotWriteIsReadAndOnlySavingFails) {
     {
         SqliteRegistry store(path);
         WriteSaverSettings(store, "Show", Generation(3));
     }
-    ::chmod(path.c_str(), 0444);
-    ::chmod(dir.c_str(), 0777);
     const std::string before = Bytes(path);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
-        try {
-            SqliteRegistry store(path);
-            ::_exit(1);
-        } catch (const RegistryError&) {
-            ::_exit(0);
+    for (const bool folderReadOnly : {false, true}) {
+        ::chmod(path.c_str(), folderReadOnly ? 0666 : 0444);
+        ::chmod(dir.c_str(), folderReadOnly ? 0555 : 0777);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(8);
+            int status = 0;
+            try {
+                SqliteRegistry store(path);
+                SaverSettings s = Generation(-1);
+                ReadSaverSettings(store, "Show", s);
+                if (!store.ReadOnly() || s.Seconds != 3) status |= 1;
+                try {
+                    WriteSaverSettings(store, "Show", Generation(4));
+                    status |= 2;
+                } catch (const RegistryAccessError&) {
+                }
+            } catch (...) {
+                status |= 4;
+            }
+            ::_exit(status);
         }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "folder read-only: " << folderReadOnly
+            << " (1: values not read, 2: saved, 4: refused, 8: could not drop root)";
+        EXPECT_EQ(Bytes(path), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened a read-only store, 3: could not drop root";
-    EXPECT_EQ(Bytes(path), before);
+    ::chmod(dir.c_str(), 0700);
+}
+
+// Another program holding the store: its write lock does not hold up the start read at all;
+// a lock that keeps readers out does, for the read allowance only, and then the show goes on
+// with its own settings and one line saying why.
+TEST_F(StoreDamageTest, ALockedStoreDelaysTheStartReadByTheReadAllowanceAtMost) {
+    using Clock = std::chrono::steady_clock;
+    {
+        SqliteRegistry store(path);
+        WriteSaverSettings(store, "Show", Generation(3));
+    }
+    std::string said;
+    auto readAtStart = [&](SaverSettings& s) {
+        const auto start = Clock::now();
+        testing::internal::CaptureStderr();
+        ReadStoredSettings(path, "Show", s);
+        said = testing::internal::GetCapturedStderr();
+        return Clock::now() - start;
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data = 99;", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    SaverSettings s = Generation(-1);
+    EXPECT_LT(readAtStart(s), SqliteRegistry::kSaveWait);
+    EXPECT_EQ(s.Seconds, 3);
+    EXPECT_EQ(said, "");
+
+    ASSERT_EQ(sqlite3_exec(other,
+                           "ROLLBACK; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
+                           "UPDATE vals SET data = 99;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    s = Generation(-1);
+    const auto waited = readAtStart(s);
+    EXPECT_GE(waited, SqliteRegistry::kReadWait * 9 / 10);
+    EXPECT_LT(waited, SqliteRegistry::kSaveWait);
+    EXPECT_EQ(s.Seconds, -1) << "the package's settings stay";
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.rfind("Using the show's own settings: ", 0), 0u) << said;
+    EXPECT_NE(said.find("in use by another program"), std::string::npos) << said;
+    sqlite3_close(other);
 }
 
 // A writer killed inside its save transaction, after half of the values: the key keeps the
