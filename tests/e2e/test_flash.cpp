@@ -93,6 +93,14 @@ protected:
         m.compressed = compressed;
         return WriteSwf(m);
     }
+    void SetUp() override {
+        PlayerOnDisplay::SetUp();
+#ifndef PICTORELLE_WEBENGINE
+        if (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                .rfind("Without", 0) != 0)
+            GTEST_SKIP() << "built without Qt WebEngine: no Flash player";
+#endif
+    }
     bool WaitForCentre(const PixelReader& pixels, const QColor& colour, int timeoutMs = 30000) {
         return WaitUntil([&] { return Near(pixels.At(512, 384), colour); }, timeoutMs);
     }
