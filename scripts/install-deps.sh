@@ -11,6 +11,8 @@ packages=(
   # libraries the player uses
   zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
+  # Flash movies: Ruffle (fetched by npm at build time) in Qt WebEngine; LZMA movie headers
+  qt6-webengine-dev liblzma-dev
   # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
@@ -29,6 +31,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
 done
+# npm fetches Ruffle; a Node.js from elsewhere that brings its own npm is left alone (Debian's
+# npm package would conflict with it).
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

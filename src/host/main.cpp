@@ -3,6 +3,7 @@
 // to the start-up sequence.
 #include "host/CommandLine.h"
 #include "host/Startup.h"
+#include "media/FlashPlayer.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
         return 0;
     if (!DisplayAvailable(arguments)) return RunWithoutDisplay(OwnProgramFile());
 
+    PrepareFlashPlayer(); // the web engine's options go in before the application exists
     QApplication app(argc, argv);
     TStartup startup;
     startup.ProgramFile = OwnProgramFile();

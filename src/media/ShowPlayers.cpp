@@ -1,6 +1,7 @@
 #include "media/ShowPlayers.h"
 
 #include "imaging/Wallpaper.h"
+#include "media/FlashItem.h"
 #include "media/GifPlayer.h"
 #include "media/VideoItem.h"
 #include "package/PackageReader.h"
@@ -59,15 +60,26 @@ void TShowPlayers::AttachVideo(std::unique_ptr<TVideoItem> video) {
     video_ = std::move(video);
 }
 
+void TShowPlayers::AttachFlash(std::unique_ptr<TFlashItem> flash) {
+    flash_ = std::move(flash);
+}
+
 bool TShowPlayers::ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
                                  TBitmap32& frame) {
+    if (kind == TItemKind::Flash && flash_)
+        return flash_->ShowFlashItem(index, path, sizeMode, frame);
     if (kind != TItemKind::Video || !video_) return false;
     return video_->ShowVideoItem(index, path, sizeMode, frame);
+}
+
+void TShowPlayers::CloseAndStopFlash() {
+    if (flash_) flash_->CloseAndStopFlash();
 }
 
 void TShowPlayers::StopMedia() {
     gif_->StopGif();
     if (video_) video_->StopVideo();
+    if (flash_) flash_->StopFlash();
     if (melody_) melody_->Stop();
     if (enterSound_) enterSound_->Stop();
 }

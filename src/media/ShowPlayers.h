@@ -1,8 +1,8 @@
 // TShowPlayers: the show's real players behind the media seam: the background music (SndPlay,
 // through TMelodyPlayer), the enter sounds (EnterSndPlay, through TEnterSoundPlayer), the
 // frames of animated GIF items (GifTimer, through TGifPlayer), the video items (MPlay,
-// through TVideoItem, once the window has attached it) and the wallpaper that F2 sets. Flash
-// movies are not played yet and do what TNullShowMedia does.
+// through TVideoItem, once the window has attached it), the Flash movies (through TFlashItem,
+// likewise) and the wallpaper that F2 sets.
 //
 // Made for the full-screen show only; the players start their audio instances when first
 // used, so a muted show opens none. The package, the settings and the window's media state
@@ -20,6 +20,7 @@ namespace pictorelle {
 struct Package;
 struct SaverSettings;
 class TEnterSoundPlayer;
+class TFlashItem;
 class TGifPlayer;
 class TMelodyPlayer;
 class TVideoItem;
@@ -41,9 +42,11 @@ public:
     void StopGif() override;
     // The window's video items; without them videos are passed over.
     void AttachVideo(std::unique_ptr<TVideoItem> video);
+    // The window's Flash items; without them movies are passed over.
+    void AttachFlash(std::unique_ptr<TFlashItem> flash);
     bool ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
                        TBitmap32& frame) override;
-    void CloseAndStopFlash() override {}
+    void CloseAndStopFlash() override;
     void StopMedia() override;
     int CurrentMelody() const override;
     void DeleteMelodyFile() override;
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<TMelodyPlayer> melody_;
     std::unique_ptr<TEnterSoundPlayer> enterSound_;
     std::unique_ptr<TVideoItem> video_;
+    std::unique_ptr<TFlashItem> flash_;
     std::unique_ptr<TGifPlayer> gif_;
 };
 

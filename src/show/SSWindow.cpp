@@ -4,6 +4,7 @@
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "imaging/Wallpaper.h"
+#include "media/FlashItem.h"
 #include "media/ShowPlayers.h"
 #include "media/VideoItem.h"
 #include "package/CodePage.h"
@@ -168,6 +169,9 @@ void TSSWindow::CreateFullScreenShow() {
             else
                 ApplyTimerPlan(TickTimer(TimerState()));
         }));
+    players->AttachFlash(std::make_unique<TFlashItem>(*PanelDisplay, *displays_, composer_,
+                                                      mediaState_, PackageData, Settings,
+                                                      [this] { Timer.EnableAt(1); }));
     media_ = std::move(players);
     if (!ReadData(false)) return;
     if (flags_.PresentationMode && !PackageData.Header.AllowStandalone) {

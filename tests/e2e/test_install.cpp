@@ -22,6 +22,10 @@ TEST_F(Installed, TheInstalledPackerMakesAShowThatPlays) {
           "share/man/man1/pictorelle-pack.1", "share/man/man1/pictorelle-render.1",
           "share/bash-completion/completions/pictorelle-pack"})
         EXPECT_TRUE(fs::exists(prefix / file)) << file;
+#ifdef PICTORELLE_WEBENGINE
+    // The Flash player's Ruffle, where the installed player looks beside itself.
+    EXPECT_TRUE(fs::exists(prefix / "share/pictorelle/ruffle/ruffle.js"));
+#endif
 
     QImage red(32, 24, QImage::Format_RGB32);
     red.fill(Qt::red);

@@ -2,14 +2,12 @@
 // size mode gives, over the background and logo; a video keeps the screen for its own length
 // and the next item follows its end; a single video loops without being extracted again; a
 // broken one is passed over; the temporary files go at the end.
+#include "PixelReader.h"
 #include "PlayerFixture.h"
 #include "VideoClips.h"
 
 #include <QBuffer>
 #include <QImage>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#undef Status // Xlib's macro would hide Process::Status
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -35,27 +33,6 @@ std::string Describe(const Rgb& p) {
     return "(" + std::to_string(p.r) + ", " + std::to_string(p.g) + ", " + std::to_string(p.b) +
            ")";
 }
-
-// Reads single pixels straight from the X server, quick enough to time an item's change.
-class PixelReader {
-public:
-    explicit PixelReader(const std::string& display) : d_(XOpenDisplay(display.c_str())) {}
-    ~PixelReader() {
-        if (d_) XCloseDisplay(d_);
-    }
-    Rgb At(int x, int y) const {
-        if (!d_) return {};
-        XImage* image = XGetImage(d_, DefaultRootWindow(d_), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return {};
-        const unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
-                static_cast<int>(p & 0xFF)};
-    }
-
-private:
-    Display* d_;
-};
 
 class ShowVideo : public PlayerOnDisplay {
 protected:
