@@ -13,8 +13,13 @@ namespace pictorelle::decoders {
 
 namespace {
 
-// A progressive file can hold any number of scans, each costing a pass over the whole picture.
+// A progressive file can hold any number of scans, each costing a pass over the whole picture,
+// however little data it carries: a few kilobytes of empty scans over a large picture keep
+// the decoder busy for seconds before the first pixel. The count is capped, and so is the
+// work, in pixels visited: a 24-megapixel photo may have 60 scans (common files have up to a
+// dozen), a 100-megapixel one 15, a small picture up to the count cap.
 constexpr int kMaxScans = 1000;
+constexpr int64_t kMaxScanWork = int64_t{1500} << 20;
 constexpr long kMaxDecoderMemory = 1L << 30;
 // Rows handed to libjpeg per call; it never returns more than its rec_outbuf_height (<= 4).
 constexpr int kRowBatch = 8;
@@ -36,10 +41,14 @@ void onMessage(j_common_ptr, int) {}
 void onOutput(j_common_ptr) {}
 
 void onProgress(j_common_ptr cinfo) {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    if (!cinfo->is_decompressor) return;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    const int64_t scans = d->input_scan_number;
+    const int64_t work = scans * d->image_width * d->image_height;
+    if (scans > kMaxScans || work > kMaxScanWork) {
         auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-        std::snprintf(err->message, sizeof err->message, "too many progressive scans");
+        std::snprintf(err->message, sizeof err->message,
+                      "too many progressive scans for a picture of this size");
         std::longjmp(err->jump, 1);
     }
 }

@@ -72,12 +72,9 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
         return;
     }
     // The desktop copy stands in for the first picture; the next tick loads it for real.
-    // A picture that cannot be shown leaves the previous one on screen, DirectDraw as it is and
-    // its temporary file in place (the folder goes when the program ends).
-    if (!fromDesktop && !ShowPictureItem(index, file.Path(), sizeMode, frame)) {
-        file.Keep();
-        return;
-    }
+    // A picture that cannot be shown leaves the previous one on screen and DirectDraw as it is;
+    // its file goes at once, so broken items never pile up in the temporary folder.
+    if (!fromDesktop && !ShowPictureItem(index, file.Path(), sizeMode, frame)) return;
     if (item.EnterSoundIndex >= 0 && !Settings.Mute) media_->PlayEnterSound(item.EnterSoundIndex);
     ShowFrame(frame, index);
     flags_.DirectDraw = false;

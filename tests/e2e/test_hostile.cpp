@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <chrono>
 #include <fstream>
 #include <sys/mount.h>
@@ -126,6 +127,65 @@ TEST_F(HostileOnDisplay, PeakOfAnHonestShow) {
     const int64_t peak = RunUntilSkipped(c, {"Skipping item 1"});
     std::printf("honest show: peak %lld KiB\n", static_cast<long long>(peak));
     EXPECT_LT(peak, kPeakGoalKiB);
+}
+
+// A JPEG of a few kilobytes whose hundreds of empty scans would each cost a pass over 16
+// megapixels: refused before it has paid for them. Its file, like that of every item that
+// fails, leaves the temporary folder at once, and the show goes on.
+TEST_F(HostileOnDisplay, ScanHeavyJpegsAreRefusedEarlyAndFailedItemsLeaveNoFile) {
+    QImage solid(4000, 4000, QImage::Format_RGB32);
+    solid.fill(QColor(200, 60, 30));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(solid));
+    std::vector<uint8_t> jpeg(encoded.begin(), encoded.end());
+    size_t last = 0;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) last = i;
+    ASSERT_GT(last, 0u) << "no scan in the encoded picture";
+    const std::vector<uint8_t> scan(jpeg.begin() + static_cast<std::ptrdiff_t>(last),
+                                    jpeg.end() - 2);
+    for (int k = 0; k < 300; ++k)
+        jpeg.insert(jpeg.end() - 2, scan.begin(), scan.end());
+
+    PackageContent c = ShowContent();
+    PackageEntry<ItemRecord> heavy = GoodItem();
+    heavy.Record.Ext = ".jpg";
+    heavy.Data = jpeg;
+    c.Items.push_back(std::move(heavy));
+    c.Items.push_back(GoodItem());
+    c.Items.back().Data.resize(40); // a broken PNG: cut inside its first chunk
+    c.Items.push_back(GoodItem());
+    Process show(MakeShow(c), {"/s"}, Env());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(
+        WaitUntil([&] { return show.Err().find("Skipping item 1") != std::string::npos; }, 30000))
+        << show.Err();
+    EXPECT_NE(show.Err().find("Skipping item 0: JPEG: too many progressive scans"),
+              std::string::npos)
+        << show.Err();
+    std::printf("scan-heavy JPEG and broken PNG skipped after %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()));
+    // The good picture follows; by then neither failed item has a file left.
+    std::vector<std::string> left;
+    ASSERT_TRUE(WaitUntil([&] {
+        left.clear();
+        for (const auto& folder : fs::directory_iterator(dir / "tmp"))
+            for (const auto& f : fs::directory_iterator(folder))
+                if (f.path().filename().string().rfind("SSIMG", 0) == 0)
+                    left.push_back(f.path().filename());
+        return left.empty();
+    })) << "left: "
+        << (left.empty() ? "" : left.front());
+    EXPECT_TRUE(show.Running()) << show.Err();
+    x.Key("Escape");
+    EXPECT_TRUE(show.WaitExit(kExitTimeoutMs));
+    EXPECT_TRUE(TempFoldersGone());
 }
 
 // An entry that would inflate to 4 GB stops at its stated size, quickly, and its

@@ -1,8 +1,12 @@
-// Writes a few well-formed packages as the fuzzer's starting corpus.
+// Writes a few well-formed packages as the fuzzer's starting corpus; given the picture seeds'
+// folder too, one more whose items and masks are those pictures, so that the fuzzer starts
+// from entries the decoders take.
 #include "package/PackageWriter.h"
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 using namespace pictorelle;
 
@@ -22,7 +26,7 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t seed) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+    if (argc != 2 && argc != 3) return 2;
     const std::filesystem::path dir = argv[1];
     std::filesystem::create_directories(dir);
 
@@ -49,5 +53,26 @@ int main(int argc, char** argv) {
     melody.Ext = ".mp3";
     full.Melodies.push_back({melody, Bytes(400, 9)});
     Save(dir, "full", WritePackage(full));
+
+    if (argc == 3) {
+        PackageContent pictures;
+        for (const char* format : {"jpg", "png", "gif", "tif", "bmp", "ico"}) {
+            const std::filesystem::path folder = std::filesystem::path(argv[2]) / format;
+            if (!std::filesystem::is_directory(folder)) continue;
+            for (const auto& file : std::filesystem::directory_iterator(folder)) {
+                std::ifstream in(file.path(), std::ios::binary);
+                const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
+                ItemRecord picture;
+                picture.Ext = "." + std::string(format);
+                pictures.Items.push_back({picture, data});
+                if (std::string(format) == "png") {
+                    MaskRecord mask;
+                    mask.MaskType = 1;
+                    pictures.Masks.push_back({mask, data});
+                }
+            }
+        }
+        Save(dir, "pictures", WritePackage(pictures));
+    }
     return 0;
 }

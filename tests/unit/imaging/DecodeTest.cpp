@@ -98,6 +98,35 @@ TEST(Decode, JpegDecodesOpaqueAndCloseToTheOriginal) {
     EXPECT_LE(maxChannelError(SolidBitmap(16, 16, 0xFFFF0000u), red), 6);
 }
 
+// A progressive file padded with copies of its last scan, which cost a pass over the whole
+// picture each while carrying a few bytes: a large picture is refused before it has paid for
+// them all, a small one with as many scans still decodes.
+TEST(Decode, ProgressiveScansAreCappedByThePictureSize) {
+    auto padded = [](int side, int copies) {
+        Bytes jpeg = EncodeJpeg(SolidBitmap(side, side, 0xFF3080C0u), 90, true);
+        size_t last = 0;
+        for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) last = i;
+        const Bytes scan(jpeg.begin() + static_cast<std::ptrdiff_t>(last), jpeg.end() - 2);
+        for (int k = 0; k < copies; ++k)
+            jpeg.insert(jpeg.end() - 2, scan.begin(), scan.end());
+        return jpeg;
+    };
+    auto near = [](uint32_t p) {
+        return maxChannelError(SolidBitmap(1, 1, p), SolidBitmap(1, 1, 0xFF3080C0u)) <= 2;
+    };
+    EXPECT_TRUE(near(DecodePictureData(padded(3000, 0), ".jpg").bitmap.Pixel(1500, 1500)));
+    try {
+        DecodePictureData(padded(3000, 200), ".jpg");
+        ADD_FAILURE() << "200 extra scans over 9 megapixels were decoded";
+    } catch (const ImageError& e) {
+        EXPECT_NE(std::string(e.what()).find("too many progressive scans"), std::string::npos)
+            << e.what();
+    }
+    const TDecodedPicture small = DecodePictureData(padded(64, 200), ".jpg");
+    EXPECT_TRUE(near(small.bitmap.Pixel(10, 10)));
+}
+
 TEST(Decode, JpegUsesTheSmallestScaleThatCoversTheTarget) {
     const Bytes jpeg = EncodeJpeg(smooth(800, 600));
     TSize seen;

@@ -42,7 +42,7 @@ TBitmap32 SolidBitmap(int width, int height, uint32_t pixel) {
 namespace {
 
 Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, int quality,
-                   const std::vector<const uint8_t*>& rows) {
+                   const std::vector<const uint8_t*>& rows, bool progressive = false) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -58,6 +58,7 @@ Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, i
     if (space == JCS_CMYK) jpeg_set_colorspace(&cinfo, JCS_CMYK);
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (space == JCS_CMYK) cinfo.write_Adobe_marker = TRUE;
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows[cinfo.next_scanline]);
@@ -90,11 +91,12 @@ Bytes readFile(const std::string& path) {
 
 } // namespace
 
-Bytes EncodeJpeg(const TBitmap32& picture, int quality) {
+Bytes EncodeJpeg(const TBitmap32& picture, int quality, bool progressive) {
     std::vector<const uint8_t*> rows;
     for (int y = 0; y < picture.Height(); ++y)
         rows.push_back(reinterpret_cast<const uint8_t*>(picture.ScanLine(y)));
-    return jpegCompress(picture.Width(), picture.Height(), 4, JCS_EXT_BGRA, quality, rows);
+    return jpegCompress(picture.Width(), picture.Height(), 4, JCS_EXT_BGRA, quality, rows,
+                        progressive);
 }
 
 Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k) {

@@ -19,7 +19,7 @@ uint32_t PatternPixel(int x, int y);
 TBitmap32 PatternBitmap(int width, int height);
 TBitmap32 SolidBitmap(int width, int height, uint32_t pixel);
 
-Bytes EncodeJpeg(const TBitmap32& picture, int quality = 95);
+Bytes EncodeJpeg(const TBitmap32& picture, int quality = 95, bool progressive = false);
 // Four-channel Adobe-style (inverted) CMYK JPEG of one flat colour.
 Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
 Bytes EncodePng(const TBitmap32& picture, bool alpha = true, bool interlaced = false);
