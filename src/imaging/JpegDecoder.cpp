@@ -19,7 +19,7 @@ namespace {
 // work, in pixels visited: a 24-megapixel photo may have 60 scans (common files have up to a
 // dozen), a 100-megapixel one 15, a small picture up to the count cap.
 constexpr int kMaxScans = 1000;
-constexpr int64_t kMaxScanWork = int64_t{1500} << 20;
+constexpr int64_t kMaxScanWork = 1'500'000'000;
 constexpr long kMaxDecoderMemory = 1L << 30;
 // Rows handed to libjpeg per call; it never returns more than its rec_outbuf_height (<= 4).
 constexpr int kRowBatch = 8;
