@@ -111,9 +111,15 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
         out.picture = std::move(decoded.bitmap); // blending it onto black would copy it
     } else {
         // Laid on transparent black: a picture's transparent parts turn black once the
-        // picture is made opaque.
-        out.picture.SetSize(decoded.bitmap.Width(), decoded.bitmap.Height());
-        out.picture.Draw(0, 0, decoded.bitmap, TDrawMode::Blend);
+        // picture is made opaque. Row by row in place, so a large picture is never held twice.
+        out.picture = std::move(decoded.bitmap);
+        TBitmap32 row(out.picture.Width(), 1);
+        for (int y = 0; y < out.picture.Height(); ++y) {
+            uint32_t* line = out.picture.ScanLine(y);
+            std::copy_n(line, row.Width(), row.ScanLine(0));
+            std::fill_n(line, row.Width(), 0u);
+            out.picture.Draw(0, y, row, TDrawMode::Blend);
+        }
     }
     decoded.bitmap = TBitmap32{};
 

@@ -100,6 +100,23 @@ TEST_F(PictureItemTest, FlagsAndMaskApply) {
     EXPECT_EQ(hidden.frame.Pixel(100, 100), kBackground);
 }
 
+// A picture with see-through pixels is laid on transparent black, in place, to the same
+// pixels as drawing it onto a new black bitmap (then made opaque).
+TEST_F(PictureItemTest, TranslucentPictureIsLaidOnBlack) {
+    TBitmap32 picture = PatternBitmap(40, 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            picture.SetPixel(x, y, (picture.Pixel(x, y) & 0x00FFFFFFu) | uint32_t(x * 6) << 24);
+    TBitmap32 expected(40, 30);
+    expected.Draw(0, 0, picture, TDrawMode::Blend);
+    const TPictureItem out =
+        ComposePictureItem(input(WriteTempFile("SSIMG.png", EncodePng(picture))));
+    ASSERT_EQ(out.picture.Width(), 40);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(out.picture.Pixel(x, y), expected.Pixel(x, y) | 0xFF000000u) << x << "," << y;
+}
+
 TEST_F(PictureItemTest, GifTransparencyShowsTheBackground) {
     TBitmap32 picture = SolidBitmap(10, 10, 0xFF000000u);
     picture.FillRect({0, 0, 5, 10}, 0);
