@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
         return 0;
     if (!DisplayAvailable(arguments)) return RunWithoutDisplay(OwnProgramFile());
 
-    PrepareFlashPlayer(); // the web engine's options go in before the application exists
+    // The web engine's options go in before the application exists, and only for a show
+    // that may need it.
+    if (ShowPlaysFlash(OwnProgramFile())) PrepareFlashPlayer();
     QApplication app(argc, argv);
     TStartup startup;
     startup.ProgramFile = OwnProgramFile();

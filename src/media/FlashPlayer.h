@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -36,8 +37,13 @@ public:
     virtual QWidget* Widget() = 0;
 };
 
+// Whether the show in programFile may play a Flash movie: it carries a Flash player, or one of
+// its items is a movie. Only such a show loads the player's module (and the web engine).
+bool ShowPlaysFlash(const std::string& programFile);
+
 // What the web engine needs before the QApplication exists: the player's own URL scheme, and
-// the engine's start options. Does nothing in a build without Qt WebEngine.
+// the engine's start options. Loads the player's module; does nothing when there is none (a
+// build without Qt WebEngine, or a module not installed), and the factory then says why.
 void PrepareFlashPlayer();
 
 // Creates the player inside parent, filling it, hidden, with its context menu off. The first

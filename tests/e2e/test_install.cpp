@@ -25,6 +25,11 @@ TEST_F(Installed, TheInstalledPackerMakesAShowThatPlays) {
 #ifdef PICTORELLE_WEBENGINE
     // The Flash player's Ruffle, where the installed player looks beside itself.
     EXPECT_TRUE(fs::exists(prefix / "share/pictorelle/ruffle/ruffle.js"));
+    // And its module, loaded only by shows that play Flash.
+    bool module = false;
+    for (const auto& f : fs::recursive_directory_iterator(prefix))
+        module = module || f.path().filename() == "pictorelle-flash.so";
+    EXPECT_TRUE(module);
 #endif
 
     QImage red(32, 24, QImage::Format_RGB32);
