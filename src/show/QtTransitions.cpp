@@ -40,4 +40,10 @@ void TImage32Target::Paint(const TBitmap32& source, const TRect& sourceRect,
     image_->update(QRect(destRect.left, destRect.top, destRect.width(), destRect.height()));
 }
 
+void TImage32Target::Present(TBitmap32& frame) {
+    if (!image_) return;
+    PresentOn(image_->Bitmap(), frame);
+    image_->update();
+}
+
 } // namespace pictorelle

@@ -5,6 +5,8 @@
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
+#include <algorithm>
+
 namespace pictorelle {
 namespace {
 
@@ -26,6 +28,14 @@ TRect CentredBox(const TTransThread& t, int f) {
 static_assert(FamilyMemberCount(EffectFamily::BoxOut) == 1);
 static_assert(FamilyMemberCount(EffectFamily::BoxIn) == 1);
 
+// The smallest rectangle holding both.
+TRect Bounding(const TRect& a, const TRect& b) {
+    if (a.isEmpty()) return b;
+    if (b.isEmpty()) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
 } // namespace
 
 void RunBoxOut(TTransThread& t, int) {
@@ -44,12 +54,17 @@ void RunBoxIn(TTransThread& t, int) {
     if (t.PictureWidth <= 0) return;
     const int d = HalfWidthStep(t);
     int f = Div(t.PictureWidth, 2);
+    // Outside the last frame's box the target already shows the new picture: only that box
+    // (the whole picture the first time) is composed and painted again.
+    TRect changed = t.Scratch.BoundsRect();
     t.RunFrames([&] {
         if (f <= 0) return false;
-        t.Scratch.Draw(0, 0, t.NewPicture);
         const TRect box = CentredBox(t, f);
+        changed = Bounding(changed, box).intersected(t.Scratch.BoundsRect());
+        t.Scratch.Draw(changed.left, changed.top, changed, t.NewPicture);
         t.Scratch.Draw(box.left, box.top, box, t.OldPicture);
-        t.PaintFromScratch(t.Scratch.BoundsRect());
+        t.PaintFromScratch(changed);
+        changed = box;
         f -= d;
         return true;
     });

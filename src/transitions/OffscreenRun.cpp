@@ -22,6 +22,10 @@ public:
         if (observer_.paint) observer_.paint(source, sourceRect, destRect, state_);
         surface_.Paint(source, sourceRect, destRect);
     }
+    void Present(TBitmap32& frame) override {
+        if (observer_.paint) observer_.paint(frame, frame.BoundsRect(), frame.BoundsRect(), state_);
+        surface_.Present(frame);
+    }
     TBitmap32& Surface() { return surface_.Surface(); }
 
 private:

@@ -19,7 +19,13 @@ public:
     // Copies sourceRect of the bitmap to destRect, scaling when their sizes differ; parts
     // outside either bitmap are skipped and an empty rectangle copies nothing.
     virtual void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) = 0;
+    // Shows all of `frame`. A target of the frame's size takes its pixels instead of copying
+    // them and hands back its own, so `frame` keeps its size but its pixels are then unknown.
+    virtual void Present(TBitmap32& frame) { Paint(frame, frame.BoundsRect(), frame.BoundsRect()); }
 };
+
+// What Present does on a bitmap: swap when the sizes agree, copy otherwise.
+void PresentOn(TBitmap32& surface, TBitmap32& frame);
 
 // The copy every target makes: unscaled when the sizes agree, nearest-neighbour otherwise
 // (a one-pixel line stretched over an area keeps its colours).
@@ -33,6 +39,7 @@ public:
     TSize Size() const override { return {surface_.Width(), surface_.Height()}; }
     void Capture(TBitmap32& into) const override { into.Draw(0, 0, surface_); }
     void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) override;
+    void Present(TBitmap32& frame) override { PresentOn(surface_, frame); }
 
     TBitmap32& Surface() { return surface_; }
     const TBitmap32& Surface() const { return surface_; }

@@ -69,6 +69,10 @@ public:
     void PaintFromScratch(const TRect& source, const TRect& dest) { Paint(Scratch, source, dest); }
     void PaintFromNew(const TRect& rect) { Paint(NewPicture, rect, rect); }
     void PaintFromScratch(const TRect& rect) { Paint(Scratch, rect, rect); }
+    // Shows all of Scratch without a copy where the target allows: afterwards Scratch has its
+    // size but unknown pixels, so only an effect that composes every pixel of each frame anew
+    // may use it.
+    void PresentScratch();
     // True once the user-interface thread asked this transition to stop or skip.
     bool Cancelled() const { return state_.StopRequested.load() || state_.SkipTransition.load(); }
 
