@@ -34,7 +34,8 @@ void BlendOntoScalar(uint32_t* out, const uint32_t* under, const uint32_t* over,
         out[i] = pixel::Blend(over[i], under ? under[i] : 0u, masterAlpha);
 }
 
-void OverColourScalar(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background) {
+void OverColourScalar(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background,
+                      bool) {
     const uint32_t bg = background | 0xFF000000u;
     for (std::size_t i = 0; i < n; ++i)
         out[i] = src[i] >= 0xFF000000u ? src[i] : pixel::Blend(src[i], bg, 255);
@@ -134,19 +135,27 @@ void BlendOntoSse2(uint32_t* out, const uint32_t* under, const uint32_t* over, s
     BlendOntoScalar(out + i, under ? under + i : nullptr, over + i, n - i, masterAlpha, false);
 }
 
-void OverColourSse2(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background) {
+void OverColourSse2(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background,
+                    bool stream) {
     std::size_t i = 0;
+    if (stream) {
+        while (i < n && reinterpret_cast<std::uintptr_t>(out + i) % 16 != 0) ++i;
+        OverColourScalar(out, src, i, background, false);
+    }
     const __m128i master = _mm_set1_epi16(255);
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i bg = _mm_set1_epi32(static_cast<int>(background | 0xFF000000u));
     for (; i + 4 <= n; i += 4) {
-        const __m128i s = load4(src + i);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), alphaBytes)) == 0xFFFF)
-            store4(out + i, s);
+        __m128i s = load4(src + i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaBytes), alphaBytes)) != 0xFFFF)
+            s = blend4(s, bg, master);
+        if (stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), s);
         else
-            store4(out + i, blend4(s, bg, master));
+            store4(out + i, s);
     }
-    OverColourScalar(out + i, src + i, n - i, background);
+    if (stream) _mm_sfence();
+    OverColourScalar(out + i, src + i, n - i, background, false);
 }
 
 void LerpSse2(uint32_t* out, const uint32_t* a, const uint32_t* b, uint32_t w, std::size_t n) {
@@ -251,8 +260,9 @@ void BlendOnto(uint32_t* out, const uint32_t* under, const uint32_t* over, std::
     K().blendOnto(out, under, over, n, masterAlpha, stream);
 }
 
-void OverColour(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background) {
-    K().overColour(out, src, n, background);
+void OverColour(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background,
+                bool stream) {
+    K().overColour(out, src, n, background, stream);
 }
 
 void Lerp(uint32_t* out, const uint32_t* a, const uint32_t* b, uint32_t w, std::size_t n) {

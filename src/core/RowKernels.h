@@ -26,8 +26,10 @@ void BlendOnto(uint32_t* out, const uint32_t* under, const uint32_t* over, std::
                uint32_t masterAlpha, bool stream);
 
 // out[i] := src[i] laid over the opaque colour `background` (0x??RRGGBB): an opaque pixel is
-// copied, a transparent one gives the background; alpha becomes 255.
-void OverColour(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background);
+// copied, a transparent one gives the background; alpha becomes 255. `stream` as for
+// BlendOnto: for rows that another process reads next.
+void OverColour(uint32_t* out, const uint32_t* src, std::size_t n, uint32_t background,
+                bool stream);
 
 // out[i] = lerp(a[i], b[i], w).
 void Lerp(uint32_t* out, const uint32_t* a, const uint32_t* b, uint32_t w, std::size_t n);
@@ -53,7 +55,7 @@ const char* KernelPathName(TKernelPath path);
 struct TKernelTable {
     void (*blend)(uint32_t*, const uint32_t*, std::size_t, uint32_t);
     void (*blendOnto)(uint32_t*, const uint32_t*, const uint32_t*, std::size_t, uint32_t, bool);
-    void (*overColour)(uint32_t*, const uint32_t*, std::size_t, uint32_t);
+    void (*overColour)(uint32_t*, const uint32_t*, std::size_t, uint32_t, bool);
     void (*lerp)(uint32_t*, const uint32_t*, const uint32_t*, uint32_t, std::size_t);
     void (*lerpPairs)(uint32_t*, const uint32_t*, const int32_t*, const uint32_t*, std::size_t);
     void (*gather)(uint32_t*, const uint32_t*, const int32_t*, std::size_t);

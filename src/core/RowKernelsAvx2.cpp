@@ -95,19 +95,25 @@ PICTORELLE_AVX2_FN void BlendOntoAvx2(uint32_t* out, const uint32_t* under, cons
 }
 
 PICTORELLE_AVX2_FN void OverColourAvx2(uint32_t* out, const uint32_t* src, std::size_t n,
-                                       uint32_t background) {
+                                       uint32_t background, bool stream) {
     std::size_t i = 0;
     const uint32_t opaqueBg = background | 0xFF000000u;
+    if (stream)
+        for (; i < n && reinterpret_cast<std::uintptr_t>(out + i) % 32 != 0; ++i)
+            out[i] = src[i] >= 0xFF000000u ? src[i] : pixel::Blend(src[i], opaqueBg, 255);
     const __m256i master = _mm256_set1_epi16(255);
     const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i bg = _mm256_set1_epi32(static_cast<int>(opaqueBg));
     for (; i + 8 <= n; i += 8) {
-        const __m256i s = load8(src + i);
-        if (all(_mm256_cmpeq_epi32(_mm256_and_si256(s, alphaBytes), alphaBytes)))
-            store8(out + i, s);
+        __m256i s = load8(src + i);
+        if (!all(_mm256_cmpeq_epi32(_mm256_and_si256(s, alphaBytes), alphaBytes)))
+            s = blend8(s, bg, master);
+        if (stream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i), s);
         else
-            store8(out + i, blend8(s, bg, master));
+            store8(out + i, s);
     }
+    if (stream) _mm_sfence();
     for (; i < n; ++i)
         out[i] = src[i] >= 0xFF000000u ? src[i] : pixel::Blend(src[i], opaqueBg, 255);
 }

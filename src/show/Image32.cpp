@@ -44,9 +44,10 @@ bool TImage32::PaintIntoSurface(QPainter& painter, const QRegion& region, uint32
         const QRect part = r.intersected(bitmapRect).intersected(surfaceRect);
         if (part.isEmpty()) continue;
         const auto n = static_cast<std::size_t>(part.width());
+        // Streamed: the rows go to the X server next, not back through this thread's caches.
         for (int y = part.top(); y <= part.bottom(); ++y)
             rows::OverColour(reinterpret_cast<uint32_t*>(surface->scanLine(y + dy)) + part.left() + dx,
-                             bitmap_.ScanLine(y) + part.left(), n, background);
+                             bitmap_.ScanLine(y) + part.left(), n, background, true);
     }
     return true;
 }

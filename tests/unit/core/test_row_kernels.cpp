@@ -73,10 +73,11 @@ TEST_P(RowKernelPaths, BlendKernelsMatchThePlainCode) {
             });
         }
     }
-    expectSameRows(GetParam(), [](uint32_t* out, const uint32_t* src, const uint32_t*,
-                                  std::size_t n, uint32_t colour) {
-        rows::OverColour(out, src, n, colour);
-    });
+    for (const bool stream : {false, true})
+        expectSameRows(GetParam(), [stream](uint32_t* out, const uint32_t* src, const uint32_t*,
+                                            std::size_t n, uint32_t colour) {
+            rows::OverColour(out, src, n, colour, stream);
+        });
 }
 
 TEST_P(RowKernelPaths, ResamplingKernelsMatchThePlainCode) {
@@ -106,7 +107,7 @@ TEST(RowKernels, OverColourShowsTheBackgroundThroughClearPixels) {
     const Row src = {0x00123456u, 0xFF102030u, 0x80FF0000u, 0x00000000u, 0xFF000000u,
                      0x00FFFFFFu, 0x80FF0000u, 0xFFABCDEFu, 0x00000000u};
     Row out(src.size());
-    rows::OverColour(out.data(), src.data(), src.size(), 0x000000FFu);
+    rows::OverColour(out.data(), src.data(), src.size(), 0x000000FFu, false);
     const Row expected = {0xFF0000FFu, 0xFF102030u, 0xFF80007Fu, 0xFF0000FFu, 0xFF000000u,
                           0xFF0000FFu, 0xFF80007Fu, 0xFFABCDEFu, 0xFF0000FFu};
     EXPECT_EQ(expected, out);
