@@ -5,8 +5,6 @@
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
 
-#include <algorithm>
-
 namespace pictorelle {
 namespace {
 
@@ -27,14 +25,6 @@ TRect CentredBox(const TTransThread& t, int f) {
 // Each box effect is a family of one.
 static_assert(FamilyMemberCount(EffectFamily::BoxOut) == 1);
 static_assert(FamilyMemberCount(EffectFamily::BoxIn) == 1);
-
-// The smallest rectangle holding both.
-TRect Bounding(const TRect& a, const TRect& b) {
-    if (a.isEmpty()) return b;
-    if (b.isEmpty()) return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
 
 } // namespace
 

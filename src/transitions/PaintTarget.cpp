@@ -15,11 +15,13 @@ void PaintRect(TBitmap32& surface, const TBitmap32& source, const TRect& sourceR
     surface.DrawScaled(destRect, source, sourceRect, TResampler::Nearest);
 }
 
-void PresentOn(TBitmap32& surface, TBitmap32& frame) {
-    if (surface.Width() == frame.Width() && surface.Height() == frame.Height())
+void PresentOn(TBitmap32& surface, TBitmap32& frame, std::span<const TRect> changed) {
+    if (surface.Width() == frame.Width() && surface.Height() == frame.Height()) {
         std::swap(surface, frame);
-    else
-        PaintRect(surface, frame, frame.BoundsRect(), frame.BoundsRect());
+        return;
+    }
+    for (const TRect& r : changed)
+        PaintRect(surface, frame, r, r);
 }
 
 void TBitmapTarget::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {

@@ -61,8 +61,8 @@ void TTransThread::Paint(const TBitmap32& source, const TRect& sourceRect, const
         [this, &source, &sourceRect, &destRect] { target_.Paint(source, sourceRect, destRect); });
 }
 
-void TTransThread::PresentScratch() {
-    mainThread_.InvokeBlocking([this] { target_.Present(Scratch); });
+void TTransThread::PresentScratch(std::span<const TRect> changed) {
+    mainThread_.InvokeBlocking([this, &changed] { target_.Present(Scratch, changed); });
 }
 
 void TTransThread::BeginFrame() {

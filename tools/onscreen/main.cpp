@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QWidget>
@@ -93,12 +94,13 @@ Played PlayOnce(QWidget& window, TImage32& image, int effect, int steps, const T
     TTransitionState state;
     std::atomic<int> frames{0};
     state.FrameObserver = [&frames] { ++frames; };
-    bool done = false;
+    // A real event loop, as in the show: it wakes for each of the worker's paints at once.
+    QEventLoop loop;
     QElapsedTimer clock;
     clock.start();
-    StartTransition(state, mainThread, target, to, effect, false, steps, kFrameDelay,
-                    [&done] { done = true; });
-    mainThread.ProcessEventsUntil([&done] { return done; });
+    if (StartTransition(state, mainThread, target, to, effect, false, steps, kFrameDelay,
+                        [&loop] { loop.quit(); }))
+        loop.exec();
     // The last paints are still queued as repaint requests: carry them out to the server.
     SyncWithServer();
     const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;

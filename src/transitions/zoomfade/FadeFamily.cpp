@@ -46,7 +46,7 @@ void RunFadeFamily(TTransThread& t, int local) {
             Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
         else
             Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
-        t.PresentScratch();
+        t.PresentScratch(t.Scratch.BoundsRect());
         v += d;
         return true;
     });
