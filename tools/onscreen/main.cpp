@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -141,7 +142,9 @@ int main(int argc, char** argv) {
     // Let the window be mapped and painted once before timing.
     QElapsedTimer wait;
     wait.start();
-    while (wait.elapsed() < 300)
+    while (wait.elapsed() < 3000 && !(window.windowHandle() && window.windowHandle()->isExposed()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     SyncWithServer();
 
