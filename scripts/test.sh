@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit, window and end-to-end tests in
 # build/, the engine's unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-# with the pixel kernels' plain code only (no SSE2 or AVX2 paths) in build-asan/, the threaded engine tests under ThreadSanitizer in build-tsan/, and a short
-# fuzzing run of each fuzz target (package reader, decoders, manifest reader) in build-fuzz/.
+# with the pixel kernels' plain code only (no SSE2 or AVX2 paths) in build-asan/, the threaded
+# engine tests under ThreadSanitizer in build-tsan/, and a short fuzzing run of each fuzz
+# target (package reader, decoders, manifest reader) in build-fuzz/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
