@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit, window and end-to-end tests in
 # build/, the engine's unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-# in build-asan/, the threaded engine tests under ThreadSanitizer in build-tsan/, and a short
-# fuzzing run of each fuzz target (package reader, decoders, manifest reader) in build-fuzz/.
+# with the pixel kernels' plain code only (no SSE2 or AVX2 paths) in build-asan/, the threaded
+# engine tests under ThreadSanitizer in build-tsan/, and a short fuzzing run of each fuzz
+# target (package reader, decoders, manifest reader) in build-fuzz/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -19,9 +20,10 @@ step "tests (unit, ui, e2e)"
 (cd build && ctest --output-on-failure -j"$jobs") | tee -a "$log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || main_failed=1
 
-step "engine unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+step "engine unit tests under AddressSanitizer and UndefinedBehaviorSanitizer, plain pixel kernels"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORELLE_ENGINE_ONLY=ON \
-  -DPICTORELLE_SANITIZE=ON -DPICTORELLE_WERROR=ON >/dev/null || fail "configure build-asan"
+  -DPICTORELLE_SANITIZE=ON -DPICTORELLE_SCALAR_ONLY=ON -DPICTORELLE_WERROR=ON >/dev/null ||
+  fail "configure build-asan"
 cmake --build build-asan || fail "build-asan"
 (cd build-asan && ctest -L unit --output-on-failure -j"$jobs") | tee -a "$log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || asan_failed=1

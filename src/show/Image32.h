@@ -1,6 +1,8 @@
 // TImage32: a control that shows its backing TBitmap32 at 1:1 from its top-left corner. The
 // bitmap's transparent parts let the window's colour through, so a fresh (all zero) bitmap
-// shows the window's background.
+// shows the window's background. A repaint writes only the rectangles asked for, straight
+// from the bitmap into the window's surface, which Qt then hands to the X server (through
+// shared memory where the server offers it).
 #pragma once
 
 #include "core/Bitmap32.h"
@@ -21,6 +23,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    uint32_t BackgroundColour() const;
+    // The fast repaint into Qt's image of the window; false when the surface is not one it
+    // can write (then Qt draws the bitmap).
+    bool PaintIntoSurface(QPainter& painter, const QRegion& region, uint32_t background);
+
     TBitmap32 bitmap_;
 };
 

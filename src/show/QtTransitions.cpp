@@ -40,4 +40,11 @@ void TImage32Target::Paint(const TBitmap32& source, const TRect& sourceRect,
     image_->update(QRect(destRect.left, destRect.top, destRect.width(), destRect.height()));
 }
 
+void TImage32Target::Present(TBitmap32& frame, std::span<const TRect> changed) {
+    if (!image_) return;
+    PresentOn(image_->Bitmap(), frame, changed);
+    for (const TRect& r : changed)
+        image_->update(QRect(r.left, r.top, r.width(), r.height()));
+}
+
 } // namespace pictorelle

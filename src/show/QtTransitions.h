@@ -27,6 +27,7 @@ public:
     TSize Size() const override;
     void Capture(TBitmap32& into) const override;
     void Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) override;
+    void Present(TBitmap32& frame, std::span<const TRect> changed) override;
 
 private:
     QPointer<TImage32> image_;

@@ -44,12 +44,17 @@ void RunBoxIn(TTransThread& t, int) {
     if (t.PictureWidth <= 0) return;
     const int d = HalfWidthStep(t);
     int f = Div(t.PictureWidth, 2);
+    // Outside the last frame's box the target already shows the new picture: only that box
+    // (the whole picture the first time) is composed and painted again.
+    TRect changed = t.Scratch.BoundsRect();
     t.RunFrames([&] {
         if (f <= 0) return false;
-        t.Scratch.Draw(0, 0, t.NewPicture);
         const TRect box = CentredBox(t, f);
+        changed = Bounding(changed, box).intersected(t.Scratch.BoundsRect());
+        t.Scratch.Draw(changed.left, changed.top, changed, t.NewPicture);
         t.Scratch.Draw(box.left, box.top, box, t.OldPicture);
-        t.PaintFromScratch(t.Scratch.BoundsRect());
+        t.PaintFromScratch(changed);
+        changed = box;
         f -= d;
         return true;
     });

@@ -22,6 +22,12 @@ public:
         if (observer_.paint) observer_.paint(source, sourceRect, destRect, state_);
         surface_.Paint(source, sourceRect, destRect);
     }
+    void Present(TBitmap32& frame, std::span<const TRect> changed) override {
+        if (observer_.paint)
+            for (const TRect& r : changed)
+                observer_.paint(frame, r, r, state_);
+        surface_.Present(frame, changed);
+    }
     TBitmap32& Surface() { return surface_.Surface(); }
 
 private:

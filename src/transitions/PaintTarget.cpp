@@ -1,6 +1,7 @@
 #include "transitions/PaintTarget.h"
 
 #include <thread>
+#include <utility>
 
 namespace pictorelle {
 
@@ -12,6 +13,15 @@ void PaintRect(TBitmap32& surface, const TBitmap32& source, const TRect& sourceR
         return;
     }
     surface.DrawScaled(destRect, source, sourceRect, TResampler::Nearest);
+}
+
+void PresentOn(TBitmap32& surface, TBitmap32& frame, std::span<const TRect> changed) {
+    if (surface.Width() == frame.Width() && surface.Height() == frame.Height()) {
+        std::swap(surface, frame);
+        return;
+    }
+    for (const TRect& r : changed)
+        PaintRect(surface, frame, r, r);
 }
 
 void TBitmapTarget::Paint(const TBitmap32& source, const TRect& sourceRect, const TRect& destRect) {

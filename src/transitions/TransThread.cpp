@@ -61,16 +61,24 @@ void TTransThread::Paint(const TBitmap32& source, const TRect& sourceRect, const
         [this, &source, &sourceRect, &destRect] { target_.Paint(source, sourceRect, destRect); });
 }
 
+void TTransThread::PresentScratch(std::span<const TRect> changed) {
+    mainThread_.InvokeBlocking([this, &changed] { target_.Present(Scratch, changed); });
+}
+
 void TTransThread::BeginFrame() {
     frameStart_ = std::chrono::steady_clock::now();
 }
 
 bool TTransThread::EndFrame() {
     if (state_.FrameObserver) state_.FrameObserver();
-    const auto delay = std::chrono::milliseconds(std::max(FrameDelay, 0));
+    const auto end = frameStart_ + std::chrono::milliseconds(std::max(FrameDelay, 0));
     while (!Cancelled()) {
-        if (FrameDelay >= 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (std::chrono::steady_clock::now() - frameStart_ >= delay) break;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) break;
+        // Wake every millisecond to look at the flags, and at the frame's end rather than up to
+        // a millisecond after it: those overshoots would add up to a slower transition.
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(1)));
     }
     return !Cancelled();
 }

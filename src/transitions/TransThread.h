@@ -69,6 +69,12 @@ public:
     void PaintFromScratch(const TRect& source, const TRect& dest) { Paint(Scratch, source, dest); }
     void PaintFromNew(const TRect& rect) { Paint(NewPicture, rect, rect); }
     void PaintFromScratch(const TRect& rect) { Paint(Scratch, rect, rect); }
+    // Shows all of Scratch, which differs from what the target shows only inside `changed`,
+    // without a copy where the target allows: Scratch then holds the frame shown before (or
+    // still its own pixels), so an effect may use it when each frame draws anew every pixel
+    // that differs from the frame before last.
+    void PresentScratch(std::span<const TRect> changed);
+    void PresentScratch(const TRect& changed) { PresentScratch(std::span<const TRect>(&changed, 1)); }
     // True once the user-interface thread asked this transition to stop or skip.
     bool Cancelled() const { return state_.StopRequested.load() || state_.SkipTransition.load(); }
 

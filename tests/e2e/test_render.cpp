@@ -1,9 +1,11 @@
 #include "Run.h"
+#include "XServer.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace pictorelle::test {
@@ -41,6 +43,32 @@ TEST(Render, TimesFramesAndRejectsBadArguments) {
                                     {"--old", dir / "none.png", "--new", dir / "none.png", "--out",
                                      dir / "out"});
     EXPECT_EQ(missing.status, 1);
+}
+
+TEST(Render, OnScreenTimingPlaysEveryFrameAtLeastItsFrameDelay) {
+    XServer x(320, 240);
+    // Crossfade and Box In: a full-frame family and one that repaints a shrinking box.
+    for (const char* effect : {"115", "70"}) {
+        const auto r = x.Tool(BinPath("pictorelle-onscreen"),
+                              {"--effect", effect, "--size", "320x240", "--steps", "12"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        int frames = 0;
+        double ms = 0, ratio = 0;
+        const auto at = r.out.find("frames, on screen");
+        ASSERT_NE(at, std::string::npos) << r.out;
+        ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.rfind(':', at) + 1, "%d frames, on screen %lf",
+                              &frames, &ms),
+                  2)
+            << r.out;
+        ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find("ratio median"), "ratio median %lf",
+                              &ratio),
+                  1);
+        EXPECT_GT(frames, 0) << r.out;
+        // No frame may end before its 9 ms are over.
+        EXPECT_GE(ms, frames * 9.0) << r.out;
+        EXPECT_GE(ratio, 1.0) << r.out;
+    }
+    EXPECT_EQ(x.Tool(BinPath("pictorelle-onscreen"), {"--effect", "121"}).status, 2);
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // pictorelle-render: runs one transition without a window.
 //   pictorelle-render --effect N --steps S --old A.png --new B.png --out DIR
 //       writes the target after every frame as DIR/frame-0001.png ..., the final paint last
-//   pictorelle-render --time --effect N --steps S [--size WxH] [--repeat R]
-//       reports compose-and-paint time per frame (median and worst) with frame delay 0
+//   pictorelle-render --time --effect N (--steps S | --speed S) [--size WxH] [--repeat R]
+//       reports compose-and-paint time per frame (median and worst) with frame delay 0; a
+//       speed 1..10 gives the show's step count for the width
 #include "transitions/OffscreenRun.h"
 
 #include <QDir>
@@ -20,11 +21,12 @@ using namespace pictorelle;
 
 constexpr const char* kUsage =
     "usage: pictorelle-render --effect N --steps S --old A.png --new B.png --out DIR\n"
-    "       pictorelle-render --time --effect N --steps S [--size WxH] [--repeat R]\n";
+    "       pictorelle-render --time --effect N (--steps S | --speed S) [--size WxH] [--repeat R]\n";
 
 struct Options {
     int effect = 69;
     int steps = 32;
+    int speed = 0; // when set, the steps follow from the width as in the show
     std::string oldPath, newPath, outDir;
     bool time = false;
     int width = 1920, height = 1080, repeat = 3;
@@ -37,6 +39,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         if (a == "--time") o.time = true;
         else if (a == "--effect" && more) o.effect = std::atoi(argv[++i]);
         else if (a == "--steps" && more) o.steps = std::atoi(argv[++i]);
+        else if (a == "--speed" && more) o.speed = std::atoi(argv[++i]);
         else if (a == "--old" && more) o.oldPath = argv[++i];
         else if (a == "--new" && more) o.newPath = argv[++i];
         else if (a == "--out" && more) o.outDir = argv[++i];
@@ -45,6 +48,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             if (std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) != 2) return false;
         } else return false;
     }
+    if (o.speed != 0) o.steps = TransitionSteps(o.width, o.speed);
     if (o.steps < 1 || o.width < 1 || o.height < 1) return false;
     return o.time || (!o.oldPath.empty() && !o.newPath.empty() && !o.outDir.empty());
 }

@@ -6,23 +6,22 @@
 #include "transitions/TransThread.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstddef>
 
 namespace pictorelle {
 namespace {
 
-// Scratch := `under` (or black when null) with `over` blended on at `alpha`, row by row so each
-// row is still in the cache when it is blended.
+// A frame this large does not stay in the caches until it is painted: it is written past them.
+constexpr std::size_t kStreamedFrameBytes = std::size_t{16} << 20;
+
+// Scratch := `under` (or transparent black when null) with `over` blended on at `alpha`, each
+// pixel written once.
 void Compose(TBitmap32& scratch, const TBitmap32* under, const TBitmap32& over, int alpha) {
     const auto width = static_cast<std::size_t>(scratch.Width());
-    for (int y = 0; y < scratch.Height(); ++y) {
-        uint32_t* row = scratch.ScanLine(y);
-        if (under)
-            std::memcpy(row, under->ScanLine(y), width * 4);
-        else
-            std::fill(row, row + width, 0u);
-        if (alpha > 0) rows::Blend(row, over.ScanLine(y), width, static_cast<uint32_t>(alpha));
-    }
+    const bool stream = width * static_cast<std::size_t>(scratch.Height()) * 4 >= kStreamedFrameBytes;
+    for (int y = 0; y < scratch.Height(); ++y)
+        rows::BlendOnto(scratch.ScanLine(y), under ? under->ScanLine(y) : nullptr, over.ScanLine(y),
+                        width, static_cast<uint32_t>(alpha), stream);
 }
 
 // Member 1 is the crossfade, member 2 the fade to black.
@@ -47,7 +46,7 @@ void RunFadeFamily(TTransThread& t, int local) {
             Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
         else
             Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
-        t.PaintFromScratch(t.Scratch.BoundsRect());
+        t.PresentScratch(t.Scratch.BoundsRect());
         v += d;
         return true;
     });

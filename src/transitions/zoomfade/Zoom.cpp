@@ -144,19 +144,25 @@ void RunZoomFamily(TTransThread& t, int local) {
                       z.bottom * unitY, s);
     }
 
+    // Every piece only grows, and around the pieces the old picture stays: Scratch starts as
+    // the old picture and each frame draws the pieces anew over it, or over the frame before
+    // last when the target swaps bitmaps with it, which differs only inside them.
     const TRect picture = t.Scratch.BoundsRect();
+    t.Scratch.Draw(0, 0, t.OldPicture);
     bool more = true;
     t.RunFrames([&] {
         if (!more) return false;
         more = false;
+        std::array<TRect, kMaxZooms> changed;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             TZoom& zoom = zooms[k];
             more = zoom.Step() || more;
             t.Scratch.DrawScaled(zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect(),
                                  TResampler::Bilinear);
-            // Only the growing rectangle is painted; around it the old picture stays.
-            t.PaintFromScratch(zoom.DestinationRect().intersected(picture));
+            changed[k] = zoom.DestinationRect().intersected(picture);
         }
+        // Only the growing rectangles are painted.
+        t.PresentScratch(std::span<const TRect>(changed.data(), pieces.size()));
         return true;
     });
 }
