@@ -4,6 +4,8 @@
 // host name; one that starts like a local path is refused.
 #pragma once
 
+#include "core/AsciiCase.h"
+
 #include <cctype>
 #include <optional>
 #include <string>
@@ -12,15 +14,6 @@
 namespace pictorelle {
 
 namespace links {
-
-inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // The fields a mail program only fills a new message with. Others (attach, file, ...) may make
 // it attach a local file, and headers have no business in a package's link.
@@ -95,9 +88,9 @@ inline std::optional<std::string> SafeAddress(std::string_view address) {
         return links::WebAddress(address);
 
     const std::string_view scheme = address.substr(0, end);
-    if (links::EqualsIgnoringCase(scheme, "http") || links::EqualsIgnoringCase(scheme, "https"))
+    if (EqualsIgnoringCase(scheme, "http") || EqualsIgnoringCase(scheme, "https"))
         return std::string(address);
-    if (links::EqualsIgnoringCase(scheme, "mailto")) return links::MailAddress(address);
+    if (EqualsIgnoringCase(scheme, "mailto")) return links::MailAddress(address);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Wallpaper.h"
 
+#include "core/AsciiCase.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -147,22 +149,13 @@ const DesktopRow kDesktops[] = {
      }},
 };
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 const DesktopRow* FindDesktop(std::string_view currentDesktop) {
     while (!currentDesktop.empty()) {
         const size_t colon = currentDesktop.find(':');
         const std::string_view name = currentDesktop.substr(0, colon);
         for (const DesktopRow& row : kDesktops)
             for (std::string_view known : row.names)
-                if (!known.empty() && SameName(name, known)) return &row;
+                if (!known.empty() && EqualsIgnoringCase(name, known)) return &row;
         if (colon == std::string_view::npos) break;
         currentDesktop.remove_prefix(colon + 1);
     }

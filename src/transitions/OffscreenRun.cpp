@@ -62,4 +62,16 @@ TOffscreenRun RunOffscreen(int effect, int steps, const TBitmap32& from, const T
     return run;
 }
 
+TBitmap32 TimingPicture(int w, int h, bool vertical) {
+    TBitmap32 b(w, h);
+    for (int y = 0; y < h; ++y) {
+        uint32_t* row = b.ScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const auto v = static_cast<uint32_t>((vertical ? y * 255 / h : x * 255 / w) & 0xFF);
+            row[x] = 0xFF000000u | v << 16 | (255 - v) << 8 | 0x40;
+        }
+    }
+    return b;
+}
+
 } // namespace pictorelle

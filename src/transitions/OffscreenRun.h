@@ -37,4 +37,8 @@ struct TOffscreenRun {
 TOffscreenRun RunOffscreen(int effect, int steps, const TBitmap32& from, const TBitmap32& to,
                            const TOffscreenObserver& observer = {});
 
+// The two opaque pictures the timing tools play transitions between: a horizontal colour ramp,
+// or a vertical one, which differ almost everywhere.
+TBitmap32 TimingPicture(int width, int height, bool vertical);
+
 } // namespace pictorelle

@@ -38,6 +38,14 @@ inline std::vector<uint8_t> SolidPng(QColor colour, int width = 64, int height =
     return PngBytes(image);
 }
 
+// A picture item of one colour at the movie tests' screen size.
+inline PackageEntry<ItemRecord> SolidPictureItem(QColor colour) {
+    PackageEntry<ItemRecord> entry;
+    entry.Record.Ext = ".png";
+    entry.Data = SolidPng(colour, 1024, 768);
+    return entry;
+}
+
 inline PackageContent ShowContent() {
     PackageContent c;
     PackageHeader& h = c.Header;

@@ -77,12 +77,6 @@ protected:
         entry.Data = bytes;
         return entry;
     }
-    static PackageEntry<ItemRecord> Picture(QColor colour) {
-        PackageEntry<ItemRecord> entry;
-        entry.Record.Ext = ".png";
-        entry.Data = SolidPng(colour, 1024, 768);
-        return entry;
-    }
     static std::vector<uint8_t> Colours(std::vector<QColor> colours, int framesEach, bool stopAtEnd,
                                         bool compressed = false) {
         SwfMovie m;
@@ -135,7 +129,7 @@ TEST_F(ShowFlash, AMoviePlaysInItsPanelTakesNoInputAndGoesWithTheShow) {
     ASSERT_EQ(made.status, 0) << made.err;
     PackageContent c = FlashContent();
     c.Items.push_back(Movie(ReadWholeFile(swf), 0));
-    c.Items.push_back(Picture(kWhite));
+    c.Items.push_back(SolidPictureItem(kWhite));
 
     x.MoveMouse(5, 5);
     auto show = StartFlash(c);

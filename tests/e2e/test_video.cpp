@@ -74,12 +74,6 @@ protected:
         entry.Data = ReadWholeFile(*clips / name);
         return entry;
     }
-    static PackageEntry<ItemRecord> Picture(QColor colour) {
-        PackageEntry<ItemRecord> entry;
-        entry.Record.Ext = ".png";
-        entry.Data = SolidPng(colour, 1024, 768);
-        return entry;
-    }
 
     // The show's temporary folder (one per process).
     std::string ShowTempFolder() const {
@@ -150,7 +144,7 @@ TEST_F(ShowVideo, EachFormatPlaysInsideItsPanelOverTheBackgroundAndLogo) {
 TEST_F(ShowVideo, AVideoKeepsTheScreenForItsLengthAndTheNextItemFollowsItsEnd) {
     PackageContent c = VideoContent();
     c.Items.push_back(Clip("twotone.wmv", 2)); // 1.5 s red, 1.5 s blue
-    c.Items.push_back(Picture(kPicture));
+    c.Items.push_back(SolidPictureItem(kPicture));
     c.Items[1].Record.ItemSeconds = 30;
 
     x.MoveMouse(5, 5);
@@ -210,7 +204,7 @@ TEST_F(ShowVideo, ASingleVideoLoopsWithoutBeingExtractedAgainAndSigtermLeavesNoF
 
 TEST_F(ShowVideo, ABrokenVideoIsPassedOverLikeABrokenPicture) {
     PackageContent c = VideoContent();
-    c.Items.push_back(Picture(kPicture));
+    c.Items.push_back(SolidPictureItem(kPicture));
     PackageEntry<ItemRecord> broken;
     broken.Record.Ext = ".avi";
     broken.Data.assign(4000, 0x5A);

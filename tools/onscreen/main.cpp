@@ -5,6 +5,7 @@
 //   pictorelle-onscreen --effect N [--size WxH] [--speed S | --steps S] [--repeat R]
 #include "show/Image32.h"
 #include "show/QtTransitions.h"
+#include "transitions/OffscreenRun.h"
 #include "transitions/TransThread.h"
 
 #include <QApplication>
@@ -54,19 +55,6 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         } else return false;
     }
     return o.effect >= 1 && o.effect <= 120 && o.width > 0 && o.height > 0 && o.steps >= 0;
-}
-
-// Two distinct opaque pictures: horizontal and vertical colour ramps.
-TBitmap32 Ramp(int w, int h, bool vertical) {
-    TBitmap32 b(w, h);
-    for (int y = 0; y < h; ++y) {
-        uint32_t* row = b.ScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const auto v = static_cast<uint32_t>((vertical ? y * 255 / h : x * 255 / w) & 0xFF);
-            row[x] = 0xFF000000u | v << 16 | (255 - v) << 8 | 0x40;
-        }
-    }
-    return b;
 }
 
 // Returns once the X server has carried out every request sent so far.
@@ -148,7 +136,8 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     SyncWithServer();
 
-    const TBitmap32 a = Ramp(o.width, o.height, false), b = Ramp(o.width, o.height, true);
+    const TBitmap32 a = TimingPicture(o.width, o.height, false);
+    const TBitmap32 b = TimingPicture(o.width, o.height, true);
     std::vector<double> ratios;
     Played last;
     for (int r = 0; r < o.repeat; ++r) {

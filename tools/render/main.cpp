@@ -66,19 +66,6 @@ QImage View(const TBitmap32& b) {
                   b.BytesPerLine(), QImage::Format_ARGB32);
 }
 
-// Two distinct pictures for timing: horizontal and vertical colour ramps.
-TBitmap32 Ramp(int w, int h, bool vertical) {
-    TBitmap32 b(w, h);
-    for (int y = 0; y < h; ++y) {
-        uint32_t* row = b.ScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const auto v = static_cast<uint32_t>((vertical ? y * 255 / h : x * 255 / w) & 0xFF);
-            row[x] = 0xFF000000u | v << 16 | (255 - v) << 8 | 0x40;
-        }
-    }
-    return b;
-}
-
 int RenderFrames(const Options& o) {
     QImage oldImage(QString::fromStdString(o.oldPath)), newImage(QString::fromStdString(o.newPath));
     if (oldImage.isNull() || newImage.isNull()) {
@@ -108,7 +95,8 @@ int RenderFrames(const Options& o) {
 }
 
 int TimeFrames(const Options& o) {
-    const TBitmap32 a = Ramp(o.width, o.height, false), b = Ramp(o.width, o.height, true);
+    const TBitmap32 a = TimingPicture(o.width, o.height, false);
+    const TBitmap32 b = TimingPicture(o.width, o.height, true);
     std::vector<double> times;
     for (int r = 0; r < o.repeat; ++r) {
         // The first frame also pays for starting the worker; the runner leaves it out.
