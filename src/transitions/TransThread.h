@@ -6,6 +6,7 @@
 
 #include "core/Bitmap32.h"
 #include "transitions/PaintTarget.h"
+#include "transitions/RowHelpers.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,6 +31,9 @@ struct TTransitionState {
     // Called on the worker after each frame's paints; the off-screen runner reports frames
     // with it.
     std::function<void()> FrameObserver;
+    // Threads that take bands of a large frame's rows off the worker; they start with the first
+    // such frame and end with the state, so no transition pays for starting them again.
+    TRowHelpers Helpers;
 
     TTransitionState() = default;
     TTransitionState(const TTransitionState&) = delete;
@@ -61,6 +65,8 @@ public:
     int PictureHeight;
 
     int StepCount() const { return state_.StepCount; }
+    // The helpers that may compose bands of a frame's rows alongside the worker.
+    TRowHelpers& Helpers() { return state_.Helpers; }
     // Paint operations: copy `source` of a picture to `dest` of the target on the user-interface
     // thread, scaling when the sizes differ, and return when it is done. The one-rectangle forms
     // copy a rectangle to the same place.

@@ -15,13 +15,20 @@ namespace {
 constexpr std::size_t kStreamedFrameBytes = std::size_t{16} << 20;
 
 // Scratch := `under` (or transparent black when null) with `over` blended on at `alpha`, each
-// pixel written once.
-void Compose(TBitmap32& scratch, const TBitmap32* under, const TBitmap32& over, int alpha) {
+// pixel written once; a large frame's rows are shared with the helpers.
+void Compose(TTransThread& t, const TBitmap32* under, const TBitmap32& over, int alpha) {
+    TBitmap32& scratch = t.Scratch;
     const auto width = static_cast<std::size_t>(scratch.Width());
-    const bool stream = width * static_cast<std::size_t>(scratch.Height()) * 4 >= kStreamedFrameBytes;
-    for (int y = 0; y < scratch.Height(); ++y)
-        rows::BlendOnto(scratch.ScanLine(y), under ? under->ScanLine(y) : nullptr, over.ScanLine(y),
-                        width, static_cast<uint32_t>(alpha), stream);
+    const int height = scratch.Height();
+    const std::size_t pixels = width * static_cast<std::size_t>(height);
+    const bool stream = pixels * 4 >= kStreamedFrameBytes;
+    const int bands = t.Helpers().BandsFor(pixels);
+    t.Helpers().Run(bands, [&](int band) {
+        const int to = height * (band + 1) / bands;
+        for (int y = height * band / bands; y < to; ++y)
+            rows::BlendOnto(scratch.ScanLine(y), under ? under->ScanLine(y) : nullptr,
+                            over.ScanLine(y), width, static_cast<uint32_t>(alpha), stream);
+    });
 }
 
 // Member 1 is the crossfade, member 2 the fade to black.
@@ -41,11 +48,11 @@ void RunFadeFamily(TTransThread& t, int local) {
     t.RunFrames([&] {
         if (v >= 255) return false;
         if (!toBlack)
-            Compose(t.Scratch, &t.OldPicture, t.NewPicture, v);
+            Compose(t, &t.OldPicture, t.NewPicture, v);
         else if (v > 126)
-            Compose(t.Scratch, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
+            Compose(t, nullptr, t.NewPicture, std::min(255, 2 * v - 254));
         else
-            Compose(t.Scratch, nullptr, t.OldPicture, 255 - 2 * v);
+            Compose(t, nullptr, t.OldPicture, 255 - 2 * v);
         t.PresentScratch(t.Scratch.BoundsRect());
         v += d;
         return true;

@@ -6,10 +6,12 @@
 #include "transitions/EffectCatalogue.h"
 #include "transitions/EffectFamilies.h"
 #include "transitions/TransThread.h"
+#include "transitions/zoomfade/ScaledDraw.h"
 
 #include <algorithm>
 #include <array>
 #include <span>
+#include <vector>
 
 namespace pictorelle {
 
@@ -149,17 +151,44 @@ void RunZoomFamily(TTransThread& t, int local) {
     // last when the target swaps bitmaps with it, which differs only inside them.
     const TRect picture = t.Scratch.BoundsRect();
     t.Scratch.Draw(0, 0, t.OldPicture);
+
+    // A large frame's rows are split into bands, one for the worker and one per helper; each
+    // band draws every piece's rows inside it, pieces in order, so a pixel two pieces share
+    // ends as the later one draws it, as without the split.
+    std::array<TScaledDraw, kMaxZooms> draws;
+    for (TScaledDraw& d : draws)
+        d.Reserve(w, h);
+    const int maxBands = t.Helpers().HelperCount() + 1;
+    const auto lineSize = 2 * static_cast<std::size_t>(w);
+    std::vector<uint32_t> lines(lineSize * static_cast<std::size_t>(maxBands));
+
     bool more = true;
     t.RunFrames([&] {
         if (!more) return false;
         more = false;
         std::array<TRect, kMaxZooms> changed;
+        int top = h, bottom = 0;
+        std::size_t pixels = 0;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             TZoom& zoom = zooms[k];
             more = zoom.Step() || more;
-            t.Scratch.DrawScaled(zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect(),
-                                 TResampler::Bilinear);
+            TScaledDraw& d = draws[k];
+            d.Plan(t.Scratch, zoom.DestinationRect(), zoom.Picture(), zoom.StepSourceRect());
             changed[k] = zoom.DestinationRect().intersected(picture);
+            if (d.Pixels() == 0) continue;
+            top = std::min(top, d.FirstRow());
+            bottom = std::max(bottom, d.EndRow());
+            pixels += d.Pixels();
+        }
+        if (top < bottom) {
+            const int bands = std::min(t.Helpers().BandsFor(pixels), maxBands);
+            t.Helpers().Run(bands, [&](int band) {
+                const int from = top + (bottom - top) * band / bands;
+                const int to = top + (bottom - top) * (band + 1) / bands;
+                uint32_t* line = lines.data() + lineSize * static_cast<std::size_t>(band);
+                for (std::size_t k = 0; k < pieces.size(); ++k)
+                    draws[k].DrawRows(from, to, line);
+            });
         }
         // Only the growing rectangles are painted.
         t.PresentScratch(std::span<const TRect>(changed.data(), pieces.size()));
