@@ -40,20 +40,20 @@ TBitmap32 maskLayer(const TBitmap32& mask, const TRect& dest, const TRect& clip)
 }
 
 void composeLayered(const TBitmap32& picture, TBitmap32& frame, const TRect& dest,
-                    bool pictureOpaque, const TBitmap32* mask) {
+                    const TRect& pictureRect, bool pictureOpaque, const TBitmap32* mask) {
     const TRect clip = dest.intersected(frame.BoundsRect());
     if (clip.isEmpty() || picture.Empty()) return;
     if (!mask && pictureOpaque) {
         // An opaque picture laid over a transparent layer is itself, and that layer blended
         // onto the frame is a plain copy: skip the layer.
-        frame.DrawScaled(dest, picture, TResampler::Bilinear, TDrawMode::Opaque);
+        frame.DrawScaled(pictureRect, picture, TResampler::Bilinear, TDrawMode::Opaque);
         return;
     }
     // Outside dest the layer would be fully transparent and change nothing, so it only needs
     // to cover the visible part of dest.
     TBitmap32 layer(clip.width(), clip.height());
-    const TRect local = dest.translated(-clip.left, -clip.top);
-    layer.DrawScaled(local, picture, TResampler::Bilinear, TDrawMode::Blend);
+    layer.DrawScaled(pictureRect.translated(-clip.left, -clip.top), picture, TResampler::Bilinear,
+                     TDrawMode::Blend);
     if (mask) ApplyMaskAlpha(layer, maskLayer(*mask, dest, clip));
     frame.Draw(clip.left, clip.top, layer, TDrawMode::Blend);
 }
@@ -67,13 +67,14 @@ void ApplyPictureFlags(TBitmap32& bitmap, int flags) {
 }
 
 void ComposeItem(TBitmap32& picture, TBitmap32& frame, const TRect& dest, bool makeOpaque,
-                 const TBitmap32* mask) {
+                 const TBitmap32* mask, const std::optional<TRect>& pictureRect) {
     if (makeOpaque) picture.ResetAlpha();
+    const TRect placed = pictureRect.value_or(dest);
     try {
-        composeLayered(picture, frame, dest, makeOpaque, mask);
+        composeLayered(picture, frame, dest, placed, makeOpaque, mask);
     } catch (const std::bad_alloc&) {
         try {
-            frame.DrawScaled(dest, picture, TResampler::Bilinear, TDrawMode::Blend);
+            frame.DrawScaled(placed, picture, TResampler::Bilinear, TDrawMode::Blend);
         } catch (const std::bad_alloc&) {
             // Nothing more to try: the frame keeps its background.
         }

@@ -7,6 +7,7 @@
 #include "core/Rect.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace pictorelle {
 
@@ -24,9 +25,10 @@ void ApplyPictureFlags(TBitmap32& bitmap, int flags);
 // stretched over dest and its blue byte becomes the picture's opacity: white shows the
 // picture, black the frame; an empty mask hides the picture. Outside dest the frame is
 // untouched. When memory runs short, the picture is drawn without its mask instead, or not at
-// all.
+// all. pictureRect, when given, is where picture itself goes: a picture decoded only in the
+// part the frame shows covers only that part of dest, while the mask still spans dest.
 void ComposeItem(TBitmap32& picture, TBitmap32& frame, const TRect& dest, bool makeOpaque,
-                 const TBitmap32* mask);
+                 const TBitmap32* mask, const std::optional<TRect>& pictureRect = {});
 
 // Sets each alpha byte of target to the blue byte of mask at the same place; a mask of another
 // size is first scaled to target's size.

@@ -2,6 +2,8 @@
 
 #include "imaging/DecoderParts.h"
 
+#include "core/IntMath.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -75,6 +77,63 @@ void CheckPictureSize(int64_t width, int64_t height) {
                          std::to_string(height));
 }
 
+namespace {
+
+// The cancel flag of the thread's current decoding, if any.
+thread_local const std::atomic<bool>* tCancelFlag = nullptr;
+
+// ceil(size / factor) fits within bound (0: anything fits).
+bool fits(int size, int factor, int bound) {
+    return bound <= 0 || CeilDiv(size, factor) <= bound;
+}
+
+} // namespace
+
+TDecodeCancelScope::TDecodeCancelScope(const std::atomic<bool>* flag) : previous_(tCancelFlag) {
+    tCancelFlag = flag;
+}
+
+TDecodeCancelScope::~TDecodeCancelScope() {
+    tCancelFlag = previous_;
+}
+
+void CheckDecodeCancelled() {
+    if (tCancelFlag && tCancelFlag->load(std::memory_order_relaxed)) throw TDecodeCancelled();
+}
+
+TDecodeRequest ResolveRequest(const TDecodePlan& plan, TSize natural) {
+    TDecodeRequest r = plan ? plan(natural) : TDecodeRequest{};
+    const TRect whole{0, 0, natural.width, natural.height};
+    r.source = r.source.isEmpty() ? whole : r.source.intersected(whole);
+    if (r.source.isEmpty()) r.source = whole;
+    if (r.wanted.width <= 0) r.wanted.width = r.source.width();
+    if (r.wanted.height <= 0) r.wanted.height = r.source.height();
+    return r;
+}
+
+int LimitFactor(TSize part, TSize limit) {
+    int factor = 1;
+    // The result shrinks as the factor grows, so the first that fits is the smallest.
+    if (limit.width > 0) factor = std::max(factor, CeilDiv(part.width, limit.width));
+    if (limit.height > 0) factor = std::max(factor, CeilDiv(part.height, limit.height));
+    while (!fits(part.width, factor, limit.width) || !fits(part.height, factor, limit.height))
+        ++factor;
+    return factor;
+}
+
+int ReductionFactor(TSize part, TSize wanted, TSize limit) {
+    // ceil(size / f) >= wanted holds exactly while f <= floor((size - 1) / (wanted - 1)) for
+    // wanted > 1; wanted <= 1 allows any factor up to the size itself.
+    auto largest = [](int size, int want) {
+        if (want <= 1) return std::max(size, 1);
+        if (want >= size) return 1;
+        return std::max((size - 1) / (want - 1), 1);
+    };
+    const int byWanted = std::min(largest(part.width, wanted.width),
+                                  largest(part.height, wanted.height));
+    return std::max(byWanted, LimitFactor(part, limit));
+}
+
 TPictureFormat FormatOfExtension(std::string_view extension) {
     if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
     const std::string ext = upper(extension);
@@ -103,20 +162,20 @@ TPictureFormat FormatOfExtension(std::string_view extension) {
 }
 
 TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
-                                  const TTargetSize& target) {
+                                  const TDecodePlan& plan) {
     switch (FormatOfExtension(extension)) {
     case TPictureFormat::Jpeg:
-        return decoders::DecodeJpeg(data, target);
+        return decoders::DecodeJpeg(data, plan);
     case TPictureFormat::Png:
-        return decoders::DecodePng(data);
+        return decoders::DecodePng(data, plan);
     case TPictureFormat::Tiff:
-        return decoders::DecodeTiff(data);
+        return decoders::DecodeTiff(data, plan);
     case TPictureFormat::Gif:
-        return decoders::DecodeGifFirstFrame(data);
+        return decoders::DecodeGifFirstFrame(data, plan);
     case TPictureFormat::Bmp:
-        return decoders::DecodeWithQt(data, "bmp");
+        return decoders::DecodeWithQt(data, "bmp", plan);
     case TPictureFormat::Ico:
-        return decoders::DecodeWithQt(data, "ico");
+        return decoders::DecodeWithQt(data, "ico", plan);
     case TPictureFormat::Metafile:
         throw ImageError("Windows metafiles are not supported");
     case TPictureFormat::Unknown:
@@ -129,14 +188,14 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path) {
     return readWholeFile(path);
 }
 
-TDecodedPicture DecodePicture(const std::string& path, const TTargetSize& target) {
+TDecodedPicture DecodePicture(const std::string& path, const TDecodePlan& plan) {
     const std::string_view ext = extensionOf(path);
     // Refuse unknown formats before reading a possibly large file.
     const TPictureFormat format = FormatOfExtension(ext);
     if (format == TPictureFormat::Unknown || format == TPictureFormat::Metafile)
-        return DecodePictureData({}, ext, target);
+        return DecodePictureData({}, ext, plan);
     const std::vector<uint8_t> bytes = readWholeFile(path);
-    return DecodePictureData(bytes, ext, target);
+    return DecodePictureData(bytes, ext, plan);
 }
 
 } // namespace pictorelle

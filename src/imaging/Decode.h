@@ -7,6 +7,7 @@
 #include "core/Error.h"
 #include "core/Rect.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,27 +39,71 @@ enum class TPictureFormat { Jpeg, Png, Tiff, Gif, Bmp, Ico, Metafile, Unknown };
 // The format for a file extension, with or without its leading dot, in any letter case.
 TPictureFormat FormatOfExtension(std::string_view extension);
 
-// Given the picture's true size, the smallest size the caller will draw it at. A decoder that
-// can decode at a reduced scale (JPEG) picks the smallest scale that still covers that size.
-using TTargetSize = std::function<TSize(TSize natural)>;
+// What a caller will draw of a picture, decided from the picture's true size before any pixel
+// is decoded, so that a picture never costs more memory than the screen shows of it.
+struct TDecodeRequest {
+    // The part of the picture that is needed, in the picture's own pixels; clipped to the
+    // picture, and the whole picture when empty.
+    TRect source;
+    // The smallest size the source part will be drawn at; a decoder reduces the part by the
+    // largest factor that still covers this size (0 in a direction: the part's own size).
+    TSize wanted;
+    // The most a decoder may deliver in each direction (0: no limit); wins over wanted.
+    TSize limit;
+};
+using TDecodePlan = std::function<TDecodeRequest(TSize natural)>;
+
+// The request a plan makes for a picture of the given size, with source clipped to the
+// picture (the whole picture when the plan leaves it empty or there is no plan) and wanted
+// filled in.
+TDecodeRequest ResolveRequest(const TDecodePlan& plan, TSize natural);
+
+// The integer factor a part of the given size is reduced by: the largest that keeps
+// ceil(size / factor) at least wanted in both directions, raised until the result fits limit.
+int ReductionFactor(TSize part, TSize wanted, TSize limit);
+
+// The smallest factor whose result ceil(size / factor) fits limit in both directions (1 when
+// there is no limit).
+int LimitFactor(TSize part, TSize limit);
 
 struct TDecodedPicture {
-    TBitmap32 bitmap; // the pixels; smaller than natural only after reduced-scale decoding
+    TBitmap32 bitmap; // the source part; smaller than it only after reduced-scale decoding
     TSize natural;    // the picture's true size: what placement works with
+    TRect source;     // the part of the picture the bitmap holds: the whole picture unless cropped
     // GIF with a transparent colour: the exact pixel value its transparent pixels carry (the
     // palette colour with alpha 0), so they can be told apart from visible pixels of the
     // same colour.
     std::optional<uint32_t> transparentPixel;
 };
 
+// Decoding a large picture can be abandoned from another thread: the decoders look at the flag
+// between rows (and between libjpeg's passes) and throw TDecodeCancelled once it is set.
+class TDecodeCancelled : public ImageError {
+public:
+    TDecodeCancelled() : ImageError("decoding abandoned") {}
+};
+// The flag the decoders of the calling thread look at while this object lives.
+class TDecodeCancelScope {
+public:
+    explicit TDecodeCancelScope(const std::atomic<bool>* flag);
+    ~TDecodeCancelScope();
+    TDecodeCancelScope(const TDecodeCancelScope&) = delete;
+    TDecodeCancelScope& operator=(const TDecodeCancelScope&) = delete;
+
+private:
+    const std::atomic<bool>* previous_;
+};
+// Throws TDecodeCancelled when the calling thread's decoding has been abandoned.
+void CheckDecodeCancelled();
+
 // A picture file's bytes, refused beyond kMaxPictureFileSize. Throws ImageError.
 std::vector<uint8_t> ReadPictureFile(const std::string& path);
 
 // Decodes the file at path by its extension. Throws ImageError.
-TDecodedPicture DecodePicture(const std::string& path, const TTargetSize& target = {});
+TDecodedPicture DecodePicture(const std::string& path, const TDecodePlan& plan = {});
 
 // Decodes bytes held in memory as the format of extension. Throws ImageError.
 TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
-                                  const TTargetSize& target = {});
+                                  const TDecodePlan& plan = {});
 
 } // namespace pictorelle

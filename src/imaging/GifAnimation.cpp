@@ -2,6 +2,7 @@
 
 #include "imaging/Decode.h"
 
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -18,8 +19,9 @@ void ensureSize(TBitmap32& bitmap, int width, int height) {
 } // namespace
 
 TGifAnimator::TGifAnimator(TGifImage gif) : gif_(std::move(gif)) {
-    canvas_.SetSize(gif_.screen.width, gif_.screen.height);
-    image_.SetSize(gif_.screen.width, gif_.screen.height);
+    const TSize canvas = gif_.Canvas();
+    canvas_.SetSize(canvas.width, canvas.height);
+    image_.SetSize(canvas.width, canvas.height);
 }
 
 const TBitmap32& TGifAnimator::Frame(int k) {
@@ -43,7 +45,7 @@ void TGifAnimator::disposeCurrent() {
     const TGifFrame& frame = gif_.frames[static_cast<size_t>(current_)];
     switch (frame.disposal) {
     case TGifDisposal::RestoreBackground:
-        canvas_.FillRect(frame.rect.intersected(canvas_.BoundsRect()), 0);
+        canvas_.FillRect(gif_.SampledRect(frame).intersected(canvas_.BoundsRect()), 0);
         break;
     case TGifDisposal::RestorePrevious:
         canvas_.Draw(savedRect_.left, savedRect_.top, saved_);
@@ -57,18 +59,19 @@ void TGifAnimator::disposeCurrent() {
 void TGifAnimator::drawNext() {
     ++current_;
     const TGifFrame& frame = gif_.frames[static_cast<size_t>(current_)];
-    const TRect visible = frame.rect.intersected(canvas_.BoundsRect());
+    const TRect kept = gif_.SampledRect(frame);
+    const TRect visible = kept.intersected(canvas_.BoundsRect());
     if (frame.disposal == TGifDisposal::RestorePrevious) {
         savedRect_ = visible;
         ensureSize(saved_, visible.width(), visible.height());
         saved_.Draw(0, 0, visible, canvas_);
     }
     const bool transparent = frame.transparentIndex >= 0;
-    const int w = frame.rect.width();
+    const int w = kept.width();
     for (int y = visible.top; y < visible.bottom; ++y) {
         const uint8_t* src = frame.indices.data() +
-                             static_cast<size_t>(y - frame.rect.top) * static_cast<size_t>(w) +
-                             (visible.left - frame.rect.left);
+                             static_cast<size_t>(y - kept.top) * static_cast<size_t>(w) +
+                             (visible.left - kept.left);
         uint32_t* dst = canvas_.ScanLine(y);
         for (int x = visible.left; x < visible.right; ++x, ++src) {
             if (transparent && *src == frame.transparentIndex) continue;
@@ -88,8 +91,9 @@ void TGifAnimator::publish() {
         out[i] = (in[i] >> 24) != 0 ? in[i] : uncovered;
 }
 
-std::unique_ptr<TGifAnimator> LoadGif(const std::string& path) {
-    return std::make_unique<TGifAnimator>(ReadGif(ReadPictureFile(path)));
+std::unique_ptr<TGifAnimator> LoadGif(const std::string& path, const TDecodePlan& plan) {
+    return std::make_unique<TGifAnimator>(
+        ReadGif(ReadPictureFile(path), std::numeric_limits<int>::max(), plan));
 }
 
 bool GifAnimates(const TGifImage& gif) {

@@ -15,10 +15,11 @@
 
 namespace pictorelle {
 
-// Composes the full logical-screen image of any frame. The canvas starts uncovered before
-// frame 0; before each later frame the previous one is disposed of: Keep (and Unspecified)
-// leaves it, RestoreBackground uncovers its rectangle, RestorePrevious puts back what its
-// rectangle held before it was drawn. A frame's transparent pixels leave the canvas as it is.
+// Composes the image of any frame on the GIF's canvas: its logical screen, sampled by the
+// factor it was read with. The canvas starts uncovered before frame 0; before each later frame
+// the previous one is disposed of: Keep (and Unspecified) leaves it, RestoreBackground uncovers
+// its rectangle, RestorePrevious puts back what its rectangle held before it was drawn. A
+// frame's transparent pixels leave the canvas as it is.
 //
 // In the image of frame k, uncovered pixels carry frame k's TransparentPixel() (alpha 0), or
 // the GIF's opaque background colour when frame k has no transparent colour; every other pixel
@@ -49,9 +50,9 @@ private:
     int current_ = -1;
 };
 
-// LoadGif's reading: the GIF object read from file and an animator bound to it. Throws
-// ImageError when the file cannot be read as a GIF.
-std::unique_ptr<TGifAnimator> LoadGif(const std::string& path);
+// LoadGif's reading: the GIF object read from file, sampled as the plan asks (ReadGif), and an
+// animator bound to it. Throws ImageError when the file cannot be read as a GIF.
+std::unique_ptr<TGifAnimator> LoadGif(const std::string& path, const TDecodePlan& plan = {});
 
 // AnimateGif starts the timer only for a GIF of more than one frame, first after this long.
 inline constexpr int kGifFirstTickInterval = 1;

@@ -1,5 +1,6 @@
 // GIF through giflib. giflib reports failure by return codes; every one becomes ImageError here.
 #include "core/Color.h"
+#include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
 #include "imaging/GifImage.h"
 
@@ -8,6 +9,7 @@
 #include <gif_lib.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pictorelle {
 
@@ -86,13 +88,49 @@ void readExtension(GifFileType* gif, ControlBlock& next, bool& loops) {
     }
 }
 
-// Reads the pixel rows of the image whose descriptor was just read.
-void readPixels(GifFileType* gif, TGifFrame& frame) {
+// How many of the n canvas columns (or rows) of a screen size pixels wide sample a screen
+// position before v.
+int samplesBefore(int v, int size, int n, int factor) {
+    const int half = factor / 2;
+    if (v > size - 1) return n;
+    if (v <= half) return 0;
+    return std::min(n, CeilDiv(v - half, factor));
+}
+
+// Reads the pixel rows of the image whose descriptor was just read, keeping the sampled ones.
+// Every line is read whatever is kept of it: giflib only decodes in order.
+void readPixels(GifFileType* gif, const TGifImage& image, TGifFrame& frame) {
+    const TRect kept = image.SampledRect(frame);
     const int w = frame.rect.width();
     const int h = frame.rect.height();
-    frame.indices.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    const int keptWidth = std::max(kept.width(), 0);
+    frame.indices.resize(static_cast<size_t>(keptWidth) *
+                         static_cast<size_t>(std::max(kept.height(), 0)));
+    // The stored row each line of the frame lands in (-1: none), and the line's column behind
+    // each stored column.
+    std::vector<int> rowOf(static_cast<size_t>(h), -1);
+    for (int y = kept.top; y < kept.bottom; ++y)
+        rowOf[static_cast<size_t>(image.SampleY(y) - frame.rect.top)] = y - kept.top;
+    std::vector<int> columns(static_cast<size_t>(keptWidth));
+    for (int x = kept.left; x < kept.right; ++x)
+        columns[static_cast<size_t>(x - kept.left)] = image.SampleX(x) - frame.rect.left;
+    const bool whole = keptWidth == w; // every column kept: read straight into place
+    std::vector<uint8_t> scratch(whole ? 0 : static_cast<size_t>(w));
+    int linesRead = 0;
     auto line = [&](int y) {
-        check(gif, DGifGetLine(gif, frame.indices.data() + static_cast<size_t>(y) * w, w));
+        if (++linesRead % 64 == 0) CheckDecodeCancelled();
+        const int row = rowOf[static_cast<size_t>(y)];
+        uint8_t* dst =
+            row < 0 ? nullptr : frame.indices.data() + static_cast<size_t>(row) * keptWidth;
+        if (whole && dst) {
+            check(gif, DGifGetLine(gif, dst, w));
+            return;
+        }
+        if (scratch.empty()) scratch.resize(static_cast<size_t>(w));
+        check(gif, DGifGetLine(gif, scratch.data(), w));
+        if (!dst) return;
+        for (int i = 0; i < keptWidth; ++i)
+            dst[i] = scratch[static_cast<size_t>(columns[static_cast<size_t>(i)])];
     };
     if (!gif->Image.Interlace) {
         for (int y = 0; y < h; ++y)
@@ -106,15 +144,36 @@ void readPixels(GifFileType* gif, TGifFrame& frame) {
             line(y);
 }
 
-// Reads one record; false at the end of the file. Each frame costs its pixels and a palette's
-// worth against the budget, so a file of countless tiny frames cannot exhaust memory either.
-bool readRecord(GifFileType* gif, const std::array<uint32_t, 256>& global, ControlBlock& next,
-                int64_t& budget, TGifImage& out) {
+struct ReadState {
+    std::array<uint32_t, 256> global{};
+    ControlBlock next;
+    int64_t budget = kMaxGifTotalPixels;
+    const TDecodePlan* plan = nullptr;
+};
+
+// The screen is settled once the first image is described: a zero logical screen occurs in
+// the wild, and the first frame then defines it. The sampling factor follows from it, before
+// any pixel is stored. The plan's factor for its part applies to the whole screen, which is
+// then held to the plan's limit too.
+void settleScreen(const GifImageDesc& first, const TDecodePlan& plan, TGifImage& out) {
+    if (out.screen.isEmpty())
+        out.screen = {std::max(first.Left + first.Width, 1), std::max(first.Top + first.Height, 1)};
+    CheckPictureSize(out.screen.width, out.screen.height);
+    if (!plan) return;
+    const TDecodeRequest req = ResolveRequest(plan, out.screen);
+    out.factor = std::max(ReductionFactor(req.source.size(), req.wanted, req.limit),
+                          LimitFactor(out.screen, req.limit));
+}
+
+// Reads one record; false at the end of the file. Each frame costs its sampled pixels and a
+// palette's worth against the budget, so a file of countless tiny frames cannot exhaust
+// memory either.
+bool readRecord(GifFileType* gif, ReadState& state, TGifImage& out) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     check(gif, DGifGetRecordType(gif, &type));
     if (type == TERMINATE_RECORD_TYPE) return false;
     if (type == EXTENSION_RECORD_TYPE) {
-        readExtension(gif, next, out.loops);
+        readExtension(gif, state.next, out.loops);
         return true;
     }
     if (type != IMAGE_DESC_RECORD_TYPE) return true;
@@ -122,26 +181,45 @@ bool readRecord(GifFileType* gif, const std::array<uint32_t, 256>& global, Contr
     check(gif, DGifGetImageDesc(gif));
     const GifImageDesc& desc = gif->Image;
     CheckPictureSize(desc.Width, desc.Height);
-    budget -= int64_t{desc.Width} * desc.Height + static_cast<int64_t>(sizeof(TGifFrame));
-    if (budget < 0) throw ImageError("GIF: too many pixels in all");
+    if (out.frames.empty()) settleScreen(desc, *state.plan, out);
     TGifFrame frame;
     frame.rect = TRect::fromXYWH(desc.Left, desc.Top, desc.Width, desc.Height);
+    const TRect kept = out.SampledRect(frame);
+    state.budget -= (kept.isEmpty() ? 0 : int64_t{kept.width()} * kept.height()) +
+                    static_cast<int64_t>(sizeof(TGifFrame));
+    if (state.budget < 0) throw ImageError("GIF: too many pixels in all");
     if (desc.ColorMap)
         fillPalette(desc.ColorMap, frame.palette);
     else
-        frame.palette = global;
-    frame.transparentIndex = next.transparentIndex;
-    frame.delayMs = next.delayMs;
-    frame.disposal = next.disposal;
-    next = ControlBlock{};
-    readPixels(gif, frame);
+        frame.palette = state.global;
+    frame.transparentIndex = state.next.transparentIndex;
+    frame.delayMs = state.next.delayMs;
+    frame.disposal = state.next.disposal;
+    state.next = ControlBlock{};
+    readPixels(gif, out, frame);
     out.frames.push_back(std::move(frame));
     return true;
 }
 
 } // namespace
 
-TGifImage ReadGif(std::span<const uint8_t> data, int maxFrames) {
+TSize TGifImage::Canvas() const {
+    if (factor == 1) return screen;
+    return {CeilDiv(screen.width, factor), CeilDiv(screen.height, factor)};
+}
+
+TRect TGifImage::SampledRect(const TGifFrame& frame) const {
+    if (factor == 1) return frame.rect;
+    const TSize canvas = Canvas();
+    const TRect& r = frame.rect;
+    const TRect kept{samplesBefore(r.left, screen.width, canvas.width, factor),
+                     samplesBefore(r.top, screen.height, canvas.height, factor),
+                     samplesBefore(r.right, screen.width, canvas.width, factor),
+                     samplesBefore(r.bottom, screen.height, canvas.height, factor)};
+    return kept.isEmpty() ? TRect{} : kept;
+}
+
+TGifImage ReadGif(std::span<const uint8_t> data, int maxFrames, const TDecodePlan& plan) {
     Reader reader{data, 0};
     int error = 0;
     GifHandle gif(DGifOpen(&reader, onRead, &error));
@@ -149,43 +227,41 @@ TGifImage ReadGif(std::span<const uint8_t> data, int maxFrames) {
 
     TGifImage out;
     out.screen = {gif->SWidth, gif->SHeight};
-    std::array<uint32_t, 256> global{};
-    fillPalette(gif->SColorMap, global);
+    ReadState state;
+    state.plan = &plan;
+    fillPalette(gif->SColorMap, state.global);
     if (gif->SColorMap && gif->SBackGroundColor >= 0 && gif->SBackGroundColor < 256)
-        out.backgroundPixel = global[static_cast<size_t>(gif->SBackGroundColor)];
+        out.backgroundPixel = state.global[static_cast<size_t>(gif->SBackGroundColor)];
 
-    ControlBlock next;
-    int64_t budget = kMaxGifTotalPixels;
     while (static_cast<int>(out.frames.size()) < maxFrames) {
         try {
-            if (!readRecord(gif.get(), global, next, budget, out)) break;
+            if (!readRecord(gif.get(), state, out)) break;
+        } catch (const TDecodeCancelled&) {
+            throw;
         } catch (const ImageError&) {
             if (out.frames.empty()) throw;
             break; // a damaged tail: keep the frames read so far
         }
     }
     if (out.frames.empty()) throw ImageError("GIF: no image in the file");
-    // A zero logical screen occurs in the wild; the first frame then defines it.
-    if (out.screen.isEmpty())
-        out.screen = {std::max(out.frames[0].rect.right, 1),
-                      std::max(out.frames[0].rect.bottom, 1)};
-    CheckPictureSize(out.screen.width, out.screen.height);
     return out;
 }
 
 TBitmap32 GifFirstFrameImage(const TGifImage& gif) {
     const TGifFrame& frame = gif.frames.at(0);
-    TBitmap32 image(gif.screen.width, gif.screen.height);
+    const TSize canvas = gif.Canvas();
+    TBitmap32 image(canvas.width, canvas.height);
     const bool transparent = frame.transparentIndex >= 0;
     const uint32_t uncovered = transparent ? frame.TransparentPixel() : gif.backgroundPixel;
     image.Clear(uncovered);
 
-    const TRect visible = frame.rect.intersected(image.BoundsRect());
-    const int w = frame.rect.width();
+    const TRect kept = gif.SampledRect(frame);
+    const TRect visible = kept.intersected(image.BoundsRect());
+    const int w = kept.width();
     for (int y = visible.top; y < visible.bottom; ++y) {
         const uint8_t* src = frame.indices.data() +
-                             static_cast<size_t>(y - frame.rect.top) * static_cast<size_t>(w) +
-                             (visible.left - frame.rect.left);
+                             static_cast<size_t>(y - kept.top) * static_cast<size_t>(w) +
+                             (visible.left - kept.left);
         uint32_t* dst = image.ScanLine(y);
         for (int x = visible.left; x < visible.right; ++x, ++src) {
             if (transparent && *src == frame.transparentIndex) continue;
@@ -197,11 +273,12 @@ TBitmap32 GifFirstFrameImage(const TGifImage& gif) {
 
 namespace decoders {
 
-TDecodedPicture DecodeGifFirstFrame(std::span<const uint8_t> data) {
-    const TGifImage gif = ReadGif(data, 1);
+TDecodedPicture DecodeGifFirstFrame(std::span<const uint8_t> data, const TDecodePlan& plan) {
+    const TGifImage gif = ReadGif(data, 1, plan);
     TDecodedPicture out;
     out.bitmap = GifFirstFrameImage(gif);
     out.natural = gif.screen;
+    out.source = {0, 0, gif.screen.width, gif.screen.height};
     if (gif.frames[0].transparentIndex >= 0)
         out.transparentPixel = gif.frames[0].TransparentPixel();
     return out;

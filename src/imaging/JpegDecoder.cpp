@@ -3,11 +3,15 @@
 // the caller turns the stored message into ImageError.
 #include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
+#include "imaging/RowReducer.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
+#include <optional>
+#include <vector>
 
 namespace pictorelle::decoders {
 
@@ -20,6 +24,8 @@ namespace {
 // dozen), a 100-megapixel one 15, a small picture up to the count cap.
 constexpr int kMaxScans = 1000;
 constexpr int64_t kMaxScanWork = 1'500'000'000;
+// What libjpeg may hold for a whole progressive picture (its coefficients, about 3 to 6 bytes a
+// pixel whatever the output scale) when the caller sets no limit.
 constexpr long kMaxDecoderMemory = 1L << 30;
 // Rows handed to libjpeg per call; it never returns more than its rec_outbuf_height (<= 4).
 constexpr int kRowBatch = 8;
@@ -28,11 +34,18 @@ struct ErrorManager {
     jpeg_error_mgr pub; // first member: libjpeg hands back a pointer to it
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool cancelled = false;
 };
 
 [[noreturn]] void onError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
+    if (cinfo->err->msg_code == JERR_NO_BACKING_STORE)
+        // The whole-picture buffer of a progressive file did not fit the memory allowed.
+        std::snprintf(err->message, sizeof err->message,
+                      "a progressive picture this large needs more memory than the screen "
+                      "allows");
+    else
+        (*cinfo->err->format_message)(cinfo, err->message);
     std::longjmp(err->jump, 1);
 }
 
@@ -40,8 +53,18 @@ struct ErrorManager {
 void onMessage(j_common_ptr, int) {}
 void onOutput(j_common_ptr) {}
 
+// Called between the passes and rows of libjpeg's own work: the place to give up on a
+// decoding that is no longer wanted.
 void onProgress(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
+    try {
+        CheckDecodeCancelled();
+    } catch (const TDecodeCancelled&) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "decoding abandoned");
+        err->cancelled = true;
+        std::longjmp(err->jump, 1);
+    }
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     const int64_t scans = d->input_scan_number;
     const int64_t work = scans * d->image_width * d->image_height;
@@ -61,9 +84,11 @@ struct State {
     jpeg_progress_mgr progress{};
     bool created = false;
     std::span<const uint8_t> data;
-    const TTargetSize* target = nullptr;
+    const TDecodePlan* plan = nullptr;
     TDecodedPicture out;
     std::vector<uint8_t> cmykRows;
+    std::vector<uint32_t> row;                // one output row, when rows are cropped or reduced
+    std::optional<TRowReducer> reducer;
 
     State() = default;
     State(const State&) = delete;
@@ -73,14 +98,20 @@ struct State {
     }
 };
 
-// The largest of 1/1, 1/2, 1/4, 1/8 whose output still covers the wanted size.
-unsigned scaleDenominator(TSize natural, TSize wanted) {
-    for (unsigned d : {8u, 4u, 2u}) {
-        const int w = CeilDiv(natural.width, static_cast<int>(d));
-        const int h = CeilDiv(natural.height, static_cast<int>(d));
-        if (w >= wanted.width && h >= wanted.height) return d;
-    }
+// The largest of 1/1, 1/2, 1/4, 1/8 within the reduction the caller allows: libjpeg's
+// other eighths have no fast transform and cost more than they save.
+unsigned scaleDenominator(int factor) {
+    for (unsigned d : {8u, 4u, 2u})
+        if (factor >= static_cast<int>(d)) return d;
     return 1;
+}
+
+// The coefficient memory a progressive picture may take: as much as a picture at the limit's
+// size would hold in pixels.
+long decoderMemory(TSize limit) {
+    if (limit.isEmpty()) return kMaxDecoderMemory;
+    return static_cast<long>(std::min<int64_t>(int64_t{limit.width} * limit.height * 4,
+                                               kMaxDecoderMemory));
 }
 
 uint8_t mul255(unsigned a, unsigned b) {
@@ -120,32 +151,59 @@ bool runDecoder(State& s) {
     const int naturalH = static_cast<int>(std::min<JDIMENSION>(s.cinfo.image_height, 1u << 30));
     CheckPictureSize(naturalW, naturalH);
     s.out.natural = {naturalW, naturalH};
-    if (*s.target) {
-        s.cinfo.scale_num = 1;
-        s.cinfo.scale_denom = scaleDenominator(s.out.natural, (*s.target)(s.out.natural));
-    }
+    const TDecodeRequest req = ResolveRequest(*s.plan, s.out.natural);
+    const unsigned d = scaleDenominator(ReductionFactor(req.source.size(), req.wanted, req.limit));
+    s.cinfo.mem->max_memory_to_use = decoderMemory(req.limit);
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = d;
     const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&s.cinfo);
 
     const JDIMENSION width = s.cinfo.output_width;
     const JDIMENSION height = s.cinfo.output_height;
-    s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    // The source part in scaled pixels, widened to whole scaled pixels; what it covers of the
+    // picture is what the bitmap shows.
+    const int sd = static_cast<int>(d);
+    const TRect part = TRect{req.source.left / sd, req.source.top / sd,
+                             CeilDiv(req.source.right, sd), CeilDiv(req.source.bottom, sd)}
+                           .intersected({0, 0, static_cast<int>(width), static_cast<int>(height)});
+    s.out.source = TRect{part.left * sd, part.top * sd, std::min(part.right * sd, naturalW),
+                         std::min(part.bottom * sd, naturalH)};
+    const int more = LimitFactor(part.size(), req.limit);
+    const bool direct = more == 1 && part == TRect{0, 0, static_cast<int>(width),
+                                                   static_cast<int>(height)};
+    if (direct)
+        s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    else {
+        s.reducer.emplace(part, more);
+        s.row.resize(width);
+    }
     if (cmyk) s.cmykRows.resize(size_t{width} * 4 * kRowBatch);
     JSAMPROW rows[kRowBatch];
-    while (s.cinfo.output_scanline < height) {
+    const JDIMENSION last = direct ? height : static_cast<JDIMENSION>(part.bottom);
+    while (s.cinfo.output_scanline < last) {
+        CheckDecodeCancelled();
         const JDIMENSION first = s.cinfo.output_scanline;
-        const JDIMENSION batch = std::min<JDIMENSION>(kRowBatch, height - first);
+        // Cropped or reduced rows go one at a time through the row buffer.
+        const JDIMENSION batch = direct ? std::min<JDIMENSION>(kRowBatch, height - first) : 1;
         for (JDIMENSION k = 0; k < batch; ++k)
-            rows[k] = cmyk ? s.cmykRows.data() + size_t{k} * width * 4
-                           : reinterpret_cast<JSAMPROW>(
-                                 s.out.bitmap.ScanLine(static_cast<int>(first + k)));
+            rows[k] = cmyk     ? s.cmykRows.data() + size_t{k} * width * 4
+                      : direct ? reinterpret_cast<JSAMPROW>(
+                                     s.out.bitmap.ScanLine(static_cast<int>(first + k)))
+                               : reinterpret_cast<JSAMPROW>(s.row.data());
         const JDIMENSION got = jpeg_read_scanlines(&s.cinfo, rows, batch);
         if (got == 0) break; // data ran out; libjpeg already filled what it could not read
-        if (cmyk)
-            for (JDIMENSION k = 0; k < got; ++k)
-                cmykToBgra(rows[k], s.out.bitmap.ScanLine(static_cast<int>(first + k)), width,
-                           s.cinfo.saw_Adobe_marker);
+        for (JDIMENSION k = 0; k < got; ++k) {
+            uint32_t* target =
+                direct ? s.out.bitmap.ScanLine(static_cast<int>(first + k)) : s.row.data();
+            if (cmyk) cmykToBgra(rows[k], target, width, s.cinfo.saw_Adobe_marker);
+            if (!direct) s.reducer->AddRow(static_cast<int>(first + k), s.row.data());
+        }
+    }
+    if (!direct) {
+        s.out.bitmap = s.reducer->Finish();
+        return true;
     }
     // Rows never delivered stay 0; make them opaque black like the rest of a short file.
     for (int y = static_cast<int>(s.cinfo.output_scanline); y < static_cast<int>(height); ++y)
@@ -155,17 +213,20 @@ bool runDecoder(State& s) {
 
 } // namespace
 
-TDecodedPicture DecodeJpeg(std::span<const uint8_t> data, const TTargetSize& target) {
+TDecodedPicture DecodeJpeg(std::span<const uint8_t> data, const TDecodePlan& plan) {
     if (data.empty()) throw ImageError("empty JPEG file");
     State s;
     s.data = data;
-    s.target = &target;
+    s.plan = &plan;
     s.err.message[0] = '\0';
     s.cinfo.err = jpeg_std_error(&s.err.pub);
     s.err.pub.error_exit = onError;
     s.err.pub.emit_message = onMessage;
     s.err.pub.output_message = onOutput;
-    if (!runDecoder(s)) throw ImageError(std::string("JPEG: ") + s.err.message);
+    if (!runDecoder(s)) {
+        if (s.err.cancelled) throw TDecodeCancelled();
+        throw ImageError(std::string("JPEG: ") + s.err.message);
+    }
     return std::move(s.out);
 }
 

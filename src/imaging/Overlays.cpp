@@ -27,7 +27,7 @@ const char* MaskExtension(int maskType) {
 } // namespace
 
 void LoadMask(const std::string& packageFile, const Package& package, int index,
-              TBitmap32& target) {
+              TBitmap32& target, const TDecodePlan& plan) {
     if (index < 0) return;
     if (index >= static_cast<int>(package.Masks.size())) {
         std::fprintf(stderr, "Skipping mask %d: the show has no such mask\n", index);
@@ -37,7 +37,7 @@ void LoadMask(const std::string& packageFile, const Package& package, int index,
         const MaskRecord& record = package.Masks[static_cast<size_t>(index)];
         const TempFile file(TempFilePath("SSMASK", MaskExtension(record.MaskType)));
         ExtractEntry(packageFile, file.Path(), package, record, kMaxPictureEntrySize);
-        TDecodedPicture decoded = DecodePicture(file.Path());
+        TDecodedPicture decoded = DecodePicture(file.Path(), plan);
         if (record.MaskType == 0) {
             target = std::move(decoded.bitmap);
             return;
@@ -46,6 +46,8 @@ void LoadMask(const std::string& packageFile, const Package& package, int index,
         mask.Draw(0, 0, decoded.bitmap, TDrawMode::Blend);
         mask.ResetAlpha();
         target = std::move(mask);
+    } catch (const TDecodeCancelled&) {
+        throw; // the whole item is being abandoned
     } catch (const PictorelleError& e) {
         // A mask that cannot be read leaves the target as it was.
         std::fprintf(stderr, "Skipping mask %d: %s\n", index, e.what());

@@ -6,6 +6,7 @@
 
 #include "core/Bitmap32.h"
 #include "core/Color.h"
+#include "imaging/Decode.h"
 
 #include <optional>
 #include <string>
@@ -16,8 +17,9 @@ struct Package;
 
 // Fills target with mask record index of the package in packageFile. A bitmap mask (type 0)
 // keeps its pixels as decoded; PNG and GIF masks are laid on black and made opaque. A negative
-// index asks for no mask.
-void LoadMask(const std::string& packageFile, const Package& package, int index, TBitmap32& target);
+// index asks for no mask. plan says how much of the mask is needed (all of it by default).
+void LoadMask(const std::string& packageFile, const Package& package, int index, TBitmap32& target,
+              const TDecodePlan& plan = {});
 
 // The show's logo with what places it.
 struct TLogo {

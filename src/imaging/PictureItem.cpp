@@ -78,6 +78,52 @@ int ItemSizeMode(const ItemRecord& item, int globalStretch) {
     return item.ItemStretch != -1 ? item.ItemStretch : globalStretch;
 }
 
+TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize frameSize,
+                                    int flags, bool wholePicture) {
+    TDecodeRequest r;
+    r.limit = {2 * frameSize.width, 2 * frameSize.height};
+    if (wholePicture || itemRect.size() != natural) {
+        r.wanted = itemRect.size();
+        // A GIF keeps several images of its whole logical screen for its animation: one
+        // larger than the frame is composed at no more than the frame's size.
+        if (wholePicture) r.limit = frameSize;
+        return r;
+    }
+    TRect shown = itemRect.intersected({0, 0, frameSize.width, frameSize.height})
+                      .translated(-itemRect.left, -itemRect.top);
+    if (shown.isEmpty()) shown = {0, 0, 1, 1}; // off the frame: the least there is
+    if (flags & kFlagMirror) shown = {natural.width - shown.right, shown.top,
+                                      natural.width - shown.left, shown.bottom};
+    if (flags & kFlagFlip) shown = {shown.left, natural.height - shown.bottom, shown.right,
+                                    natural.height - shown.top};
+    r.source = shown;
+    r.wanted = shown.size();
+    return r;
+}
+
+namespace {
+
+// Where the decoded part of a picture goes in the frame: its rectangle in the picture (turned
+// by the flags as the picture is) carried over to itemRect's scale.
+TRect partRect(const TDecodedPicture& d, const TRect& itemRect, int flags) {
+    const TSize n = d.natural;
+    TRect part = d.source;
+    if (part.isEmpty() || part == TRect{0, 0, n.width, n.height}) return itemRect;
+    if (flags & kFlagMirror) part = {n.width - part.right, part.top, n.width - part.left,
+                                     part.bottom};
+    if (flags & kFlagFlip) part = {part.left, n.height - part.bottom, part.right,
+                                   n.height - part.top};
+    auto along = [](int at, int length, int natural, int origin) {
+        return origin + static_cast<int>(int64_t{at} * length / natural);
+    };
+    return {along(part.left, itemRect.width(), n.width, itemRect.left),
+            along(part.top, itemRect.height(), n.height, itemRect.top),
+            along(part.right, itemRect.width(), n.width, itemRect.left),
+            along(part.bottom, itemRect.height(), n.height, itemRect.top)};
+}
+
+} // namespace
+
 TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     if (!in.item) throw std::invalid_argument("ComposePictureItem needs an item");
     const ItemRecord& item = *in.item;
@@ -93,16 +139,26 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
 
     const int W = in.frameWidth, H = in.frameHeight;
     const int mode = in.sizeMode;
+    // Placement needs only the picture's true size, so it comes before the pixels: the decoder
+    // then delivers no more of the picture than the frame shows. It may draw random numbers,
+    // so it runs once.
+    bool placed = false;
+    const TDecodePlan plan = [&](TSize natural) {
+        if (!placed) out.itemRect = PlacePicture(mode, W, H, natural.width, natural.height);
+        placed = true;
+        return PictureDecodeRequest(out.itemRect, natural, {W, H}, item.PictureFlags, out.isGif);
+    };
     TDecodedPicture decoded;
     if (out.isGif) {
-        out.gif = LoadGif(in.picturePath);
+        out.gif = LoadGif(in.picturePath, plan);
         decoded = firstGifFrame(*out.gif);
     } else {
-        decoded = DecodePicture(in.picturePath, [W, H, mode](TSize natural) {
-            return PlacedPictureSize(mode, W, H, natural.width, natural.height);
-        });
+        decoded = DecodePicture(in.picturePath, plan);
     }
     out.naturalSize = decoded.natural;
+    if (!placed)
+        out.itemRect = PlacePicture(mode, W, H, out.naturalSize.width, out.naturalSize.height);
+    const TRect pictureRect = partRect(decoded, out.itemRect, item.PictureFlags);
     if (out.isGif) {
         out.picture = std::move(decoded.bitmap);
         if (decoded.transparentPixel)
@@ -126,10 +182,16 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     ApplyPictureFlags(out.picture, item.PictureFlags);
     if (item.MaskIndex >= 0) {
         out.mask.emplace();
-        if (in.loadMask) in.loadMask(*out.mask);
+        // The mask is stretched over the whole item rectangle; more than the frame of it is
+        // never seen.
+        const TSize maskWanted{std::min(out.itemRect.width(), W), std::min(out.itemRect.height(), H)};
+        if (in.loadMask)
+            in.loadMask(*out.mask, [maskWanted, W, H](TSize) {
+                return TDecodeRequest{{}, maskWanted, {2 * W, 2 * H}};
+            });
     }
-    out.itemRect = PlacePicture(mode, W, H, out.naturalSize.width, out.naturalSize.height);
-    ComposeItem(out.picture, out.frame, out.itemRect, !out.isGif, out.mask ? &*out.mask : nullptr);
+    ComposeItem(out.picture, out.frame, out.itemRect, !out.isGif, out.mask ? &*out.mask : nullptr,
+                pictureRect);
     DrawLogo(out.frame, in.logo);
     DrawCaption(item, out.frame);
     return out;

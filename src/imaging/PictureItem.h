@@ -6,6 +6,7 @@
 #include "core/Bitmap32.h"
 #include "core/Color.h"
 #include "core/Rect.h"
+#include "imaging/Decode.h"
 #include "imaging/GifAnimation.h"
 #include "imaging/Overlays.h"
 
@@ -43,14 +44,16 @@ struct TPictureItemInput {
     int sizeMode = 0;
     TColor backColor = 0; // what a GIF's transparent pixels take (with alpha 0)
     const TLogo* logo = nullptr;
-    // Fills a bitmap with the item's mask (LoadMask for the item's MaskIndex); called only
-    // when the item has a mask.
-    std::function<void(TBitmap32&)> loadMask;
+    // Fills a bitmap with the item's mask (LoadMask for the item's MaskIndex), decoded no larger
+    // than the plan asks; called only when the item has a mask.
+    std::function<void(TBitmap32&, const TDecodePlan&)> loadMask;
 };
 
 struct TPictureItem {
-    TBitmap32 frame;               // background, picture, logo, caption
-    TBitmap32 picture;             // the decoded picture after its flags
+    TBitmap32 frame; // background, picture, logo, caption
+    // The decoded picture after its flags: the part the frame shows, at no more than the
+    // resolution it is drawn at (see PictureDecodeRequest).
+    TBitmap32 picture;
     std::optional<TBitmap32> mask; // the item's mask, when it has one
     TRect itemRect;                // where the picture lies in the frame
     TSize naturalSize;             // the picture's true size
@@ -58,6 +61,14 @@ struct TPictureItem {
     std::optional<TBitmap32> gifBackground; // GIF items: background, logo and caption only
     std::unique_ptr<TGifAnimator> gif;      // GIF items: all frames, for the animation
 };
+
+// What of a picture of the given size is decoded once placement has put it at itemRect in a
+// frame of frameSize: drawn at its own size, only the part inside the frame (before the
+// mirror and flip of flags turn it), else the whole picture at no less than the size it is
+// drawn at; never more than twice the frame in each direction. A GIF is always wanted whole,
+// and no larger than the frame.
+TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize frameSize,
+                                    int flags, bool wholePicture);
 
 // Composes a picture item's frame. A GIF item's file is read whole once (LoadGif): its
 // picture is the animator's frame 0, and the animator comes along for the later frames. Throws

@@ -1,6 +1,8 @@
 // PNG through libpng, alpha kept. libpng reports errors by jumping to the buffer set with
 // setjmp; the jump lands in runDecoder, whose frame holds nothing with a destructor.
+#include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
+#include "imaging/RowReducer.h"
 
 #include <cstring>
 #include <png.h>
@@ -19,8 +21,11 @@ struct State {
     std::span<const uint8_t> data;
     size_t position = 0;
     char message[200] = {};
+    const TDecodePlan* plan = nullptr;
+    bool cancelled = false;
     TDecodedPicture out;
     std::vector<png_bytep> rows;
+    std::vector<uint32_t> row;
 
     State() = default;
     State(const State&) = delete;
@@ -45,6 +50,56 @@ void onRead(png_structp png, png_bytep buffer, size_t length) {
     s->position += length;
 }
 
+void checkCancelled(State& s) {
+    try {
+        CheckDecodeCancelled();
+    } catch (const TDecodeCancelled&) {
+        s.cancelled = true;
+        png_error(s.png, "decoding abandoned");
+    }
+}
+
+// Rows of a plain (not interlaced) picture one at a time into the reducer; rows below the part
+// are never decoded.
+void readReduced(State& s, const TRect& part, int factor) {
+    TRowReducer reducer(part, factor);
+    for (int y = 0; y < part.bottom; ++y) {
+        if ((y & 63) == 0) checkCancelled(s);
+        png_read_row(s.png, reinterpret_cast<png_bytep>(s.row.data()), nullptr);
+        reducer.AddRow(y, s.row.data());
+    }
+    s.out.bitmap = reducer.Finish();
+}
+
+// An interlaced picture arrives in seven passes, each a sparse grid of the picture. Each pixel
+// comes in exactly one pass, so the picture's pixels at the result's grid points (every
+// factor-th of the part) are taken from whichever pass brings them, and the whole picture is
+// never held. With factor 1 the part is exact; larger factors sample instead of averaging.
+void readInterlacedSampled(State& s, const TRect& part, int factor) {
+    TBitmap32& out = s.out.bitmap;
+    out.SetSize(CeilDiv(part.width(), factor), CeilDiv(part.height(), factor));
+    out.Clear(0xFF000000u);
+    const png_uint_32 width = png_get_image_width(s.png, s.info);
+    const png_uint_32 height = png_get_image_height(s.png, s.info);
+    for (int pass = 0; pass < 7; ++pass) {
+        const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+        const png_uint_32 cols = PNG_PASS_COLS(width, pass);
+        if (rows == 0 || cols == 0) continue;
+        for (png_uint_32 r = 0; r < rows; ++r) {
+            if ((r & 63) == 0) checkCancelled(s);
+            png_read_row(s.png, reinterpret_cast<png_bytep>(s.row.data()), nullptr);
+            const int y = static_cast<int>(PNG_ROW_FROM_PASS_ROW(r, pass));
+            if (y < part.top || y >= part.bottom || (y - part.top) % factor != 0) continue;
+            uint32_t* line = out.ScanLine((y - part.top) / factor);
+            for (png_uint_32 c = 0; c < cols; ++c) {
+                const int x = static_cast<int>(PNG_COL_FROM_PASS_COL(c, pass));
+                if (x < part.left || x >= part.right || (x - part.left) % factor != 0) continue;
+                line[(x - part.left) / factor] = s.row[c];
+            }
+        }
+    }
+}
+
 bool runDecoder(State& s) {
     if (setjmp(png_jmpbuf(s.png))) return false;
     png_set_read_fn(s.png, &s, onRead);
@@ -56,6 +111,11 @@ bool runDecoder(State& s) {
     const png_uint_32 height = png_get_image_height(s.png, s.info);
     CheckPictureSize(width, height);
     s.out.natural = {static_cast<int>(width), static_cast<int>(height)};
+    const TDecodeRequest req = ResolveRequest(*s.plan, s.out.natural);
+    const int factor = ReductionFactor(req.source.size(), req.wanted, req.limit);
+    const TRect whole{0, 0, s.out.natural.width, s.out.natural.height};
+    const bool interlaced = png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE;
+    s.out.source = req.source;
 
     // Whatever the colour type and depth, ask for 8-bit B, G, R, A in memory order, which is
     // the 0xAARRGGBB pixel on a little-endian machine.
@@ -66,12 +126,32 @@ bool runDecoder(State& s) {
         png_set_gray_to_rgb(s.png);
     png_set_bgr(s.png);
     png_set_filler(s.png, 0xFF, PNG_FILLER_AFTER); // only acts when there is no alpha
-    png_set_interlace_handling(s.png);
+    // libpng puts the passes of an interlaced picture together only in rows that stay put for
+    // the whole decoding, so it does that only when the whole picture is wanted as it is.
+    const bool asIs = factor == 1 && req.source == whole;
+    if (asIs) png_set_interlace_handling(s.png);
     png_read_update_info(s.png, s.info);
     if (png_get_rowbytes(s.png, s.info) != size_t{width} * 4)
         png_error(s.png, "unexpected row layout");
+    if (!asIs) {
+        s.row.resize(width);
+        if (interlaced)
+            readInterlacedSampled(s, req.source, factor);
+        else
+            readReduced(s, req.source, factor);
+        return true;
+    }
 
     s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    if (!interlaced) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            if ((y & 63) == 0) checkCancelled(s);
+            png_read_row(s.png,
+                         reinterpret_cast<png_bytep>(s.out.bitmap.ScanLine(static_cast<int>(y))),
+                         nullptr);
+        }
+        return true;
+    }
     s.rows.resize(height);
     for (png_uint_32 y = 0; y < height; ++y)
         s.rows[y] = reinterpret_cast<png_bytep>(s.out.bitmap.ScanLine(static_cast<int>(y)));
@@ -81,16 +161,20 @@ bool runDecoder(State& s) {
 
 } // namespace
 
-TDecodedPicture DecodePng(std::span<const uint8_t> data) {
+TDecodedPicture DecodePng(std::span<const uint8_t> data, const TDecodePlan& plan) {
     if (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0)
         throw ImageError("PNG: not a PNG file");
     State s;
     s.data = data;
+    s.plan = &plan;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, onError, onWarning);
     if (!s.png) throw ImageError("PNG: cannot create the decoder");
     s.info = png_create_info_struct(s.png);
     if (!s.info) throw ImageError("PNG: cannot create the decoder");
-    if (!runDecoder(s)) throw ImageError(std::string("PNG: ") + s.message);
+    if (!runDecoder(s)) {
+        if (s.cancelled) throw TDecodeCancelled();
+        throw ImageError(std::string("PNG: ") + s.message);
+    }
     return std::move(s.out);
 }
 

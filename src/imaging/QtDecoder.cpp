@@ -1,6 +1,7 @@
 // BMP and ICO through Qt's image reader. The reader needs no application object and no
 // display; the size is read from the header and checked before any pixel is decoded.
 #include "imaging/DecoderParts.h"
+#include "imaging/RowReducer.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -19,7 +20,12 @@ namespace {
 
 } // namespace
 
-TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format) {
+// Qt decodes a picture whole; a run-length coded bitmap of a few kilobytes can claim a picture
+// of hundreds of megabytes, so the reader may not allocate more than this.
+constexpr int kMaxQtImageMiB = 96;
+
+TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format,
+                             const TDecodePlan& plan) {
     if (data.empty()) fail(format, QStringLiteral("empty file"));
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                                      static_cast<qsizetype>(data.size()));
@@ -28,6 +34,7 @@ TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format) 
     if (!buffer.open(QIODevice::ReadOnly)) fail(format, buffer.errorString());
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(kMaxQtImageMiB);
 
     // An icon file holds several pictures; take the largest.
     int best = 0;
@@ -56,10 +63,12 @@ TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format) 
 
     TDecodedPicture out;
     out.natural = {image.width(), image.height()};
-    out.bitmap.SetSize(image.width(), image.height());
-    const size_t rowBytes = static_cast<size_t>(image.width()) * 4;
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out.bitmap.ScanLine(y), image.constScanLine(y), rowBytes);
+    const TDecodeRequest req = ResolveRequest(plan, out.natural);
+    out.source = req.source;
+    TRowReducer reducer(req.source, ReductionFactor(req.source.size(), req.wanted, req.limit));
+    for (int y = req.source.top; y < req.source.bottom; ++y)
+        reducer.AddRow(y, reinterpret_cast<const uint32_t*>(image.constScanLine(y)));
+    out.bitmap = reducer.Finish();
     return out;
 }
 

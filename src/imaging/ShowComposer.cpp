@@ -82,8 +82,8 @@ TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, i
     input.sizeMode = sizeMode;
     input.backColor = package_.Header.BackColor;
     input.logo = logo_ ? &*logo_ : nullptr;
-    input.loadMask = [this, &item](TBitmap32& mask) {
-        LoadMask(programFile_, package_, item.MaskIndex, mask);
+    input.loadMask = [this, &item](TBitmap32& mask, const TDecodePlan& plan) {
+        LoadMask(programFile_, package_, item.MaskIndex, mask, plan);
     };
     return ComposePictureItem(input);
 }

@@ -50,6 +50,8 @@ TCloseSituation TSSWindow::CloseSituation() const {
 }
 
 void TSSWindow::FormClose() {
+    // A picture still being composed is no longer wanted; its worker reads what closing frees.
+    pictureLoader_.Abandon();
     for (TCloseStep step : ClosePlan(CloseSituation()))
         RunCloseStep(step);
 }

@@ -87,8 +87,19 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
     mediaState_.ItemPicture.reset();
     mediaState_.ItemMask.reset();
     try {
-        TPictureItem composed =
-            composer_.ComposePicture(index, path, sizeMode, frame.Width(), frame.Height());
+        // Decoding may take long: it runs on the loader's worker, and input may end the show
+        // meanwhile, which abandons it.
+        const int w = frame.Width(), h = frame.Height();
+        frame = TBitmap32(); // the composer makes its own; at 3840 x 2160 this one is 33 MB
+        std::optional<TPictureItem> done = pictureLoader_.Run(
+            [this, index, path, sizeMode, w, h] {
+                return composer_.ComposePicture(index, path, sizeMode, w, h);
+            });
+        if (!done) return false;
+        // Events ran while the picture was composed; a transition that ended meanwhile may
+        // have set the previous item's GIF going.
+        media_->StopGif();
+        TPictureItem& composed = *done;
         frame = std::move(composed.frame);
         mediaState_.ItemPicture = std::move(composed.picture);
         mediaState_.ItemMask = std::move(composed.mask);
@@ -169,6 +180,7 @@ void TSSWindow::LoadPreviewImage() {
 // The transition worker keeps its own copies, so these may go while it winds down. Failures
 // here must not keep the window from closing.
 void TSSWindow::FreeShowObjects() {
+    pictureLoader_.Abandon(); // its worker reads the composer
     try {
         composer_.Free();
         mediaState_.FreePictures();

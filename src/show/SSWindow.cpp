@@ -53,6 +53,7 @@ TSSWindow::TSSWindow(TStartup startup)
 
 TSSWindow::~TSSWindow() {
     destroying_ = true;
+    pictureLoader_.Abandon();
     Timer.stop();
     presentation_->Stop();
     // The worker paints through this window's event loop: let it reach its end before the

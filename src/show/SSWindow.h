@@ -19,6 +19,7 @@
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "show/ClosePlan.h"
+#include "show/PictureLoader.h"
 #include "show/QtTransitions.h"
 #include "show/ShowTimer.h"
 #include "show/sequence/ItemSequence.h"
@@ -186,6 +187,7 @@ private:
     // ShowLoop.cpp: arming the slide timer.
     TShowTimerState TimerState() const;
     void ApplyTimerPlan(const TTimerPlan& plan);
+    void RunDeferredTick();
 
     // LoadImage.cpp: the pictures.
     void PrepareBackground();
@@ -211,6 +213,12 @@ private:
     TShowComposer composer_;
     TShowMediaState mediaState_;
     std::unique_ptr<TShowMedia> media_;
+    // Composes picture items off the interface thread; declared after what its worker reads
+    // (the composer, the package), so it is gone, and its worker with it, before they are.
+    TPictureLoader pictureLoader_;
+    // A slide-timer tick that came while a picture was still being composed: it runs once
+    // that picture is on screen.
+    bool tickDeferred_ = false;
 
     // The one transition that may run: its flags (TransitionRunning, StopRequested,
     // SkipTransition, SuppressFinalPaint) are shared with the worker.

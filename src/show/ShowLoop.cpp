@@ -17,11 +17,18 @@ void TSSWindow::StartShow() {
     if (!Settings.DesktopStart) ChooseNextCounter();
     ApplyTimerPlan(StartShowTimer(TimerState(), Settings.DesktopStart));
     Settings.DesktopStart = false;
+    RunDeferredTick();
 }
 
 void TSSWindow::TimerTimer() {
     if (Transition.StopRequested) {
         FinishScreenSaver(true);
+        return;
+    }
+    if (pictureLoader_.Busy()) {
+        // The next item waits until the one being composed is on screen.
+        Timer.stop();
+        tickDeferred_ = true;
         return;
     }
     Timer.stop();
@@ -36,6 +43,14 @@ void TSSWindow::TimerTimer() {
         LoadImage(Sequence.NextItem(), false);
     ChooseNextCounter();
     ApplyTimerPlan(TickTimer(TimerState()));
+    RunDeferredTick();
+}
+
+void TSSWindow::RunDeferredTick() {
+    if (!tickDeferred_) return;
+    tickDeferred_ = false;
+    Timer.setInterval(1);
+    Timer.Enable();
 }
 
 void TSSWindow::ChooseNextCounter() {
@@ -49,8 +64,8 @@ void TSSWindow::RestartTimer() {
     if (Transition.StopRequested) {
         FinishScreenSaver(true);
         DisplayExitBanner();
-    } else {
-        media_->AnimateGif();
+    } else if (!pictureLoader_.Busy()) {
+        media_->AnimateGif(); // otherwise the picture being composed replaces the GIF anyway
     }
 }
 

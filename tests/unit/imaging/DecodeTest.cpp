@@ -133,7 +133,7 @@ TEST(Decode, JpegUsesTheSmallestScaleThatCoversTheTarget) {
     auto want = [&seen](TSize size) {
         return [&seen, size](TSize natural) {
             seen = natural;
-            return size;
+            return TDecodeRequest{{}, size, {}};
         };
     };
     TDecodedPicture d = DecodePictureData(jpeg, ".jpg", want({190, 140}));
@@ -144,7 +144,7 @@ TEST(Decode, JpegUsesTheSmallestScaleThatCoversTheTarget) {
     // Just above a quarter: only half scale covers it.
     d = DecodePictureData(jpeg, ".jpg", want({201, 10}));
     EXPECT_EQ(d.bitmap.Width(), 400);
-    d = DecodePictureData(jpeg, ".jpg", want({0, 0}));
+    d = DecodePictureData(jpeg, ".jpg", want({1, 1}));
     EXPECT_EQ(d.bitmap.Width(), 100);
     d = DecodePictureData(jpeg, ".jpg", want({801, 600}));
     EXPECT_EQ(d.bitmap.Width(), 800);

@@ -85,7 +85,7 @@ TEST_F(PictureItemTest, FlagsAndMaskApply) {
     item.PictureFlags = kFlagMirror;
     item.MaskIndex = 0;
     TPictureItemInput in = input(WriteTempFile("SSIMG.png", EncodePng(picture)));
-    in.loadMask = [](TBitmap32& mask) {
+    in.loadMask = [](TBitmap32& mask, const TDecodePlan&) {
         mask = SolidBitmap(2, 1, 0xFFFFFFFFu);
         mask.SetPixel(1, 0, 0xFF000000u);
     };
@@ -95,7 +95,7 @@ TEST_F(PictureItemTest, FlagsAndMaskApply) {
     EXPECT_EQ(out.frame.Pixel(149, 100), kBackground);         // under black
 
     // A mask that could not be loaded hides the picture.
-    in.loadMask = [](TBitmap32&) {};
+    in.loadMask = [](TBitmap32&, const TDecodePlan&) {};
     const TPictureItem hidden = ComposePictureItem(in);
     EXPECT_EQ(hidden.frame.Pixel(100, 100), kBackground);
 }
