@@ -1,8 +1,7 @@
 #include "imaging/Decode.h"
 
-#include "imaging/DecoderParts.h"
-
 #include "core/IntMath.h"
+#include "imaging/DecoderParts.h"
 
 #include <algorithm>
 #include <array>
@@ -129,8 +128,8 @@ int ReductionFactor(TSize part, TSize wanted, TSize limit) {
         if (want >= size) return 1;
         return std::max((size - 1) / (want - 1), 1);
     };
-    const int byWanted = std::min(largest(part.width, wanted.width),
-                                  largest(part.height, wanted.height));
+    const int byWanted =
+        std::min(largest(part.width, wanted.width), largest(part.height, wanted.height));
     return std::max(byWanted, LimitFactor(part, limit));
 }
 

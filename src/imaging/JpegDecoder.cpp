@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <optional>
 #include <vector>
 
@@ -87,7 +87,7 @@ struct State {
     const TDecodePlan* plan = nullptr;
     TDecodedPicture out;
     std::vector<uint8_t> cmykRows;
-    std::vector<uint32_t> row;                // one output row, when rows are cropped or reduced
+    std::vector<uint32_t> row; // one output row, when rows are cropped or reduced
     std::optional<TRowReducer> reducer;
 
     State() = default;
@@ -110,8 +110,8 @@ unsigned scaleDenominator(int factor) {
 // size would hold in pixels.
 long decoderMemory(TSize limit) {
     if (limit.isEmpty()) return kMaxDecoderMemory;
-    return static_cast<long>(std::min<int64_t>(int64_t{limit.width} * limit.height * 4,
-                                               kMaxDecoderMemory));
+    return static_cast<long>(
+        std::min<int64_t>(int64_t{limit.width} * limit.height * 4, kMaxDecoderMemory));
 }
 
 uint8_t mul255(unsigned a, unsigned b) {
@@ -171,8 +171,8 @@ bool runDecoder(State& s) {
     s.out.source = TRect{part.left * sd, part.top * sd, std::min(part.right * sd, naturalW),
                          std::min(part.bottom * sd, naturalH)};
     const int more = LimitFactor(part.size(), req.limit);
-    const bool direct = more == 1 && part == TRect{0, 0, static_cast<int>(width),
-                                                   static_cast<int>(height)};
+    const bool direct =
+        more == 1 && part == TRect{0, 0, static_cast<int>(width), static_cast<int>(height)};
     if (direct)
         s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
     else {
@@ -188,10 +188,11 @@ bool runDecoder(State& s) {
         // Cropped or reduced rows go one at a time through the row buffer.
         const JDIMENSION batch = direct ? std::min<JDIMENSION>(kRowBatch, height - first) : 1;
         for (JDIMENSION k = 0; k < batch; ++k)
-            rows[k] = cmyk     ? s.cmykRows.data() + size_t{k} * width * 4
-                      : direct ? reinterpret_cast<JSAMPROW>(
-                                     s.out.bitmap.ScanLine(static_cast<int>(first + k)))
-                               : reinterpret_cast<JSAMPROW>(s.row.data());
+            rows[k] =
+                cmyk ? s.cmykRows.data() + size_t{k} * width * 4
+                : direct
+                    ? reinterpret_cast<JSAMPROW>(s.out.bitmap.ScanLine(static_cast<int>(first + k)))
+                    : reinterpret_cast<JSAMPROW>(s.row.data());
         const JDIMENSION got = jpeg_read_scanlines(&s.cinfo, rows, batch);
         if (got == 0) break; // data ran out; libjpeg already filled what it could not read
         for (JDIMENSION k = 0; k < got; ++k) {

@@ -26,8 +26,8 @@ const char* MaskExtension(int maskType) {
 
 } // namespace
 
-void LoadMask(const std::string& packageFile, const Package& package, int index,
-              TBitmap32& target, const TDecodePlan& plan) {
+void LoadMask(const std::string& packageFile, const Package& package, int index, TBitmap32& target,
+              const TDecodePlan& plan) {
     if (index < 0) return;
     if (index >= static_cast<int>(package.Masks.size())) {
         std::fprintf(stderr, "Skipping mask %d: the show has no such mask\n", index);

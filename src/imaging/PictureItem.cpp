@@ -92,10 +92,11 @@ TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize 
     TRect shown = itemRect.intersected({0, 0, frameSize.width, frameSize.height})
                       .translated(-itemRect.left, -itemRect.top);
     if (shown.isEmpty()) shown = {0, 0, 1, 1}; // off the frame: the least there is
-    if (flags & kFlagMirror) shown = {natural.width - shown.right, shown.top,
-                                      natural.width - shown.left, shown.bottom};
-    if (flags & kFlagFlip) shown = {shown.left, natural.height - shown.bottom, shown.right,
-                                    natural.height - shown.top};
+    if (flags & kFlagMirror)
+        shown = {natural.width - shown.right, shown.top, natural.width - shown.left, shown.bottom};
+    if (flags & kFlagFlip)
+        shown = {shown.left, natural.height - shown.bottom, shown.right,
+                 natural.height - shown.top};
     r.source = shown;
     r.wanted = shown.size();
     return r;
@@ -109,10 +110,10 @@ TRect partRect(const TDecodedPicture& d, const TRect& itemRect, int flags) {
     const TSize n = d.natural;
     TRect part = d.source;
     if (part.isEmpty() || part == TRect{0, 0, n.width, n.height}) return itemRect;
-    if (flags & kFlagMirror) part = {n.width - part.right, part.top, n.width - part.left,
-                                     part.bottom};
-    if (flags & kFlagFlip) part = {part.left, n.height - part.bottom, part.right,
-                                   n.height - part.top};
+    if (flags & kFlagMirror)
+        part = {n.width - part.right, part.top, n.width - part.left, part.bottom};
+    if (flags & kFlagFlip)
+        part = {part.left, n.height - part.bottom, part.right, n.height - part.top};
     auto along = [](int at, int length, int natural, int origin) {
         return origin + static_cast<int>(int64_t{at} * length / natural);
     };
@@ -184,7 +185,8 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
         out.mask.emplace();
         // The mask is stretched over the whole item rectangle; more than the frame of it is
         // never seen.
-        const TSize maskWanted{std::min(out.itemRect.width(), W), std::min(out.itemRect.height(), H)};
+        const TSize maskWanted{std::min(out.itemRect.width(), W),
+                               std::min(out.itemRect.height(), H)};
         if (in.loadMask)
             in.loadMask(*out.mask, [maskWanted, W, H](TSize) {
                 return TDecodeRequest{{}, maskWanted, {2 * W, 2 * H}};

@@ -7,8 +7,8 @@
 namespace pictorelle {
 
 TRowReducer::TRowReducer(TRect part, int factor)
-    : part_(part), factor_(std::max(factor, 1)),
-      out_(CeilDiv(part.width(), std::max(factor, 1)), CeilDiv(part.height(), std::max(factor, 1))) {
+    : part_(part), factor_(std::max(factor, 1)), out_(CeilDiv(part.width(), std::max(factor, 1)),
+                                                      CeilDiv(part.height(), std::max(factor, 1))) {
     if (factor_ > 1) sums_.assign(static_cast<size_t>(out_.Width()) * 4, 0);
 }
 

@@ -35,8 +35,9 @@ private:
     TRect part_;
     int factor_;
     TBitmap32 out_;
-    std::vector<uint64_t> sums_; // per result pixel of the block row: alpha, then alpha-weighted B, G, R
-    int blockRow_ = 0;           // the result row being summed
+    std::vector<uint64_t>
+        sums_;         // per result pixel of the block row: alpha, then alpha-weighted B, G, R
+    int blockRow_ = 0; // the result row being summed
     int rowsInBlock_ = 0;
     int nextRow_ = 0; // result rows finished so far
 };

@@ -91,10 +91,9 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         // meanwhile, which abandons it.
         const int w = frame.Width(), h = frame.Height();
         frame = TBitmap32(); // the composer makes its own; at 3840 x 2160 this one is 33 MB
-        std::optional<TPictureItem> done = pictureLoader_.Run(
-            [this, index, path, sizeMode, w, h] {
-                return composer_.ComposePicture(index, path, sizeMode, w, h);
-            });
+        std::optional<TPictureItem> done = pictureLoader_.Run([this, index, path, sizeMode, w, h] {
+            return composer_.ComposePicture(index, path, sizeMode, w, h);
+        });
         if (!done) return false;
         // Events ran while the picture was composed; a transition that ended meanwhile may
         // have set the previous item's GIF going.

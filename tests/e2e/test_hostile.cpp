@@ -216,8 +216,8 @@ std::vector<uint8_t> GifOf(uint32_t side) {
     std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a'};
     Put16(b, side);
     Put16(b, side);
-    const uint8_t rest[] = {0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x2C, 0, 0, 0, 0, 1, 0, 1,
-                            0,    0, 2, 2, 0x44, 0x01, 0, 0x3B};
+    const uint8_t rest[] = {0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x2C, 0, 0,   0,
+                            0,    1, 0, 1, 0, 0, 2,    2,    0x44, 0x01, 0, 0x3B};
     b.insert(b.end(), std::begin(rest), std::end(rest));
     return b;
 }
@@ -244,14 +244,14 @@ std::vector<uint8_t> TiffOf(uint32_t side) {
     };
     entry(256, 4, 1, side); // width
     entry(257, 4, 1, side); // height
-    entry(258, 3, 3, bps);         // 8 bits a sample
-    entry(259, 3, 1, 8);           // deflate
-    entry(262, 3, 1, 2);           // RGB
+    entry(258, 3, 3, bps);  // 8 bits a sample
+    entry(259, 3, 1, 8);    // deflate
+    entry(262, 3, 1, 2);    // RGB
     entry(273, 4, kStrips, offsets);
-    entry(277, 3, 1, 3);           // samples a pixel
-    entry(278, 4, 1, kRows);       // rows a strip
+    entry(277, 3, 1, 3);     // samples a pixel
+    entry(278, 4, 1, kRows); // rows a strip
     entry(279, 4, kStrips, counts);
-    entry(284, 3, 1, 1);           // contiguous
+    entry(284, 3, 1, 1); // contiguous
     Put32(b, 0);
     for (int k = 0; k < 3; ++k)
         Put16(b, 8);
@@ -271,7 +271,8 @@ std::vector<uint8_t> Png() {
         const size_t start = b.size();
         b.insert(b.end(), type, type + 4);
         b.insert(b.end(), body.begin(), body.end());
-        Put32Be(b, static_cast<uint32_t>(crc32(0, b.data() + start, static_cast<uInt>(b.size() - start))));
+        Put32Be(b, static_cast<uint32_t>(
+                       crc32(0, b.data() + start, static_cast<uInt>(b.size() - start))));
     };
     std::vector<uint8_t> header;
     Put32Be(header, kSide);
@@ -311,12 +312,24 @@ std::vector<uint8_t> Encoded(const char* format) {
     small.save(&buffer, format);
     return {encoded.begin(), encoded.end()};
 }
-std::vector<uint8_t> Gif() { return GifOf(kSide); }
-std::vector<uint8_t> Tiff() { return TiffOf(kSide); }
-std::vector<uint8_t> HonestGif() { return GifOf(64); }
-std::vector<uint8_t> HonestTiff() { return TiffOf(64); }
-std::vector<uint8_t> HonestPng() { return Encoded("png"); }
-std::vector<uint8_t> HonestJpeg() { return Encoded("jpeg"); }
+std::vector<uint8_t> Gif() {
+    return GifOf(kSide);
+}
+std::vector<uint8_t> Tiff() {
+    return TiffOf(kSide);
+}
+std::vector<uint8_t> HonestGif() {
+    return GifOf(64);
+}
+std::vector<uint8_t> HonestTiff() {
+    return TiffOf(64);
+}
+std::vector<uint8_t> HonestPng() {
+    return Encoded("png");
+}
+std::vector<uint8_t> HonestJpeg() {
+    return Encoded("jpeg");
+}
 
 struct Case {
     const char* ext;
@@ -382,8 +395,8 @@ TEST_P(HugeHeaders, ArePlayedWithinTheirMemoryGoal) {
         EXPECT_LT(peak, 150 * 1024);
     }
     EXPECT_LT(peak - honest, p.addedMiB * 1024) << "honest " << honest;
-    std::printf("%s of %zu bytes claiming %d x %d at %d x %d: peak %lld KiB (honest %lld)\n",
-                p.ext, p.make().size(), huge::kSide, huge::kSide, p.width, p.height,
+    std::printf("%s of %zu bytes claiming %d x %d at %d x %d: peak %lld KiB (honest %lld)\n", p.ext,
+                p.make().size(), huge::kSide, huge::kSide, p.width, p.height,
                 static_cast<long long>(peak), static_cast<long long>(honest));
 }
 

@@ -41,8 +41,12 @@ void WalkGifFrames(std::span<const uint8_t> data) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     try {
+        // A part of the picture, reduced: the crop and reduction paths of every decoder.
         const TDecodedPicture picture = DecodePictureData(bytes, kFormat, [](TSize natural) {
-            return TSize{natural.width / 3 + 1, natural.height / 3 + 1};
+            return TDecodeRequest{
+                {natural.width / 5, natural.height / 7, natural.width, natural.height - 1},
+                {natural.width / 3 + 1, natural.height / 3 + 1},
+                {3840, 2160}};
         });
         CheckBitmap(picture.bitmap);
         if (picture.bitmap.Width() > picture.natural.width ||

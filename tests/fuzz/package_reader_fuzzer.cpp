@@ -45,7 +45,8 @@ void ExtractAndDecode(const std::string& show, const Package& p, const EntryReco
     if (!picture) return;
     try {
         DecodePicture(file.Path(), [](TSize natural) {
-            return TSize{std::min(natural.width, 1920), std::min(natural.height, 1080)};
+            return TDecodeRequest{
+                {}, {std::min(natural.width, 1920), std::min(natural.height, 1080)}, {3840, 2160}};
         });
     } catch (const PictorelleError&) {
     } catch (const std::bad_alloc&) {

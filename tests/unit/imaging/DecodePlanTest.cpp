@@ -2,12 +2,11 @@
 // JPEG and PNG parts and reductions against their full decodes, the memory a progressive JPEG
 // may claim, and a picture item cropped to the frame against one composed from the whole
 // picture.
+#include "ImagingFixtures.h"
+#include "imaging/Compose.h"
 #include "imaging/Decode.h"
 #include "imaging/PictureItem.h"
 #include "imaging/RowReducer.h"
-
-#include "ImagingFixtures.h"
-#include "imaging/Compose.h"
 #include "package/PackageLayout.h"
 
 #include <gtest/gtest.h>
@@ -116,8 +115,7 @@ TEST(DecodePlan, AProgressiveJpegMayNotClaimMoreThanItsLimitAllows) {
                   std::string::npos)
             << e.what();
     }
-    EXPECT_EQ(DecodePictureData(jpeg, ".jpg", ask({}, {50, 50}, {2000, 2000})).bitmap.Width(),
-              125);
+    EXPECT_EQ(DecodePictureData(jpeg, ".jpg", ask({}, {50, 50}, {2000, 2000})).bitmap.Width(), 125);
 }
 
 TEST(DecodePlan, PngPartsAndReductionsMatchTheFullDecodeInterlacedOrNot) {

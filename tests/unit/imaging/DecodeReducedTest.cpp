@@ -6,6 +6,7 @@
 #include "imaging/GifAnimation.h"
 #include "imaging/GifImage.h"
 #include "imaging/RowReducer.h"
+#include "package/TempFolder.h"
 
 #include <atomic>
 #include <cstdio>
@@ -53,7 +54,8 @@ struct TiffLayout {
 // A gray or RGB TIFF whose row y (in file order) is row(y, samples).
 Bytes writeTiff(uint32_t width, uint32_t height, uint16_t samples, TiffLayout layout,
                 const std::function<void(uint32_t, uint8_t*)>& row) {
-    const std::string path = ::testing::TempDir() + "reduced-fixture.tif";
+    // The process's own folder: tests run side by side in several processes.
+    const std::string path = TempFolder() + "reduced-fixture.tif";
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif) throw std::runtime_error("cannot write the TIFF fixture");
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
