@@ -1,6 +1,7 @@
 #include "core/Bitmap32.h"
 
 #include "core/RowKernels.h"
+#include "core/ScaleMap.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,9 +10,6 @@
 namespace pictorelle {
 
 namespace {
-
-// Larger extents could overflow the 64-bit fixed-point mapping of scaled draws.
-constexpr int64_t kMaxScaledExtent = int64_t{1} << 28;
 
 // The destination coordinates of one axis that a scaled draw writes, with the source
 // coordinates each one reads.
@@ -38,35 +36,19 @@ void mapAxis(int64_t dstStart, int64_t dstLen, int64_t clipLo, int64_t clipHi, i
     m.anyWeight = false;
     const int64_t lo = std::max(dstStart, clipLo);
     const int64_t hi = std::min(dstStart + dstLen, clipHi);
-    const int64_t den = 2 * dstLen;
     for (int64_t d = lo; d < hi; ++d) {
-        // Source position of this pixel's centre: srcStart + num / den - 0.5.
-        const int64_t num = (2 * (d - dstStart) + 1) * srcLen;
-        const int64_t q = num / den;
-        const int64_t nearest = srcStart + q;
-        if (nearest < validLo) continue;
-        if (nearest >= validHi) break;
+        const TScaleTap tap = MapScaled(d, dstStart, dstLen, srcStart, srcLen, validLo, validHi);
+        if (tap.nearest < validLo) continue;
+        if (tap.nearest >= validHi) break;
         if (m.x.empty()) m.first = static_cast<int>(d);
         if (!m.pairs) {
-            m.x.push_back(static_cast<int32_t>(bilinear ? validLo : nearest));
+            m.x.push_back(static_cast<int32_t>(bilinear ? validLo : tap.nearest));
             if (bilinear) m.w.push_back(0);
             continue;
         }
-        const int64_t pos = q * 65536 + ((num % den) << 16) / den - 32768; // 16.16, from srcStart
-        int64_t x0 = srcStart + (pos >> 16);
-        int64_t weight = ((pos & 0xFFFF) + 128) >> 8;
-        // Clamp to the edges so that x0 + 1 always exists: a sample on the last pixel reads it
-        // as the right-hand side of the last pair, at full weight.
-        if (x0 < validLo) {
-            x0 = validLo;
-            weight = 0;
-        } else if (x0 + (weight == 256 ? 1 : 0) >= validHi - 1) {
-            x0 = validHi - 2;
-            weight = 256;
-        }
-        m.x.push_back(static_cast<int32_t>(x0));
-        m.w.push_back(static_cast<uint32_t>(weight));
-        m.anyWeight = m.anyWeight || weight != 0;
+        m.x.push_back(static_cast<int32_t>(tap.x0));
+        m.w.push_back(tap.weight);
+        m.anyWeight = m.anyWeight || tap.weight != 0;
     }
 }
 

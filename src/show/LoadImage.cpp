@@ -51,9 +51,11 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     const ItemRecord& item = items[static_cast<size_t>(index)];
     const int sizeMode = ItemSizeMode(item, Settings.Stretch);
     TempFile file(TempFilePath("SSIMG", item.Ext));
-    ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item, ItemEntryCeiling(item.Ext));
-
     const TItemKind kind = ItemKindOf(item.Ext);
+    // A picture to be shown is extracted by the loader's worker, with its decoding.
+    if (kind != TItemKind::Picture || fromDesktop)
+        ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item,
+                     ItemEntryCeiling(item.Ext));
     if (kind != TItemKind::Picture) {
         // A movie's player reads its file while it plays, and deletes it when done. One that
         // cannot be shown is passed over like a broken picture.
@@ -76,7 +78,7 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     // its file goes at once, so broken items never pile up in the temporary folder.
     if (!fromDesktop && !ShowPictureItem(index, file.Path(), sizeMode, frame)) return;
     if (item.EnterSoundIndex >= 0 && !Settings.Mute) media_->PlayEnterSound(item.EnterSoundIndex);
-    ShowFrame(frame, index);
+    ShowFrame(std::move(frame), index);
     flags_.DirectDraw = false;
 }
 
@@ -87,11 +89,13 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
     mediaState_.ItemPicture.reset();
     mediaState_.ItemMask.reset();
     try {
-        // Decoding may take long: it runs on the loader's worker, and input may end the show
-        // meanwhile, which abandons it.
+        // Extracting and decoding may take long: they run on the loader's worker, and input
+        // may end the show meanwhile, which abandons them.
         const int w = frame.Width(), h = frame.Height();
         frame = TBitmap32(); // the composer makes its own; at 3840 x 2160 this one is 33 MB
         std::optional<TPictureItem> done = pictureLoader_.Run([this, index, path, sizeMode, w, h] {
+            const ItemRecord& item = PackageData.Items[static_cast<size_t>(index)];
+            ExtractEntry(Startup.ProgramFile, path, PackageData, item, ItemEntryCeiling(item.Ext));
             return composer_.ComposePicture(index, path, sizeMode, w, h);
         });
         if (!done) return false;
@@ -130,7 +134,7 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
 // Puts a composed frame on screen: at once for the show's first picture (on every display),
 // otherwise through a transition on the chosen display, whose end re-arms the slide timer.
 // The display keeps showing the previous picture until the transition paints over it.
-void TSSWindow::ShowFrame(const TBitmap32& frame, int index) {
+void TSSWindow::ShowFrame(TBitmap32 frame, int index) {
     if (flags_.DirectDraw) {
         displays_->DrawAll(frame);
         media_->AnimateGif();
@@ -141,11 +145,12 @@ void TSSWindow::ShowFrame(const TBitmap32& frame, int index) {
     const std::string& selection = ownEffect ? item.ItemEffect : Settings.Effect;
     const int speed = ownEffect ? item.ItemEffectSpeed : Settings.EffectSpeed;
     const unsigned serial = ++transitionSerial_;
-    const bool started = StartTransition(
-        Transition, mainThread_, displays_->ChosenTarget(), frame, RandomEffect(selection), false,
-        TransitionSteps(width(), speed), kShowFrameDelay, [this, serial] {
-            if (serial == transitionSerial_) RestartTimer();
-        });
+    const bool started =
+        StartTransition(Transition, mainThread_, displays_->ChosenTarget(), std::move(frame),
+                        RandomEffect(selection), false, TransitionSteps(width(), speed),
+                        kShowFrameDelay, [this, serial] {
+                            if (serial == transitionSerial_) RestartTimer();
+                        });
     if (!started) media_->AnimateGif();
 }
 

@@ -193,7 +193,7 @@ private:
     void PrepareBackground();
     void LoadPreviewImage();
     bool ShowPictureItem(int index, const std::string& path, int sizeMode, TBitmap32& frame);
-    void ShowFrame(const TBitmap32& frame, int index);
+    void ShowFrame(TBitmap32 frame, int index);
     void FreeShowObjects();
 
     // The program and its package; the settings in force.

@@ -47,11 +47,11 @@ void TTransitionState::JoinWorker() {
 }
 
 TTransThread::TTransThread(TTransitionState& state, TMainThread& mainThread, int effect, int delay,
-                           const TBitmap32& picture, TPaintTarget& target)
-    : EffectNumber(effect), FrameDelay(delay), NewPicture(picture),
-      OldPicture(picture.Width(), picture.Height()), Scratch(picture.Width(), picture.Height()),
-      PictureWidth(picture.Width()), PictureHeight(picture.Height()), state_(state),
-      mainThread_(mainThread), target_(target) {
+                           TBitmap32 picture, TPaintTarget& target)
+    : EffectNumber(effect), FrameDelay(delay), NewPicture(std::move(picture)),
+      OldPicture(NewPicture.Width(), NewPicture.Height()),
+      Scratch(NewPicture.Width(), NewPicture.Height()), PictureWidth(NewPicture.Width()),
+      PictureHeight(NewPicture.Height()), state_(state), mainThread_(mainThread), target_(target) {
     // What the target shows now is the picture the transition starts from.
     target_.Capture(OldPicture);
 }
@@ -77,8 +77,8 @@ bool TTransThread::EndFrame() {
         if (now >= end) break;
         // Wake every millisecond to look at the flags, and at the frame's end rather than up to
         // a millisecond after it: those overshoots would add up to a slower transition.
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            end - now, std::chrono::milliseconds(1)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(1)));
     }
     return !Cancelled();
 }
@@ -107,7 +107,7 @@ void TTransThread::Execute() {
 }
 
 bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTarget& target,
-                     const TBitmap32& picture, int effect, bool wait, int steps, int delay,
+                     TBitmap32 picture, int effect, bool wait, int steps, int delay,
                      std::function<void()> onComplete) {
     Randomize();
     // Callers start one transition at a time; should one still run, stop it first, keeping
@@ -125,7 +125,8 @@ bool StartTransition(TTransitionState& state, TMainThread& mainThread, TPaintTar
         state.TransitionRunning = false;
         return false;
     }
-    auto thread = std::make_unique<TTransThread>(state, mainThread, effect, delay, picture, target);
+    auto thread = std::make_unique<TTransThread>(state, mainThread, effect, delay,
+                                                 std::move(picture), target);
     state.CurrentTransition = thread.get();
     state.worker = std::thread(
         [&mainThread, thread = std::move(thread), onComplete = std::move(onComplete)]() mutable {

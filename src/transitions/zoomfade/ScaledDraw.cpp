@@ -1,18 +1,12 @@
 #include "transitions/zoomfade/ScaledDraw.h"
 
 #include "core/RowKernels.h"
+#include "core/ScaleMap.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace pictorelle {
-
-namespace {
-
-// Larger extents could overflow the 64-bit fixed-point mapping; DrawScaled draws nothing then.
-constexpr int64_t kMaxExtent = int64_t{1} << 28;
-
-} // namespace
 
 void TScaledDraw::Reserve(int width, int height) {
     const auto w = static_cast<std::size_t>(std::max(width, 0));
@@ -25,7 +19,7 @@ void TScaledDraw::Reserve(int width, int height) {
 
 // Destination coordinates [dstStart, dstStart + dstLen) onto source coordinates [srcStart,
 // srcStart + srcLen) by pixel centres, keeping those inside [0, clipHi) whose nearest source
-// pixel lies inside [validLo, validHi): the same exact integer mapping as DrawScaled's, so the
+// pixel lies inside [validLo, validHi), through the mapping DrawScaled also uses, so the
 // two give the same pixels.
 void TScaledDraw::MapAxis(int64_t dstStart, int64_t dstLen, int64_t clipHi, int64_t srcStart,
                           int64_t srcLen, int64_t validLo, int64_t validHi, Axis& m) {
@@ -39,13 +33,10 @@ void TScaledDraw::MapAxis(int64_t dstStart, int64_t dstLen, int64_t clipHi, int6
         m.x.resize(static_cast<std::size_t>(hi - lo));
         m.w.resize(static_cast<std::size_t>(hi - lo));
     }
-    const int64_t den = 2 * dstLen;
     for (int64_t d = lo; d < hi; ++d) {
-        const int64_t num = (2 * (d - dstStart) + 1) * srcLen;
-        const int64_t q = num / den;
-        const int64_t nearest = srcStart + q;
-        if (nearest < validLo) continue;
-        if (nearest >= validHi) break;
+        const TScaleTap tap = MapScaled(d, dstStart, dstLen, srcStart, srcLen, validLo, validHi);
+        if (tap.nearest < validLo) continue;
+        if (tap.nearest >= validHi) break;
         if (m.count == 0) m.first = static_cast<int>(d);
         const auto k = static_cast<std::size_t>(m.count++);
         if (!pairs) {
@@ -53,19 +44,9 @@ void TScaledDraw::MapAxis(int64_t dstStart, int64_t dstLen, int64_t clipHi, int6
             m.w[k] = 0;
             continue;
         }
-        const int64_t pos = q * 65536 + ((num % den) << 16) / den - 32768;
-        int64_t x0 = srcStart + (pos >> 16);
-        int64_t weight = ((pos & 0xFFFF) + 128) >> 8;
-        if (x0 < validLo) {
-            x0 = validLo;
-            weight = 0;
-        } else if (x0 + (weight == 256 ? 1 : 0) >= validHi - 1) {
-            x0 = validHi - 2;
-            weight = 256;
-        }
-        m.x[k] = static_cast<int32_t>(x0);
-        m.w[k] = static_cast<uint32_t>(weight);
-        m.anyWeight = m.anyWeight || weight != 0;
+        m.x[k] = static_cast<int32_t>(tap.x0);
+        m.w[k] = tap.weight;
+        m.anyWeight = m.anyWeight || tap.weight != 0;
     }
 }
 
@@ -102,7 +83,9 @@ void TScaledDraw::Plan(TBitmap32& dst, const TRect& dstRect, const TBitmap32& sr
     const int64_t sw = int64_t{srcRect.right} - srcRect.left;
     const int64_t sh = int64_t{srcRect.bottom} - srcRect.top;
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || dst.Empty() || src.Empty()) return;
-    if (dw > kMaxExtent || dh > kMaxExtent || sw > kMaxExtent || sh > kMaxExtent) return;
+    if (dw > kMaxScaledExtent || dh > kMaxScaledExtent || sw > kMaxScaledExtent ||
+        sh > kMaxScaledExtent)
+        return;
     const TRect valid = srcRect.intersected(src.BoundsRect());
     if (valid.isEmpty()) return;
     MapAxis(dstRect.left, dw, dst.Width(), srcRect.left, sw, valid.left, valid.right, columns_);

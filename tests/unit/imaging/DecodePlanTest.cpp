@@ -1,11 +1,9 @@
 // Pictures decoded only as far as the screen shows them: the reduction rules, the row reducer,
-// JPEG and PNG parts and reductions against their full decodes, the memory a progressive JPEG
-// may claim, and a picture item cropped to the frame against one composed from the whole
-// picture.
+// JPEG and PNG parts and reductions against their full decodes, and the memory a progressive
+// JPEG may claim.
 #include "ImagingFixtures.h"
 #include "imaging/Compose.h"
 #include "imaging/Decode.h"
-#include "imaging/PictureItem.h"
 #include "imaging/RowReducer.h"
 #include "package/PackageLayout.h"
 
@@ -33,14 +31,6 @@ TBitmap32 reducedFull(const TBitmap32& full, const TRect& part, int factor) {
     for (int y = 0; y < full.Height(); ++y)
         reducer.AddRow(y, full.ScanLine(y));
     return reducer.Finish();
-}
-
-void expectSame(const TBitmap32& a, const TBitmap32& b) {
-    ASSERT_EQ(a.Width(), b.Width());
-    ASSERT_EQ(a.Height(), b.Height());
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x)
-            ASSERT_EQ(a.Pixel(x, y), b.Pixel(x, y)) << x << "," << y;
 }
 
 } // namespace
@@ -92,7 +82,7 @@ TEST(DecodePlan, JpegPartsAndFurtherReductionsMatchTheFullDecode) {
         const TDecodedPicture cropped = DecodePictureData(jpeg, ".jpg", ask(part, part.size()));
         EXPECT_EQ(cropped.source, part);
         EXPECT_EQ(cropped.natural, (TSize{300, 200}));
-        expectSame(cropped.bitmap, partOf(full, part));
+        ExpectSamePixels(cropped.bitmap, partOf(full, part));
         // A limit tighter than libjpeg's halves: the half-scale decode, reduced again. (A
         // progressive file may not keep its whole-picture buffer within so small a limit.)
         if (progressive) continue;
@@ -100,7 +90,7 @@ TEST(DecodePlan, JpegPartsAndFurtherReductionsMatchTheFullDecode) {
         ASSERT_EQ(half.Width(), 150);
         const TDecodedPicture small =
             DecodePictureData(jpeg, ".jpg", ask({}, {300, 200}, {100, 67}));
-        expectSame(small.bitmap, reducedFull(half, {0, 0, 150, 100}, 2));
+        ExpectSamePixels(small.bitmap, reducedFull(half, {0, 0, 150, 100}, 2));
     }
 }
 
@@ -125,50 +115,15 @@ TEST(DecodePlan, PngPartsAndReductionsMatchTheFullDecodeInterlacedOrNot) {
         const TRect part{13, 7, 190, 99};
         const TDecodedPicture cropped = DecodePictureData(png, ".png", ask(part, part.size()));
         EXPECT_EQ(cropped.source, part);
-        expectSame(cropped.bitmap, partOf(picture, part));
+        ExpectSamePixels(cropped.bitmap, partOf(picture, part));
         const TBitmap32 reduced = DecodePictureData(png, ".png", ask({}, {68, 34})).bitmap;
         ASSERT_EQ(reduced.Width(), 68); // by 3
         if (!interlaced) {
-            expectSame(reduced, reducedFull(picture, {0, 0, 203, 101}, 3));
+            ExpectSamePixels(reduced, reducedFull(picture, {0, 0, 203, 101}, 3));
         } else {
             // An interlaced picture is sampled on the same grid instead of averaged.
             EXPECT_EQ(reduced.Pixel(0, 0), picture.Pixel(0, 0));
             EXPECT_EQ(reduced.Pixel(67, 33), picture.Pixel(201, 99));
         }
     }
-}
-
-TEST(DecodePlan, APictureLargerThanTheFrameIsDecodedOnlyWhereTheFrameShowsIt) {
-    GuiApp();
-    const TBitmap32 picture = PatternBitmap(500, 300);
-    const std::string path = WriteTempFile("SSIMG.png", EncodePng(picture));
-    const TBitmap32 background(120, 80);
-    ItemRecord item;
-    item.Ext = ".png";
-    TPictureItemInput in;
-    in.item = &item;
-    in.picturePath = path;
-    in.background = &background;
-    in.frameWidth = 120;
-    in.frameHeight = 80;
-    in.sizeMode = 2; // natural size, centred
-    for (const int flags : {0, kFlagMirror | kFlagFlip}) {
-        item.PictureFlags = flags;
-        const TPictureItem out = ComposePictureItem(in);
-        EXPECT_EQ(out.itemRect, (TRect{-190, -110, 310, 190}));
-        EXPECT_EQ(out.naturalSize, (TSize{500, 300}));
-        EXPECT_EQ(out.picture.Width(), 120); // not 500
-        EXPECT_EQ(out.picture.Height(), 80);
-        TBitmap32 whole = picture;
-        ApplyPictureFlags(whole, flags);
-        TBitmap32 expected = background;
-        ComposeItem(whole, expected, out.itemRect, true, nullptr);
-        expectSame(out.frame, expected);
-    }
-    // Fitted, the whole picture comes at no less than the size it is drawn at.
-    in.sizeMode = 0;
-    const TPictureItem fitted = ComposePictureItem(in);
-    EXPECT_EQ(fitted.itemRect, (TRect{0, 4, 120, 76}));
-    EXPECT_GE(fitted.picture.Width(), 120);
-    EXPECT_LT(fitted.picture.Width(), 240);
 }

@@ -24,15 +24,6 @@ using namespace pictorelle::test;
 
 namespace {
 
-void expectSame(const TBitmap32& expected, const TBitmap32& actual, const std::string& what) {
-    ASSERT_EQ(actual.Width(), expected.Width()) << what;
-    ASSERT_EQ(actual.Height(), expected.Height()) << what;
-    for (int y = 0; y < expected.Height(); ++y)
-        for (int x = 0; x < expected.Width(); ++x)
-            ASSERT_EQ(actual.Pixel(x, y), expected.Pixel(x, y))
-                << what << " at (" << x << ", " << y << ")";
-}
-
 TDecodePlan plan(TRect source, TSize wanted) {
     return [=](TSize) { return TDecodeRequest{source, wanted, {}}; };
 }
@@ -102,17 +93,17 @@ TEST(DecodeReducedTiff, EveryLayoutGivesTheBoxAverageOfTheFullPicture) {
             }
         });
         const TDecodedPicture full = DecodePictureData(tif, ".tif");
-        expectSame(picture, full.bitmap, what + ", full size");
+        ExpectSamePixels(picture, full.bitmap, what + ", full size");
 
         const TRect whole{0, 0, 2048, 1100}, part{301, 517, 1999, 1093};
         TDecodedPicture d = DecodePictureData(tif, ".tif", plan({}, {1024, 550}));
         EXPECT_EQ(d.natural, (TSize{2048, 1100}));
         EXPECT_EQ(d.source, whole);
-        expectSame(reduced(picture, whole, 2), d.bitmap, what + ", halved");
+        ExpectSamePixels(reduced(picture, whole, 2), d.bitmap, what + ", halved");
 
         d = DecodePictureData(tif, ".tif", plan(part, {CeilDiv(1698, 3), CeilDiv(576, 3)}));
         EXPECT_EQ(d.source, part);
-        expectSame(reduced(picture, part, 3), d.bitmap, what + ", cropped and reduced by 3");
+        ExpectSamePixels(reduced(picture, part, 3), d.bitmap, what + ", cropped and reduced by 3");
     }
 }
 
@@ -126,8 +117,8 @@ TEST(DecodeReducedTiff, AlphaIsStraightenedBeforeItIsAveraged) {
     const Bytes tif = EncodeTiff(picture, true);
     const TBitmap32 full = DecodePictureData(tif, ".tif").bitmap;
     const TRect part{3, 2, 36, 29};
-    expectSame(reduced(full, part, 2), DecodePictureData(tif, ".tif", plan(part, {17, 14})).bitmap,
-               "alpha, halved");
+    ExpectSamePixels(reduced(full, part, 2),
+                     DecodePictureData(tif, ".tif", plan(part, {17, 14})).bitmap, "alpha, halved");
 }
 
 TEST(DecodeReducedTiff, AGiantStripCostsNoMoreThanItsLimit) {
@@ -243,13 +234,13 @@ TEST(DecodeReducedGif, EveryFrameIsTheFullCompositionSampledOnTheGrid) {
         EXPECT_LE(gif.frames[0].indices.size(), size_t(canvas.width * canvas.height));
         TGifAnimator small(gif);
         for (int k = 0; k < full.FrameCount(); ++k)
-            expectSame(sampled(full.Frame(k), f), small.Frame(k),
-                       "factor " + std::to_string(f) + ", frame " + std::to_string(k));
+            ExpectSamePixels(sampled(full.Frame(k), f), small.Frame(k),
+                             "factor " + std::to_string(f) + ", frame " + std::to_string(k));
 
         const TDecodedPicture first = DecodePictureData(file, ".gif", plan({}, canvas));
         EXPECT_EQ(first.natural, screen);
         EXPECT_EQ(first.source, (TRect{0, 0, 37, 23}));
-        expectSame(sampled(full.Frame(0), f), first.bitmap, "first frame alone");
+        ExpectSamePixels(sampled(full.Frame(0), f), first.bitmap, "first frame alone");
     }
 }
 

@@ -37,14 +37,6 @@ int maxChannelError(const TBitmap32& a, const TBitmap32& b) {
     return worst;
 }
 
-void expectSame(const TBitmap32& expected, const TBitmap32& actual) {
-    ASSERT_EQ(actual.Width(), expected.Width());
-    ASSERT_EQ(actual.Height(), expected.Height());
-    for (int y = 0; y < expected.Height(); ++y)
-        for (int x = 0; x < expected.Width(); ++x)
-            ASSERT_EQ(actual.Pixel(x, y), expected.Pixel(x, y)) << x << "," << y;
-}
-
 // A picture with a spread of alpha values, for the formats that carry alpha.
 TBitmap32 translucent(int w, int h) {
     TBitmap32 b = PatternBitmap(w, h);
@@ -78,12 +70,12 @@ void expectRefused(const Bytes& bytes, const char* ext) {
 
 TEST(Decode, PngKeepsEveryPixelAndItsAlpha) {
     const TBitmap32 picture = translucent(13, 9);
-    expectSame(picture, DecodePictureData(EncodePng(picture), ".png").bitmap);
-    expectSame(picture, DecodePictureData(EncodePng(picture, true, true), "PNG").bitmap);
+    ExpectSamePixels(picture, DecodePictureData(EncodePng(picture), ".png").bitmap);
+    ExpectSamePixels(picture, DecodePictureData(EncodePng(picture, true, true), "PNG").bitmap);
     // Without an alpha channel the pixels come out opaque.
     const TBitmap32 opaque = PatternBitmap(5, 4);
     const TDecodedPicture d = DecodePictureData(EncodePng(opaque, false), ".png");
-    expectSame(opaque, d.bitmap);
+    ExpectSamePixels(opaque, d.bitmap);
     EXPECT_EQ(d.natural, (TSize{5, 4}));
 }
 
@@ -156,7 +148,7 @@ TEST(Decode, JpegUsesTheSmallestScaleThatCoversTheTarget) {
 
 TEST(Decode, TiffWithAndWithoutAlpha) {
     const TBitmap32 rgb = PatternBitmap(11, 7);
-    expectSame(rgb, DecodePictureData(EncodeTiff(rgb), ".tif").bitmap);
+    ExpectSamePixels(rgb, DecodePictureData(EncodeTiff(rgb), ".tif").bitmap);
     // libtiff premultiplies unassociated alpha; straight colour comes back within rounding.
     const TBitmap32 rgba = translucent(11, 7);
     const TBitmap32 back = DecodePictureData(EncodeTiff(rgba, true), ".TIFF").bitmap;
@@ -190,7 +182,7 @@ TEST(Decode, GifFramesDelaysLoopingAndInterlace) {
     EXPECT_EQ(gif.frames[1].delayMs, 250);
     EXPECT_EQ(gif.screen, (TSize{9, 19}));
     // Interlaced rows come back in picture order.
-    expectSame(a, GifFirstFrameImage(gif));
+    ExpectSamePixels(a, GifFirstFrameImage(gif));
     EXPECT_FALSE(ReadGif(EncodeGif({a})).loops);
     EXPECT_EQ(ReadGif(EncodeGif({a, b, a}), 2).frames.size(), 2u);
 }
@@ -220,7 +212,7 @@ TEST(Decode, GifFirstFrameFillsWhatTheFrameLeavesUncovered) {
 
 TEST(Decode, BmpAndIcoThroughQt) {
     const TBitmap32 picture = PatternBitmap(7, 5);
-    expectSame(picture, DecodePictureData(EncodeWithQt(picture, "bmp"), ".Bmp").bitmap);
+    ExpectSamePixels(picture, DecodePictureData(EncodeWithQt(picture, "bmp"), ".Bmp").bitmap);
     // Icons keep their alpha; the writer loses colour precision where alpha is low.
     TBitmap32 icon = translucent(16, 16);
     const TDecodedPicture d = DecodePictureData(EncodeWithQt(icon, "ico"), ".ico");
@@ -236,7 +228,7 @@ TEST(Decode, BmpAndIcoThroughQt) {
 TEST(Decode, ByFileExtensionInAnyCase) {
     const TBitmap32 picture = PatternBitmap(3, 2);
     const std::string path = WriteTempFile("picture.PnG", EncodePng(picture));
-    expectSame(picture, DecodePicture(path).bitmap);
+    ExpectSamePixels(picture, DecodePicture(path).bitmap);
     // The content does not choose the decoder: PNG bytes named .jpg fail.
     EXPECT_THROW(DecodePicture(WriteTempFile("picture.jpg", EncodePng(picture))), ImageError);
     EXPECT_THROW(DecodePicture(WriteTempFile("picture.wmf", {1, 2, 3})), ImageError);

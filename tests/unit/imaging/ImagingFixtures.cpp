@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <jpeglib.h>
 #include <map>
@@ -240,6 +241,15 @@ Bytes EncodeWithQt(const TBitmap32& picture, const char* format) {
     if (!writer.write(image)) throw std::runtime_error("cannot encode the Qt fixture");
     const QByteArray& data = buffer.data();
     return Bytes(data.begin(), data.end());
+}
+
+void ExpectSamePixels(const TBitmap32& expected, const TBitmap32& actual, const std::string& what) {
+    ASSERT_EQ(actual.Width(), expected.Width()) << what;
+    ASSERT_EQ(actual.Height(), expected.Height()) << what;
+    for (int y = 0; y < expected.Height(); ++y)
+        for (int x = 0; x < expected.Width(); ++x)
+            ASSERT_EQ(actual.Pixel(x, y), expected.Pixel(x, y))
+                << what << " at (" << x << ", " << y << ")";
 }
 
 std::string WriteTempFile(const std::string& name, const Bytes& bytes) {

@@ -33,6 +33,10 @@ Bytes EncodeWithQt(const TBitmap32& picture, const char* format);
 // Writes bytes to name inside the process's temporary folder and returns the path.
 std::string WriteTempFile(const std::string& name, const Bytes& bytes);
 
+// Fails the test at the first pixel where the two bitmaps differ, or when their sizes do.
+void ExpectSamePixels(const TBitmap32& expected, const TBitmap32& actual,
+                      const std::string& what = {});
+
 // The one QGuiApplication of the test run, on the offscreen platform (no display needed).
 QGuiApplication& GuiApp();
 

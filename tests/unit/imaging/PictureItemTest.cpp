@@ -152,3 +152,29 @@ TEST_F(PictureItemTest, UndecodableFilesThrow) {
     EXPECT_THROW(ComposePictureItem(input(WriteTempFile("SSIMG.png", {1, 2, 3}))), ImageError);
     EXPECT_THROW(ComposePictureItem(input("/nonexistent/SSIMG.png")), ImageError);
 }
+
+// A picture larger than the frame at its own size is decoded only where the frame shows it, and
+// the frame is exactly what the whole picture would give; fitted, it comes whole, reduced to no
+// less than the size it is drawn at.
+TEST_F(PictureItemTest, APictureLargerThanTheFrameCostsOnlyWhatTheFrameShows) {
+    const TBitmap32 picture = PatternBitmap(500, 300);
+    TPictureItemInput in = input(WriteTempFile("SSIMG.png", EncodePng(picture)));
+    for (const int flags : {0, kFlagMirror | kFlagFlip}) {
+        item.PictureFlags = flags;
+        const TPictureItem out = ComposePictureItem(in);
+        EXPECT_EQ(out.itemRect, (TRect{-150, -50, 350, 250}));
+        EXPECT_EQ(out.naturalSize, (TSize{500, 300}));
+        EXPECT_EQ(out.picture.Width(), 200); // not 500
+        EXPECT_EQ(out.picture.Height(), 200);
+        TBitmap32 whole = picture;
+        ApplyPictureFlags(whole, flags);
+        TBitmap32 expected = background;
+        ComposeItem(whole, expected, out.itemRect, true, nullptr);
+        ExpectSamePixels(expected, out.frame);
+    }
+    in.sizeMode = 0;
+    const TPictureItem fitted = ComposePictureItem(in);
+    EXPECT_EQ(fitted.itemRect, (TRect{0, 40, 200, 160}));
+    EXPECT_GE(fitted.picture.Width(), 200);
+    EXPECT_LT(fitted.picture.Width(), 400);
+}

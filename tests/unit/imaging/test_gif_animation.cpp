@@ -77,15 +77,6 @@ TBitmap32 expected(const std::vector<std::string>& rows, uint32_t uncovered) {
 
 constexpr uint32_t kUncovered = 0x00123456u; // the transparent entry's colour, alpha 0
 
-void expectSame(const TBitmap32& actual, const TBitmap32& wanted, const std::string& what) {
-    ASSERT_EQ(actual.Width(), wanted.Width()) << what;
-    ASSERT_EQ(actual.Height(), wanted.Height()) << what;
-    for (int y = 0; y < wanted.Height(); ++y)
-        for (int x = 0; x < wanted.Width(); ++x)
-            ASSERT_EQ(actual.Pixel(x, y), wanted.Pixel(x, y))
-                << what << " at (" << x << ", " << y << ")";
-}
-
 } // namespace
 
 TEST(GifAnimator, KeepLaysEachFrameOverTheLastAndTransparentPixelsLeaveItAlone) {
@@ -95,11 +86,11 @@ TEST(GifAnimator, KeepLaysEachFrameOverTheLastAndTransparentPixelsLeaveItAlone) 
         frame({2, 1, 4, 3}, {"B.", ".B"}, TGifDisposal::Unspecified),
         frame({0, 0, 1, 1}, {"W"}),
     }));
-    expectSame(a.Frame(0), expected({"RRRR", "R--R", "RRRR"}, kUncovered), "frame 0");
-    expectSame(a.Frame(0), GifFirstFrameImage(a.Gif()), "frame 0 as a still picture");
-    expectSame(a.Frame(1), expected({"RGRR", "RGGR", "RRRR"}, kUncovered), "frame 1");
-    expectSame(a.Frame(2), expected({"RGRR", "RGBR", "RRRB"}, kUncovered), "frame 2");
-    expectSame(a.Frame(3), expected({"WGRR", "RGBR", "RRRB"}, kUncovered), "frame 3");
+    ExpectSamePixels(a.Frame(0), expected({"RRRR", "R--R", "RRRR"}, kUncovered), "frame 0");
+    ExpectSamePixels(a.Frame(0), GifFirstFrameImage(a.Gif()), "frame 0 as a still picture");
+    ExpectSamePixels(a.Frame(1), expected({"RGRR", "RGGR", "RRRR"}, kUncovered), "frame 1");
+    ExpectSamePixels(a.Frame(2), expected({"RGRR", "RGBR", "RRRB"}, kUncovered), "frame 2");
+    ExpectSamePixels(a.Frame(3), expected({"WGRR", "RGBR", "RRRB"}, kUncovered), "frame 3");
 }
 
 TEST(GifAnimator, RestoreBackgroundUncoversTheFramesRectangleFromTheFirstFrameOn) {
@@ -108,10 +99,10 @@ TEST(GifAnimator, RestoreBackgroundUncoversTheFramesRectangleFromTheFirstFrameOn
         frame({2, 0, 4, 3}, {"GG", "G.", "GG"}, TGifDisposal::RestoreBackground),
         frame({1, 1, 3, 2}, {"BB"}, TGifDisposal::Keep, false),
     }));
-    expectSame(a.Frame(0), expected({"RR--", "RR--", "----"}, kUncovered), "frame 0");
-    expectSame(a.Frame(1), expected({"--GG", "--G-", "--GG"}, kUncovered), "frame 1");
+    ExpectSamePixels(a.Frame(0), expected({"RR--", "RR--", "----"}, kUncovered), "frame 0");
+    ExpectSamePixels(a.Frame(1), expected({"--GG", "--G-", "--GG"}, kUncovered), "frame 1");
     // Frame 2 has no transparent colour: what is uncovered takes the screen's background.
-    expectSame(a.Frame(2), expected({"----", "-BB-", "----"}, kScreenBack), "frame 2");
+    ExpectSamePixels(a.Frame(2), expected({"----", "-BB-", "----"}, kScreenBack), "frame 2");
 }
 
 TEST(GifAnimator, RestorePreviousPutsBackWhatTheFrameCovered) {
@@ -122,11 +113,11 @@ TEST(GifAnimator, RestorePreviousPutsBackWhatTheFrameCovered) {
         frame({0, 2, 2, 3}, {"BB"}, TGifDisposal::RestorePrevious),
         frame({3, 2, 4, 3}, {"W"}),
     }));
-    expectSame(a.Frame(0), expected({"WW--", "----", "----"}, kUncovered), "frame 0");
-    expectSame(a.Frame(1), expected({"RRRR", "R--R", "RRRR"}, kUncovered), "frame 1");
-    expectSame(a.Frame(2), expected({"RGGG", "RG-G", "RRRR"}, kUncovered), "frame 2");
-    expectSame(a.Frame(3), expected({"RRRR", "R--R", "BBRR"}, kUncovered), "frame 3");
-    expectSame(a.Frame(4), expected({"RRRR", "R--R", "RRRW"}, kUncovered), "frame 4");
+    ExpectSamePixels(a.Frame(0), expected({"WW--", "----", "----"}, kUncovered), "frame 0");
+    ExpectSamePixels(a.Frame(1), expected({"RRRR", "R--R", "RRRR"}, kUncovered), "frame 1");
+    ExpectSamePixels(a.Frame(2), expected({"RGGG", "RG-G", "RRRR"}, kUncovered), "frame 2");
+    ExpectSamePixels(a.Frame(3), expected({"RRRR", "R--R", "BBRR"}, kUncovered), "frame 3");
+    ExpectSamePixels(a.Frame(4), expected({"RRRR", "R--R", "RRRW"}, kUncovered), "frame 4");
 }
 
 TEST(GifAnimator, AnyOrderGivesTheSameImagesAsPlayingThrough) {
@@ -140,12 +131,12 @@ TEST(GifAnimator, AnyOrderGivesTheSameImagesAsPlayingThrough) {
     std::vector<TBitmap32> images;
     for (int k = 0; k < 4; ++k)
         images.push_back(inOrder.Frame(k));
-    expectSame(images[3], expected({"WWRR", "WW--", "RR--"}, kUncovered), "clipped frame");
+    ExpectSamePixels(images[3], expected({"WWRR", "WW--", "RR--"}, kUncovered), "clipped frame");
 
     TGifAnimator jumping(gif);
     for (int k : {3, 1, 2, 2, 0, 3, 0, 1})
-        expectSame(jumping.Frame(k), images[static_cast<size_t>(k)],
-                   "frame " + std::to_string(k) + " out of order");
+        ExpectSamePixels(jumping.Frame(k), images[static_cast<size_t>(k)],
+                         "frame " + std::to_string(k) + " out of order");
     EXPECT_THROW(jumping.Frame(4), std::out_of_range);
     EXPECT_THROW(jumping.Frame(-1), std::out_of_range);
 }
