@@ -5,6 +5,7 @@
 #include "imaging/RowReducer.h"
 
 #include <cstring>
+#include <optional>
 #include <png.h>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct State {
     TDecodedPicture out;
     std::vector<png_bytep> rows;
     std::vector<uint32_t> row;
+    std::optional<TRowReducer> reducer;
 
     State() = default;
     State(const State&) = delete;
@@ -62,7 +64,8 @@ void checkCancelled(State& s) {
 // Rows of a plain (not interlaced) picture one at a time into the reducer; rows below the part
 // are never decoded.
 void readReduced(State& s, const TRect& part, int factor) {
-    TRowReducer reducer(part, factor);
+    // In the state, not on this frame: libpng's errors jump past any destructor here.
+    TRowReducer& reducer = s.reducer.emplace(part, factor);
     for (int y = 0; y < part.bottom; ++y) {
         if ((y & 63) == 0) checkCancelled(s);
         png_read_row(s.png, reinterpret_cast<png_bytep>(s.row.data()), nullptr);
