@@ -48,15 +48,15 @@ void BM_GifTick(benchmark::State& state) {
     const int h = w == 1920 ? 1080 : 2160;
     const bool transparent = state.range(1) != 0;
     TGifAnimator gif(stripes(transparent));
-    TBitmap32 background(w, h);
-    PaintGradient(background, 1, 0x00402010, background.BoundsRect(), 0x00F0E0D0);
-    TBitmap32 display = background;
+    TFramePart background{TBitmap32(w, h)};
+    PaintGradient(background.bitmap, 1, 0x00402010, background.bitmap.BoundsRect(), 0x00F0E0D0);
+    TBitmap32 display = background.bitmap;
     const TRect itemRect = PlacePicture(0, w, h, kGifSide, kGifSide); // fitted, centred
     TGifFramePainter painter;
     int k = 0;
     for (auto _ : state) {
         const TRect changed =
-            painter.Paint(gif.Frame(k), transparent, 0x00402010, background, itemRect, display);
+            painter.Paint(gif.Frame(k), transparent, 0x00402010, &background, itemRect, display);
         benchmark::DoNotOptimize(changed);
         benchmark::ClobberMemory();
         k = (k + 1) % kGifFrames;

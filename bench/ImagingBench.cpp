@@ -100,7 +100,7 @@ void BM_LoadPhotoItem(benchmark::State& state) {
         TPictureItemInput in;
         in.item = &item;
         in.picturePath = path;
-        in.background = &background;
+        in.paintBackground = [&background](TBitmap32& frame) { frame.Draw(0, 0, background); };
         in.frameWidth = 1920;
         in.frameHeight = 1080;
         in.sizeMode = 0;

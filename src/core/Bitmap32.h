@@ -112,4 +112,14 @@ private:
     std::vector<uint32_t> pixels_;
 };
 
+// A part of a larger frame kept on its own: its pixels, and where its top-left corner lies in
+// the frame.
+struct TFramePart {
+    TBitmap32 bitmap;
+    int left = 0;
+    int top = 0;
+
+    TRect Rect() const { return {left, top, left + bitmap.Width(), top + bitmap.Height()}; }
+};
+
 } // namespace pictorelle

@@ -112,10 +112,17 @@ TGifTimerStep GifTimerStep(const TGifImage& gif, int drawnIndex) {
 }
 
 TRect TGifFramePainter::Paint(const TBitmap32& image, bool transparency, TColor backColor,
-                              const TBitmap32& background, const TRect& itemRect,
+                              const TFramePart* background, const TRect& itemRect,
                               TBitmap32& display) {
     const TRect reach = itemRect.intersected(display.BoundsRect());
-    const TRect visible = reach.intersected(background.BoundsRect());
+    if (!background) {
+        if (transparency || reach.isEmpty() || image.Empty()) return {};
+        display.DrawScaled(itemRect, image, TResampler::Bilinear, TDrawMode::Opaque);
+        return reach;
+    }
+    const TRect visible = reach.intersected(background->Rect());
+    // The same rectangle in the background's own pixels.
+    const TRect under = visible.translated(-background->left, -background->top);
     if (visible.isEmpty() || image.Empty()) return {};
 
     const TBitmap32* source = &image;
@@ -134,14 +141,14 @@ TRect TGifFramePainter::Paint(const TBitmap32& image, bool transparency, TColor 
     if (reach == visible) {
         // The usual case: straight into the display. An opaque frame covers the whole
         // rectangle, so only a blended one needs the background under it first.
-        if (transparency) display.Draw(visible.left, visible.top, visible, background);
+        if (transparency) display.Draw(visible.left, visible.top, under, background->bitmap);
         display.DrawScaled(itemRect, *source, TResampler::Bilinear, mode);
         return visible;
     }
     // A background smaller than the display limits what changes; drawing through a bitmap of
     // that part keeps the scaling exactly as it is in place.
     ensureSize(work_, visible.width(), visible.height());
-    work_.Draw(0, 0, visible, background);
+    work_.Draw(0, 0, under, background->bitmap);
     work_.DrawScaled(itemRect.translated(-visible.left, -visible.top), *source,
                      TResampler::Bilinear, mode);
     display.Draw(visible.left, visible.top, work_);

@@ -76,13 +76,15 @@ TGifTimerStep GifTimerStep(const TGifImage& gif, int drawnIndex);
 class TGifFramePainter {
 public:
     // Lays image (a TGifAnimator frame) scaled with bilinear resampling into itemRect of
-    // display over background (the item's frame without the picture, drawn from display's
-    // top-left corner). With transparency, the image's transparent pixels turn backColor with
-    // alpha 0 and the image is blended, so the background shows through and scaled edges fade
-    // toward backColor; without it the image is copied. Only the part of itemRect inside both
-    // display and background changes; that rectangle is returned (empty when nothing changed).
+    // display over background (the item's frame without the picture, or the part of it under
+    // the item, at its place in the display). With transparency, the image's transparent
+    // pixels turn backColor with alpha 0 and the image is blended, so the background shows
+    // through and scaled edges fade toward backColor; without it the image is copied. Only the
+    // part of itemRect inside both display and background changes; that rectangle is returned
+    // (empty when nothing changed). Without a background an opaque image is copied into the
+    // part of itemRect inside the display, and a transparent one draws nothing.
     TRect Paint(const TBitmap32& image, bool transparency, TColor backColor,
-                const TBitmap32& background, const TRect& itemRect, TBitmap32& display);
+                const TFramePart* background, const TRect& itemRect, TBitmap32& display);
 
 private:
     TBitmap32 picture_; // the image with its transparent pixels replaced

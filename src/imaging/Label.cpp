@@ -55,9 +55,9 @@ QColor opaque(uint32_t pixel) {
     return QColor::fromRgb(static_cast<QRgb>(pixel | 0xFF000000u));
 }
 
-} // namespace
-
-void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
+// Draws onto bitmap, which lies at (left, top) in a frame of frameSize.
+void drawLabel(TBitmap32& bitmap, TSize frameSize, int left, int top, std::string_view text,
+               const TLabelStyle& s) {
     if (bitmap.Empty() || text.empty()) return;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
 
@@ -74,7 +74,9 @@ void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
         width = std::max(width, metrics.horizontalAdvance(line));
     const int height = lineHeight * static_cast<int>(lines.size());
 
-    const TRect r = PlaceOverlay(bitmap, width, height, s.code, s.marginX, s.marginY);
+    const TRect r = PlaceOverlay(frameSize.width, frameSize.height, width, height, s.code,
+                                 s.marginX, s.marginY)
+                        .translated(-left, -top);
     if (!s.transparent)
         bitmap.FillRect({r.left - 5, r.top - 5, r.right + 5, r.bottom + 5},
                         ColorToPixel(s.backColor));
@@ -103,8 +105,7 @@ void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
         drawLine(k, 0, textColour);
 }
 
-void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
-    if (item.CaptionText.empty()) return;
+TLabelStyle captionStyle(const ItemRecord& item) {
     TLabelStyle s;
     s.textColor = item.CaptionColor;
     s.backColor = item.CaptionBackColor;
@@ -117,7 +118,27 @@ void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
     s.transparent = item.CaptionTransparent != 0;
     s.smooth = item.CaptionSmooth != 0;
     s.shadow = item.CaptionShadow != 0;
-    DrawLabel(frame, Cp1252ToUtf8(item.CaptionText), s);
+    return s;
+}
+
+} // namespace
+
+void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
+    drawLabel(bitmap, {bitmap.Width(), bitmap.Height()}, 0, 0, text, s);
+}
+
+void DrawLabel(TFramePart& part, TSize frameSize, std::string_view text, const TLabelStyle& s) {
+    drawLabel(part.bitmap, frameSize, part.left, part.top, text, s);
+}
+
+void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
+    if (!item.CaptionText.empty())
+        DrawLabel(frame, Cp1252ToUtf8(item.CaptionText), captionStyle(item));
+}
+
+void DrawCaption(const ItemRecord& item, TFramePart& part, TSize frameSize) {
+    if (!item.CaptionText.empty())
+        DrawLabel(part, frameSize, Cp1252ToUtf8(item.CaptionText), captionStyle(item));
 }
 
 } // namespace pictorelle

@@ -101,4 +101,12 @@ void DrawLogo(TBitmap32& frame, const TLogo* logo) {
     frame.Draw(r.left, r.top, logo->bitmap, TDrawMode::Blend);
 }
 
+void DrawLogo(TFramePart& part, TSize frameSize, const TLogo* logo) {
+    if (!logo || logo->bitmap.Empty()) return;
+    const TRect r = PlaceOverlay(frameSize.width, frameSize.height, logo->bitmap.Width(),
+                                 logo->bitmap.Height(), logo->placement, logo->marginX,
+                                 logo->marginY);
+    part.bitmap.Draw(r.left - part.left, r.top - part.top, logo->bitmap, TDrawMode::Blend);
+}
+
 } // namespace pictorelle

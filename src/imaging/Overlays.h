@@ -42,5 +42,7 @@ void DrawLogo(TBitmap32& frame, const TLogo* logo);
 inline void DrawLogo(TBitmap32& frame, const std::optional<TLogo>& logo) {
     DrawLogo(frame, logo ? &*logo : nullptr);
 }
+// The same onto a part of a frame of frameSize: what of the logo falls on the part.
+void DrawLogo(TFramePart& part, TSize frameSize, const TLogo* logo);
 
 } // namespace pictorelle

@@ -30,7 +30,7 @@ bool oneOf(std::string_view ext, std::initializer_list<std::string_view> names) 
 // The background drawn at the frame's top-left corner.
 TBitmap32 backgroundFrame(const TPictureItemInput& in) {
     TBitmap32 frame(in.frameWidth, in.frameHeight);
-    if (in.background) frame.Draw(0, 0, *in.background);
+    if (in.paintBackground) in.paintBackground(frame);
     return frame;
 }
 
@@ -85,8 +85,10 @@ TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize 
     if (wholePicture || itemRect.size() != natural) {
         r.wanted = itemRect.size();
         // A GIF keeps several images of its whole logical screen for its animation: one
-        // larger than the frame is composed at no more than the frame's size.
-        if (wholePicture) r.limit = frameSize;
+        // larger than it is shown, or than the frame, is composed at no more than that size.
+        if (wholePicture)
+            r.limit = {std::max(std::min(itemRect.width(), frameSize.width), 1),
+                       std::max(std::min(itemRect.height(), frameSize.height), 1)};
         return r;
     }
     TRect shown = itemRect.intersected({0, 0, frameSize.width, frameSize.height})
@@ -131,12 +133,6 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     TPictureItem out;
     out.isGif = IsGifExtension(item.Ext);
     out.frame = backgroundFrame(in);
-    if (out.isGif) {
-        // Later GIF frames are drawn over this: background, logo and caption, no picture.
-        out.gifBackground = in.background ? *in.background : TBitmap32{};
-        DrawLogo(*out.gifBackground, in.logo);
-        DrawCaption(item, *out.gifBackground);
-    }
 
     const int W = in.frameWidth, H = in.frameHeight;
     const int mode = in.sizeMode;
@@ -153,6 +149,8 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     if (out.isGif) {
         out.gif = LoadGif(in.picturePath, plan);
         decoded = firstGifFrame(*out.gif);
+        // A GIF of one frame never animates: its animator and canvases go now.
+        if (!GifAnimates(out.gif->Gif())) out.gif.reset();
     } else {
         decoded = DecodePicture(in.picturePath, plan);
     }
@@ -160,6 +158,19 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     if (!placed)
         out.itemRect = PlacePicture(mode, W, H, out.naturalSize.width, out.naturalSize.height);
     const TRect pictureRect = partRect(decoded, out.itemRect, item.PictureFlags);
+    if (out.gif && out.gif->Gif().HasTransparency()) {
+        // Later GIF frames are drawn over this: background, logo and caption, no picture. Only
+        // the part under the picture is kept, and only when the GIF has transparent pixels to
+        // show it through; opaque frames cover the whole rectangle.
+        const TRect under = out.itemRect.intersected(out.frame.BoundsRect());
+        TFramePart& kept = out.gifBackground.emplace();
+        kept.bitmap.SetSize(under.width(), under.height());
+        kept.bitmap.Draw(0, 0, under, out.frame);
+        kept.left = under.left;
+        kept.top = under.top;
+        DrawLogo(kept, {W, H}, in.logo);
+        DrawCaption(item, kept, {W, H});
+    }
     if (out.isGif) {
         out.picture = std::move(decoded.bitmap);
         if (decoded.transparentPixel)

@@ -37,9 +37,11 @@ int ItemSizeMode(const ItemRecord& item, int globalStretch);
 
 struct TPictureItemInput {
     const ItemRecord* item = nullptr;
-    std::string picturePath;               // the item's extracted file
-    const TBitmap32* background = nullptr; // the show's background, copied into the frame
-    int frameWidth = 0;                    // the window's client size
+    std::string picturePath; // the item's extracted file
+    // Paints the show's background at the frame's top-left corner; none leaves it transparent
+    // black.
+    std::function<void(TBitmap32&)> paintBackground;
+    int frameWidth = 0; // the window's client size
     int frameHeight = 0;
     int sizeMode = 0;
     TColor backColor = 0; // what a GIF's transparent pixels take (with alpha 0)
@@ -58,15 +60,17 @@ struct TPictureItem {
     TRect itemRect;                // where the picture lies in the frame
     TSize naturalSize;             // the picture's true size
     bool isGif = false;
-    std::optional<TBitmap32> gifBackground; // GIF items: background, logo and caption only
-    std::unique_ptr<TGifAnimator> gif;      // GIF items: all frames, for the animation
+    // Animated GIF items with transparency: background, logo and caption without the picture,
+    // under the item's rectangle (later frames of the GIF change nothing else).
+    std::optional<TFramePart> gifBackground;
+    std::unique_ptr<TGifAnimator> gif; // animated GIF items: all frames, for the animation
 };
 
 // What of a picture of the given size is decoded once placement has put it at itemRect in a
 // frame of frameSize: drawn at its own size, only the part inside the frame (before the
 // mirror and flip of flags turn it), else the whole picture at no less than the size it is
 // drawn at; never more than twice the frame in each direction. A GIF is always wanted whole,
-// and no larger than the frame.
+// and no larger than it is drawn nor than the frame.
 TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize frameSize,
                                     int flags, bool wholePicture);
 

@@ -33,13 +33,14 @@ TShowComposer::TShowComposer(std::string programFile, Package& package,
 
 void TShowComposer::PrepareBackground(int width, int height) {
     const PackageHeader& h = package_.Header;
-    background_.SetSize(width, height);
-    if (h.DesktopSnapshot)
-        captureDesktop_(background_);
-    else
-        PaintGradient(background_, GradientStyleTable(h.GradientStyle), h.BackColor,
-                      background_.BoundsRect(), h.BackColor2);
+    size_ = {std::max(width, 0), std::max(height, 0)};
+    style_ = {h.BackColor, h.BackColor2, h.GradientStyle};
+    background_ = TBitmap32();
     backPicture_.reset();
+    if (h.DesktopSnapshot) {
+        background_.SetSize(width, height);
+        captureDesktop_(background_);
+    }
     if (h.BackgroundStoredSize == 0) return;
     TDecodedPicture picture;
     {
@@ -48,6 +49,7 @@ void TShowComposer::PrepareBackground(int width, int height) {
                      h.BackgroundStoredSize, h.BackgroundDataSize, kMaxPictureEntrySize);
         picture = DecodePicture(file.Path());
     }
+    if (!h.DesktopSnapshot) background_ = BackgroundFrame(width, height);
     DrawBackgroundPicture(background_, background_.Width(), background_.Height(), h.BackPictureMode,
                           picture.bitmap);
     backPicture_ = std::move(picture.bitmap);
@@ -60,14 +62,26 @@ void TShowComposer::LoadLogo() {
 void TShowComposer::RepaintBackgroundForItem() {
     PackageHeader& h = package_.Header;
     if (!h.RepaintBackgroundPerItem || h.DesktopSnapshot) return;
-    const TBackgroundStyle style = RandomizeHeaderBackground(h);
-    PaintBackground(background_, style, h.BackPictureMode, backPicture_ ? &*backPicture_ : nullptr);
+    style_ = RandomizeHeaderBackground(h);
+    if (!background_.Empty())
+        pictorelle::PaintBackground(background_, style_, h.BackPictureMode,
+                                    backPicture_ ? &*backPicture_ : nullptr);
 }
 
 TBitmap32 TShowComposer::BackgroundFrame(int width, int height) const {
     TBitmap32 frame(width, height);
-    frame.Draw(0, 0, background_);
+    PaintBackground(frame);
     return frame;
+}
+
+void TShowComposer::PaintBackground(TBitmap32& frame) const {
+    if (!background_.Empty()) {
+        frame.Draw(0, 0, background_);
+    } else if (!size_.isEmpty()) {
+        // Painted as it would be on a bitmap of the background's size, clipped to the frame.
+        PaintGradient(frame, GradientStyleTable(style_.gradientStyle), style_.backColor,
+                      {0, 0, size_.width, size_.height}, style_.backColor2);
+    }
 }
 
 TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, int sizeMode,
@@ -76,7 +90,7 @@ TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, i
     TPictureItemInput input;
     input.item = &item;
     input.picturePath = path;
-    input.background = &background_;
+    input.paintBackground = [this](TBitmap32& frame) { PaintBackground(frame); };
     input.frameWidth = frameWidth;
     input.frameHeight = frameHeight;
     input.sizeMode = sizeMode;
@@ -89,6 +103,7 @@ TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, i
 }
 
 void TShowComposer::Free() {
+    size_ = {};
     background_ = TBitmap32();
     backPicture_.reset();
     logo_.reset();

@@ -37,10 +37,11 @@ void TGifPlayer::GifTimerTimer() {
     // A frame that cannot be drawn is passed over; the animation goes on with the next.
     try {
         const TBitmap32& image = gif->Frame(k);
-        if (state_.DisplayBitmap && state_.GifBackground) {
+        if (state_.DisplayBitmap) {
+            const TFramePart* background = state_.GifBackground ? &*state_.GifBackground : nullptr;
             const TRect changed =
                 painter_.Paint(image, gif->Gif().HasTransparency(), header_.BackColor,
-                               *state_.GifBackground, state_.ItemRect, *state_.DisplayBitmap);
+                               background, state_.ItemRect, *state_.DisplayBitmap);
             if (!changed.isEmpty() && state_.RepaintDisplay) state_.RepaintDisplay(changed);
         }
     } catch (const std::bad_alloc&) {

@@ -27,11 +27,11 @@ struct TShowMediaState {
 
     // The picture item on screen.
     bool IsGifItem = false;
-    std::optional<TBitmap32> ItemPicture;   // the picture after its flags
-    std::optional<TBitmap32> ItemMask;      // its mask
-    std::optional<TBitmap32> GifBackground; // a GIF item's frame without the picture
-    TRect ItemRect;                         // where the picture lies in the frame
-    TBitmap32* DisplayBitmap = nullptr;     // the display that received it
+    // A GIF item's frame without the picture, where the picture lies (the rest of the frame
+    // never changes while the GIF plays); none when the GIF has no transparent pixels.
+    std::optional<TFramePart> GifBackground;
+    TRect ItemRect;                     // where the picture lies in the frame
+    TBitmap32* DisplayBitmap = nullptr; // the display that received it
     // Repaints a rectangle of that display once its bitmap has changed.
     std::function<void(const TRect&)> RepaintDisplay;
     // A GIF item's frames (the GIF object and its animator); none between GIF items.
@@ -42,8 +42,6 @@ struct TShowMediaState {
 
     // The show has ended: the item's pictures go (the players keep what they need).
     void FreePictures() {
-        ItemPicture.reset();
-        ItemMask.reset();
         GifBackground.reset();
         DisplayBitmap = nullptr;
         RepaintDisplay = nullptr;

@@ -37,7 +37,12 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     const bool exists = index >= 0 && index < static_cast<int>(items.size());
     mediaState_.IsGifItem = exists && IsGifExtension(items[static_cast<size_t>(index)].Ext);
 
-    TBitmap32 frame = composer_.BackgroundFrame(width(), height());
+    // A picture item's frame is made by the composer on the loader's worker; only the desktop
+    // copy and movies start from the background here.
+    const bool picture = exists && ItemKindOf(items[static_cast<size_t>(index)].Ext) ==
+                                       TItemKind::Picture;
+    TBitmap32 frame;
+    if (fromDesktop || (exists && !picture)) frame = composer_.BackgroundFrame(width(), height());
     if (fromDesktop) {
         CaptureDesktop(frame);
         TImage32* main = displays_->Image32();
@@ -86,13 +91,10 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
 // picture cannot be read or composed.
 bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode,
                                 TBitmap32& frame) {
-    mediaState_.ItemPicture.reset();
-    mediaState_.ItemMask.reset();
     try {
         // Extracting and decoding may take long: they run on the loader's worker, and input
         // may end the show meanwhile, which abandons them.
-        const int w = frame.Width(), h = frame.Height();
-        frame = TBitmap32(); // the composer makes its own; at 3840 x 2160 this one is 33 MB
+        const int w = width(), h = height();
         std::optional<TPictureItem> done = pictureLoader_.Run([this, index, path, sizeMode, w, h] {
             const ItemRecord& item = PackageData.Items[static_cast<size_t>(index)];
             ExtractEntry(Startup.ProgramFile, path, PackageData, item, ItemEntryCeiling(item.Ext));
@@ -103,9 +105,10 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         // have set the previous item's GIF going.
         media_->StopGif();
         TPictureItem& composed = *done;
+        // The decoded picture and its mask go with composed: nothing reads them once the frame
+        // is made (F2 takes the item from the package again), and at 3840 x 2160 they may cost
+        // 33 MB each for as long as the item is shown.
         frame = std::move(composed.frame);
-        mediaState_.ItemPicture = std::move(composed.picture);
-        mediaState_.ItemMask = std::move(composed.mask);
         mediaState_.ItemRect = composed.itemRect;
         mediaState_.GifBackground = std::move(composed.gifBackground);
         mediaState_.Gif = std::move(composed.gif);

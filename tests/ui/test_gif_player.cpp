@@ -32,8 +32,8 @@ std::unique_ptr<TGifAnimator> SolidGif(const std::vector<int>& delaysMs, bool lo
 class GifPlayerTest : public UiTest {
 protected:
     GifPlayerTest() {
-        state.GifBackground = TBitmap32(40, 30);
-        state.GifBackground->Clear(kBack);
+        state.GifBackground = TFramePart{TBitmap32(40, 30)};
+        state.GifBackground->bitmap.Clear(kBack);
         shown.SetSize(40, 30);
         state.DisplayBitmap = &shown;
         state.ItemRect = {10, 5, 30, 25};

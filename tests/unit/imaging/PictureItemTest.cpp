@@ -4,6 +4,7 @@
 #include "core/Color.h"
 #include "imaging/Compose.h"
 #include "imaging/Decode.h"
+#include "imaging/Label.h"
 #include "package/PackageLayout.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ protected:
         TPictureItemInput in;
         in.item = &item;
         in.picturePath = path;
-        in.background = &background;
+        in.paintBackground = [this](TBitmap32& frame) { frame.Draw(0, 0, background); };
         in.frameWidth = 200;
         in.frameHeight = 200;
         in.sizeMode = mode;
@@ -131,9 +132,37 @@ TEST_F(PictureItemTest, GifTransparencyShowsTheBackground) {
     EXPECT_EQ(out.frame.Pixel(96, 100), kBackground);  // transparent half
     EXPECT_EQ(out.frame.Pixel(103, 100), 0xFF000000u); // visible black
     EXPECT_EQ(out.picture.Pixel(0, 0), 0x00332211u);   // BackColor with alpha 0
+    // One frame never animates: nothing is kept for later frames.
+    EXPECT_FALSE(out.gif);
+    EXPECT_FALSE(out.gifBackground.has_value());
+}
+
+// Later frames of a GIF are drawn over the frame without the picture; only the part under the
+// picture is kept, pixel for pixel what the whole frame has there, overlays included.
+TEST_F(PictureItemTest, AGifKeepsTheFrameWithoutThePictureOnlyUnderThePicture) {
+    item.Ext = ".GIF";
+    TLogo logo;
+    logo.bitmap = SolidBitmap(6, 6, 0xFFFF0000u);
+    logo.placement = 6;
+    item.CaptionText = "Across the middle";
+    item.CaptionPlacement = 6;
+    item.CaptionColor = 0x0000FF00;
+    TBitmap32 picture = SolidBitmap(10, 10, 0xFF0000FFu);
+    picture.SetPixel(0, 0, 0); // a transparent pixel
+    TPictureItemInput in = input(WriteTempFile("SSIMG.GIF", EncodeGif({picture, picture})));
+    in.logo = &logo;
+    const TPictureItem out = ComposePictureItem(in);
+    TBitmap32 withoutPicture = background;
+    DrawLogo(withoutPicture, &logo);
+    DrawCaption(item, withoutPicture);
+    ASSERT_TRUE(out.gif);
     ASSERT_TRUE(out.gifBackground.has_value());
-    EXPECT_EQ(out.gifBackground->Pixel(1, 1), 0xFFFF0000u);
-    EXPECT_EQ(out.gifBackground->Pixel(103, 100), kBackground);
+    ASSERT_EQ(out.gifBackground->Rect(), (TRect{95, 95, 105, 105}));
+    for (int y = 95; y < 105; ++y)
+        for (int x = 95; x < 105; ++x)
+            ASSERT_EQ(out.gifBackground->bitmap.Pixel(x - 95, y - 95), withoutPicture.Pixel(x, y))
+                << x << "," << y;
+    EXPECT_NE(withoutPicture.Pixel(100, 100), kBackground) << "the overlays reach the picture";
 }
 
 TEST_F(PictureItemTest, LargeJpegIsDecodedReducedButPlacedByItsTrueSize) {

@@ -113,6 +113,11 @@ TEST_F(ShowComposerTest, RandomColoursComeInTheirFixedOrderAtStartAndPerItem) {
     c.PrepareBackground(16, 16);
     c.RepaintBackgroundForItem();
     EXPECT_EQ(package.Header.BackColor, third);
+    // A gradient is painted anew into every frame, in the colours now chosen.
+    TBitmap32 repainted(16, 16);
+    const PackageHeader& h = package.Header;
+    PaintBackground(repainted, {h.BackColor, h.BackColor2, h.GradientStyle}, 0, nullptr);
+    ExpectSamePixels(repainted, c.BackgroundFrame(16, 16));
 
     // Never over the desktop copy.
     package.Header.DesktopSnapshot = true;

@@ -221,9 +221,16 @@ TEST(GifFramePainter, DrawsWhatThePlainTickDrawsAndTouchesOnlyTheItemsRectangle)
         // The display shows something else outside, so that a stray write would show.
         TBitmap32 display = SolidBitmap(60, 40, kWhite);
         TGifFramePainter painter;
-        for (int tick = 0; tick < 2; ++tick) { // the second tick reuses the work bitmaps
+        // The whole background; then only the part of it under the item, as a GIF item with
+        // transparency keeps; then, for an opaque GIF, none.
+        const TFramePart whole{background};
+        const TRect under = c.itemRect.intersected(background.BoundsRect());
+        TFramePart part{TBitmap32(under.width(), under.height()), under.left, under.top};
+        part.bitmap.Draw(0, 0, under, background);
+        const TFramePart* kept[] = {&whole, &whole, &part, c.transparency ? &part : nullptr};
+        for (const TFramePart* bg : kept) { // later ticks reuse the work bitmaps
             const TRect changed =
-                painter.Paint(image, c.transparency, backColor, background, c.itemRect, display);
+                painter.Paint(image, c.transparency, backColor, bg, c.itemRect, display);
             const TRect visible = c.itemRect.intersected(display.BoundsRect());
             EXPECT_EQ(changed, visible);
             const TBitmap32 plain =
@@ -238,14 +245,14 @@ TEST(GifFramePainter, DrawsWhatThePlainTickDrawsAndTouchesOnlyTheItemsRectangle)
 }
 
 TEST(GifFramePainter, TransparentPixelsShowTheBackgroundAndEdgesFadeTowardBackColor) {
-    const TBitmap32 background = SolidBitmap(50, 40, kBlue);
+    const TFramePart whole{SolidBitmap(50, 40, kBlue)};
     TBitmap32 image(2, 1);
     image.SetPixel(0, 0, kRed);
     image.SetPixel(1, 0, kUncovered);
     TBitmap32 display(50, 40);
     TGifFramePainter painter;
     // Scaled 20 times: the left part red, the right part the background, a blend in between.
-    painter.Paint(image, true, 0x0000FF00 /* green */, background, {0, 0, 40, 20}, display);
+    painter.Paint(image, true, 0x0000FF00 /* green */, &whole, {0, 0, 40, 20}, display);
     EXPECT_EQ(display.Pixel(0, 0), kRed);
     EXPECT_EQ(display.Pixel(39, 19), kBlue);
     const uint32_t middle = display.Pixel(20, 10);
@@ -257,21 +264,24 @@ TEST(GifFramePainter, TransparentPixelsShowTheBackgroundAndEdgesFadeTowardBackCo
     // Transparency is the alpha the animator gave, not a colour: a visible pixel of the
     // transparent entry's colour stays visible.
     image.SetPixel(1, 0, kUncovered | 0xFF000000u);
-    painter.Paint(image, true, 0x0000FF00, background, {0, 0, 40, 20}, display);
+    painter.Paint(image, true, 0x0000FF00, &whole, {0, 0, 40, 20}, display);
     EXPECT_EQ(display.Pixel(39, 19), kUncovered | 0xFF000000u);
 }
 
 TEST(GifFramePainter, ABackgroundSmallerThanTheDisplayLimitsTheChange) {
-    const TBitmap32 background = SolidBitmap(30, 20, kBlue);
+    const TFramePart whole{SolidBitmap(30, 20, kBlue)};
     TBitmap32 display = SolidBitmap(60, 40, kWhite);
     TGifFramePainter painter;
     const TRect changed =
-        painter.Paint(SolidBitmap(4, 4, kRed), false, 0, background, {20, 10, 50, 40}, display);
+        painter.Paint(SolidBitmap(4, 4, kRed), false, 0, &whole, {20, 10, 50, 40}, display);
     EXPECT_EQ(changed, (TRect{20, 10, 30, 20}));
     EXPECT_EQ(display.Pixel(29, 19), kRed);
     EXPECT_EQ(display.Pixel(30, 19), kWhite);
     EXPECT_EQ(display.Pixel(29, 20), kWhite);
-    EXPECT_TRUE(painter.Paint(SolidBitmap(4, 4, kRed), false, 0, TBitmap32{}, {0, 0, 9, 9}, display)
+    const TFramePart none;
+    EXPECT_TRUE(painter.Paint(SolidBitmap(4, 4, kRed), false, 0, &none, {0, 0, 9, 9}, display)
+                    .isEmpty());
+    EXPECT_TRUE(painter.Paint(SolidBitmap(4, 4, kRed), true, 0, nullptr, {0, 0, 9, 9}, display)
                     .isEmpty());
 }
 
@@ -295,7 +305,7 @@ TEST(LoadGif, ReadsEveryFrameAndAGifItemKeepsItsAnimator) {
     TPictureItemInput in;
     in.item = &item;
     in.picturePath = path;
-    in.background = &background;
+    in.paintBackground = [&background](TBitmap32& frame) { frame.Draw(0, 0, background); };
     in.frameWidth = 60;
     in.frameHeight = 40;
     in.sizeMode = 0;
