@@ -12,23 +12,12 @@
 #include <string>
 #include <vector>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #ifndef PICTORELLE_VERSION
 #define PICTORELLE_VERSION "unknown"
 #endif
 
 int main(int argc, char** argv) {
     using namespace pictorelle;
-#ifdef __GLIBC__
-    // Frames, pictures and their work buffers are megabytes each and come and go with every
-    // item: each gets its own mapping, which goes back to the system once freed. Left to
-    // itself, glibc raises this threshold to the size of the first such buffer freed, and the
-    // buffers below it then stay in the heap after use (15 MB and more at 3840 x 2160).
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-#endif
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (ProgramRequest(arguments)) {
     case TProgramRequest::Help:

@@ -364,8 +364,11 @@ void PaintGradient(TBitmap32& surface, int style, TColor colour1, const TRect& r
 }
 
 void DrawBackgroundPicture(TBitmap32& surface, int width, int height, int mode,
-                           const TBitmap32& picture) {
-    const int pw = picture.Width(), ph = picture.Height();
+                           const TBitmap32& picture, TSize natural) {
+    if (picture.Empty()) return;
+    // Placement goes by the true size; the pixels may be only the part the background shows.
+    const int pw = natural.isEmpty() ? picture.Width() : natural.width;
+    const int ph = natural.isEmpty() ? picture.Height() : natural.height;
     if (width <= 0 || height <= 0 || pw <= 0 || ph <= 0) return;
     if (mode == 0) {
         for (int y = 0; y < height; y += ph)
@@ -400,12 +403,29 @@ void RandomizeBackground(TBackgroundStyle& style, bool randomColors, bool random
 }
 
 void PaintBackground(TBitmap32& background, const TBackgroundStyle& style, int backPictureMode,
-                     const TBitmap32* picture) {
+                     const TBitmap32* picture, TSize natural) {
     PaintGradient(background, GradientStyleTable(style.gradientStyle), style.backColor,
                   background.BoundsRect(), style.backColor2);
     if (picture)
         DrawBackgroundPicture(background, background.Width(), background.Height(), backPictureMode,
-                              *picture);
+                              *picture, natural);
+}
+
+TDecodeRequest BackgroundPictureRequest(int width, int height, int mode, TSize natural) {
+    TDecodeRequest r;
+    if (width <= 0 || height <= 0 || natural.isEmpty()) return r;
+    r.limit = {2 * width, 2 * height};
+    if (mode == 0) {
+        // A tile larger than the background shows only its top-left part; the next tiles
+        // start beyond the background's edge.
+        r.source = {0, 0, std::min(natural.width, width), std::min(natural.height, height)};
+        r.wanted = r.source.size();
+    } else if (mode != 1 && natural.width <= width && natural.height <= height) {
+        r.wanted = natural;
+    } else {
+        r.wanted = FitRect(width, height, natural.width, natural.height).size();
+    }
+    return r;
 }
 
 } // namespace pictorelle

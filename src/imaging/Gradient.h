@@ -10,6 +10,7 @@
 #include "core/Bitmap32.h"
 #include "core/Color.h"
 #include "core/Rect.h"
+#include "imaging/Decode.h"
 
 namespace pictorelle {
 
@@ -24,9 +25,16 @@ void PaintGradient(TBitmap32& surface, int style, TColor colour1, const TRect& r
 
 // Background picture modes: 0 tile, 1 fit, anything else centred (fitted when it does not fit).
 // Natural-size drawing honours the picture's alpha; scaled drawing makes it opaque (its
-// transparent parts turn black).
+// transparent parts turn black). natural is the picture's true size when picture holds only
+// what BackgroundPictureRequest asked of it; empty means picture's own size.
 void DrawBackgroundPicture(TBitmap32& surface, int width, int height, int mode,
-                           const TBitmap32& picture);
+                           const TBitmap32& picture, TSize natural = {});
+
+// What of a background picture of the given true size a width x height background shows, so
+// that a picture whose header claims a huge size costs no more than the screen: for tiles only
+// the first tile's part on the background, at full resolution; centred at its own size the
+// whole picture; fitted the whole picture reduced to no less than the size it is drawn at.
+TDecodeRequest BackgroundPictureRequest(int width, int height, int mode, TSize natural);
 
 // A colour value with red, green and blue each random 0..255, drawn in that order.
 TColor RandomColor();
@@ -43,6 +51,6 @@ void RandomizeBackground(TBackgroundStyle& style, bool randomColors, bool random
 
 // The gradient of style over the whole background, then the picture (if any) by its mode.
 void PaintBackground(TBitmap32& background, const TBackgroundStyle& style, int backPictureMode,
-                     const TBitmap32* picture);
+                     const TBitmap32* picture, TSize natural = {});
 
 } // namespace pictorelle

@@ -47,12 +47,17 @@ void TShowComposer::PrepareBackground(int width, int height) {
         const TempFile file(TempFilePath("SSBG", h.BackgroundExt)); // nothing reads it again
         ExtractEntry(programFile_, file.Path(), true, package_.SectionStart(SectionId::Background),
                      h.BackgroundStoredSize, h.BackgroundDataSize, kMaxPictureEntrySize);
-        picture = DecodePicture(file.Path());
+        // Decoded only as far as the background shows it, whatever its header claims.
+        const int mode = h.BackPictureMode;
+        picture = DecodePicture(file.Path(), [width, height, mode](TSize natural) {
+            return BackgroundPictureRequest(width, height, mode, natural);
+        });
     }
     if (!h.DesktopSnapshot) background_ = BackgroundFrame(width, height);
     DrawBackgroundPicture(background_, background_.Width(), background_.Height(), h.BackPictureMode,
-                          picture.bitmap);
+                          picture.bitmap, picture.natural);
     backPicture_ = std::move(picture.bitmap);
+    backNatural_ = picture.natural;
 }
 
 void TShowComposer::LoadLogo() {
@@ -65,7 +70,7 @@ void TShowComposer::RepaintBackgroundForItem() {
     style_ = RandomizeHeaderBackground(h);
     if (!background_.Empty())
         pictorelle::PaintBackground(background_, style_, h.BackPictureMode,
-                                    backPicture_ ? &*backPicture_ : nullptr);
+                                    backPicture_ ? &*backPicture_ : nullptr, backNatural_);
 }
 
 TBitmap32 TShowComposer::BackgroundFrame(int width, int height) const {

@@ -71,7 +71,8 @@ private:
     TSize size_;                           // the background's size, the window's
     TBackgroundStyle style_;               // the colours and gradient in use
     TBitmap32 background_;                 // kept pixels; empty for a gradient alone
-    std::optional<TBitmap32> backPicture_; // the package's background picture
+    std::optional<TBitmap32> backPicture_; // the package's background picture, as far as shown
+    TSize backNatural_;                    // its true size
     std::optional<TLogo> logo_;
 };
 

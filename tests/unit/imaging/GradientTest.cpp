@@ -4,6 +4,7 @@
 #include "core/Color.h"
 #include "core/IntMath.h"
 #include "core/Random.h"
+#include "imaging/Decode.h"
 #include "imaging/Placement.h"
 
 #include <algorithm>
@@ -256,6 +257,38 @@ TEST(DrawBackgroundPicture, TilesAtNaturalSizeHonouringTransparency) {
     // A picture without pixels draws nothing and does not loop forever.
     DrawBackgroundPicture(surface, 7, 5, 0, TBitmap32(0, 4));
     DrawBackgroundPicture(surface, 7, 5, 0, TBitmap32(4, 0));
+}
+
+// A background picture is decoded only as far as the background shows it; tiles and a
+// centred picture come out exactly as from the whole picture, a fitted one as the scaled
+// whole, and none is held larger than the background needs.
+TEST(DrawBackgroundPicture, DecodedOnlyAsFarAsTheBackgroundShowsIt) {
+    // A pattern shows any shift; scaled, a smooth picture can be compared.
+    const TBitmap32 pattern = PatternBitmap(60, 40);
+    TBitmap32 smooth(60, 40);
+    PaintGradient(smooth, 12, 0x00204080, smooth.BoundsRect(), 0x00F0C010);
+    struct Case {
+        int mode, width, height;
+        bool exact;
+    };
+    for (const Case& c : {Case{0, 25, 15, true}, Case{0, 25, 90, true}, Case{0, 130, 90, true},
+                          Case{2, 80, 50, true}, Case{2, 25, 15, false}, Case{1, 25, 15, false}}) {
+        const TBitmap32& whole = c.exact ? pattern : smooth;
+        const Bytes png = EncodePng(whole, false);
+        const TDecodedPicture part = DecodePictureData(png, ".png", [&c](TSize natural) {
+            return BackgroundPictureRequest(c.width, c.height, c.mode, natural);
+        });
+        EXPECT_EQ(part.natural, (TSize{60, 40}));
+        EXPECT_LE(part.bitmap.Width(), std::max(c.width, 60 / 2 + 1)) << c.mode << " " << c.width;
+        TBitmap32 expected = SolidBitmap(c.width, c.height, 0xFF00FF00u);
+        TBitmap32 actual = expected;
+        DrawBackgroundPicture(expected, c.width, c.height, c.mode, whole);
+        DrawBackgroundPicture(actual, c.width, c.height, c.mode, part.bitmap, part.natural);
+        if (c.exact)
+            ExpectSamePixels(expected, actual);
+        else
+            expectCloseTo(actual, expected, "fitted background picture");
+    }
 }
 
 TEST(DrawBackgroundPicture, CentresWhenItFitsAndFitsWhenItDoesNot) {
