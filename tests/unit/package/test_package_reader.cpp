@@ -59,6 +59,30 @@ TEST(PackageReader, OffsetZeroCountsFromEachRecordKindsOwnBase) {
     EXPECT_NE(p.SectionStart(SectionId::Melodies), p.PackageStart);
 }
 
+// Random bytes drawn from `values` different ones: what deflate saves depends on how few.
+std::vector<uint8_t> RandomBytes(size_t n, unsigned values) {
+    std::vector<uint8_t> v(n);
+    uint32_t seed = 1;
+    for (auto& b : v) {
+        seed = seed * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>((seed >> 16) % values);
+    }
+    return v;
+}
+
+TEST(PackageWriter, DeflatesAnEntryOnlyWhenThatSavesMoreThanAnEighth) {
+    const auto dense = RandomBytes(100000, 192); // deflate saves about 4 %, like a JPEG
+    ASSERT_LT(DeflateBytes(dense).size(), dense.size());
+    PackageContent c;
+    c.Items.push_back({ItemRecord{}, dense});
+    c.Items.push_back({ItemRecord{}, RandomBytes(100000, 64)}); // saves about a quarter
+    c.Melodies.push_back({MelodyRecord{}, dense});
+    const Package p = Read(WritePackage(c));
+    EXPECT_EQ(p.Items[0].StoredSize, 0);
+    EXPECT_GT(p.Items[1].StoredSize, 0);
+    EXPECT_EQ(p.Melodies[0].StoredSize, 0);
+}
+
 TEST(PackageReader, HeaderFieldsSitAtTheirByteOffsets) {
     std::vector<uint8_t> raw(kHeaderSize, 0);
     StoreInt32LE(&raw[20], 7);       // Seconds
