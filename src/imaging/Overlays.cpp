@@ -71,7 +71,8 @@ TBitmap32 PrepareLogo(const TBitmap32& picture, TColor transparentColor) {
     return logo;
 }
 
-std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package) {
+std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package,
+                              TSize screen) {
     const PackageHeader& h = package.Header;
     if (h.LogoStoredSize <= 0) return std::nullopt;
     try {
@@ -79,7 +80,8 @@ std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& pac
         const TempFile file(TempFilePath("SSLG", h.LogoExt));
         ExtractEntry(packageFile, file.Path(), true, package.SectionStart(SectionId::Logo),
                      h.LogoStoredSize, h.LogoDataSize, kMaxPictureEntrySize);
-        const TDecodedPicture decoded = DecodePicture(file.Path());
+        const TDecodedPicture decoded = DecodePicture(
+            file.Path(), [screen](TSize) { return TDecodeRequest{{}, {}, screen}; });
         TLogo logo;
         logo.bitmap = PrepareLogo(decoded.bitmap, h.LogoTransparentColor);
         logo.placement = h.LogoPlacement;

@@ -34,8 +34,10 @@ struct TLogo {
 TBitmap32 PrepareLogo(const TBitmap32& picture, TColor transparentColor);
 
 // Reads, decodes and prepares the package's logo; none when there is no logo or it cannot be
-// read.
-std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package);
+// read. A logo larger than screen (when given) is decoded reduced to fit it: more of it could
+// never be seen, and a header may claim any size.
+std::optional<TLogo> LoadLogo(const std::string& packageFile, const Package& package,
+                              TSize screen = {});
 
 // Blends the logo onto frame at its place; nothing without a logo.
 void DrawLogo(TBitmap32& frame, const TLogo* logo);

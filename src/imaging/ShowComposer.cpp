@@ -61,7 +61,7 @@ void TShowComposer::PrepareBackground(int width, int height) {
 }
 
 void TShowComposer::LoadLogo() {
-    logo_ = pictorelle::LoadLogo(programFile_, package_);
+    logo_ = pictorelle::LoadLogo(programFile_, package_, size_);
 }
 
 void TShowComposer::RepaintBackgroundForItem() {

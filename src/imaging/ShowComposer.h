@@ -41,7 +41,8 @@ public:
     // background picture on top (kept for later repaints). Throws when the background picture
     // cannot be read; the package read then fails.
     void PrepareBackground(int width, int height);
-    // The logo; none when the package has none or it cannot be read.
+    // The logo, no larger than the background prepared before; none when the package has
+    // none or it cannot be read.
     void LoadLogo();
     // A new background for the next item, when the package asks for one (never over the
     // desktop copy): new random colours or gradient as asked, written back into the header.

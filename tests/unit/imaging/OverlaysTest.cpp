@@ -103,6 +103,12 @@ TEST(Logo, LoadedFromThePackageOrNotAtAll) {
     EXPECT_EQ(logo->marginX, 3);
     EXPECT_EQ(logo->marginY, 4);
     EXPECT_FALSE(std::filesystem::exists(TempFilePath("SSLG", ".png")));
+    // Never larger than the screen, whatever its header says; a screen it fits changes nothing.
+    const auto reduced = LoadLogo(file.path, file.package, {3, 3});
+    ASSERT_TRUE(reduced.has_value());
+    EXPECT_EQ(reduced->bitmap.Width(), 3);
+    EXPECT_EQ(reduced->bitmap.Height(), 2);
+    EXPECT_EQ(LoadLogo(file.path, file.package, {6, 4})->bitmap.Width(), 6);
 
     content.Logo = {1, 2, 3, 4, 5};
     const PackageFile broken = WritePlayerFile(content);
