@@ -127,10 +127,6 @@ void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
     drawLabel(bitmap, {bitmap.Width(), bitmap.Height()}, 0, 0, text, s);
 }
 
-void DrawLabel(TFramePart& part, TSize frameSize, std::string_view text, const TLabelStyle& s) {
-    drawLabel(part.bitmap, frameSize, part.left, part.top, text, s);
-}
-
 void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
     if (!item.CaptionText.empty())
         DrawLabel(frame, Cp1252ToUtf8(item.CaptionText), captionStyle(item));
@@ -138,7 +134,8 @@ void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
 
 void DrawCaption(const ItemRecord& item, TFramePart& part, TSize frameSize) {
     if (!item.CaptionText.empty())
-        DrawLabel(part, frameSize, Cp1252ToUtf8(item.CaptionText), captionStyle(item));
+        drawLabel(part.bitmap, frameSize, part.left, part.top, Cp1252ToUtf8(item.CaptionText),
+                  captionStyle(item));
 }
 
 } // namespace pictorelle

@@ -37,12 +37,11 @@ struct TLabelStyle {
 
 // Draws text (UTF-8; lines separated by CR LF, CR or LF, never wrapped) onto bitmap.
 void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& style);
-// The same onto a part of a frame of frameSize: placed in the frame, drawn where it falls on
-// the part, pixel for pixel as on the whole frame.
-void DrawLabel(TFramePart& part, TSize frameSize, std::string_view text, const TLabelStyle& style);
 
 // The item's caption, when it has one. The record's texts are Windows-1252.
 void DrawCaption(const ItemRecord& item, TBitmap32& frame);
+// The same onto a part of a frame of frameSize: placed in the frame, drawn where it falls on
+// the part, pixel for pixel as on the whole frame.
 void DrawCaption(const ItemRecord& item, TFramePart& part, TSize frameSize);
 
 } // namespace pictorelle

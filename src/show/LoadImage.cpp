@@ -39,10 +39,11 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
 
     // A picture item's frame is made by the composer on the loader's worker; only the desktop
     // copy and movies start from the background here.
-    const bool picture = exists && ItemKindOf(items[static_cast<size_t>(index)].Ext) ==
-                                       TItemKind::Picture;
+    const TItemKind kind =
+        exists ? ItemKindOf(items[static_cast<size_t>(index)].Ext) : TItemKind::Picture;
     TBitmap32 frame;
-    if (fromDesktop || (exists && !picture)) frame = composer_.BackgroundFrame(width(), height());
+    if (fromDesktop || kind != TItemKind::Picture)
+        frame = composer_.BackgroundFrame(width(), height());
     if (fromDesktop) {
         CaptureDesktop(frame);
         TImage32* main = displays_->Image32();
@@ -56,7 +57,6 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     const ItemRecord& item = items[static_cast<size_t>(index)];
     const int sizeMode = ItemSizeMode(item, Settings.Stretch);
     TempFile file(TempFilePath("SSIMG", item.Ext));
-    const TItemKind kind = ItemKindOf(item.Ext);
     // A picture to be shown is extracted by the loader's worker, with its decoding.
     if (kind != TItemKind::Picture || fromDesktop)
         ExtractEntry(Startup.ProgramFile, file.Path(), PackageData, item,

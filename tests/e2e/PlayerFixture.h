@@ -23,13 +23,17 @@ inline const char* const kTitle = "E2E Show";
 inline const char* const kTitleRegex = "^E2E Show$";
 inline constexpr int kExitTimeoutMs = 15000;
 
-// A picture's PNG file, and one of a single colour.
-inline std::vector<uint8_t> PngBytes(const QImage& image) {
+// A picture's file in one of Qt's formats, its PNG file, and one of a single colour.
+inline std::vector<uint8_t> EncodedBytes(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return {bytes.begin(), bytes.end()};
+}
+
+inline std::vector<uint8_t> PngBytes(const QImage& image) {
+    return EncodedBytes(image, "PNG");
 }
 
 inline std::vector<uint8_t> SolidPng(QColor colour, int width = 64, int height = 48) {

@@ -289,11 +289,7 @@ std::vector<uint8_t> Png() {
 std::vector<uint8_t> Jpeg() {
     QImage tiny(8, 8, QImage::Format_RGB32);
     tiny.fill(QColor(10, 20, 30));
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    tiny.save(&buffer, "jpeg");
-    std::vector<uint8_t> b(encoded.begin(), encoded.end());
+    std::vector<uint8_t> b = EncodedBytes(tiny, "jpeg");
     for (size_t i = 0; i + 8 < b.size(); ++i)
         if (b[i] == 0xFF && b[i + 1] == 0xC0) {
             b[i + 5] = b[i + 7] = static_cast<uint8_t>(kSide >> 8);
@@ -306,11 +302,7 @@ std::vector<uint8_t> Jpeg() {
 std::vector<uint8_t> Encoded(const char* format) {
     QImage small(64, 48, QImage::Format_ARGB32);
     small.fill(QColor(10, 20, 30));
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    small.save(&buffer, format);
-    return {encoded.begin(), encoded.end()};
+    return EncodedBytes(small, format);
 }
 std::vector<uint8_t> Gif() {
     return GifOf(kSide);
