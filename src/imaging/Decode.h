@@ -8,6 +8,7 @@
 #include "core/Rect.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,6 +31,13 @@ public:
 inline constexpr int kMaxPictureSide = 32767;
 inline constexpr int64_t kMaxPicturePixels = 100'000'000;
 inline constexpr int64_t kMaxPictureFileSize = int64_t{1} << 30;
+
+// Side information read next to the pixels is bounded too, far above what a camera or an
+// editor writes: a colour profile (assembled from all its pieces), an EXIF block, and any text
+// chunk or comment a decoder has to read through.
+inline constexpr size_t kMaxIccProfileBytes = size_t{4} << 20;
+inline constexpr size_t kMaxExifBytes = size_t{1} << 20;
+inline constexpr size_t kMaxTextChunkBytes = size_t{64} << 10;
 
 // Throws ImageError unless width x height is a picture size we accept (both at least 1).
 void CheckPictureSize(int64_t width, int64_t height);
@@ -74,6 +82,12 @@ struct TDecodedPicture {
     // palette colour with alpha 0), so they can be told apart from visible pixels of the
     // same colour.
     std::optional<uint32_t> transparentPixel;
+    // Side information found next to the pixels, for the colour and orientation step that
+    // follows every decoder: the embedded ICC profile (empty: the pixels are sRGB) and the EXIF
+    // block, TIFF-structured, without its "Exif\0\0" prefix (empty: none). A decoder whose
+    // library has already applied them leaves them empty.
+    std::vector<uint8_t> iccProfile;
+    std::vector<uint8_t> exif;
 };
 
 // Decoding a large picture can be abandoned from another thread: the decoders look at the flag
