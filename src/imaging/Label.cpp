@@ -2,7 +2,6 @@
 
 #include "core/IntMath.h"
 #include "imaging/Placement.h"
-#include "package/CodePage.h"
 #include "package/PackageLayout.h"
 
 #include <QColor>
@@ -109,7 +108,7 @@ TLabelStyle captionStyle(const ItemRecord& item) {
     TLabelStyle s;
     s.textColor = item.CaptionColor;
     s.backColor = item.CaptionBackColor;
-    s.fontName = Cp1252ToUtf8(item.CaptionFont);
+    s.fontName = item.CaptionFont;
     s.fontSize = item.CaptionSize;
     s.style = item.CaptionStyle;
     s.code = item.CaptionPlacement;
@@ -128,13 +127,12 @@ void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& s) {
 }
 
 void DrawCaption(const ItemRecord& item, TBitmap32& frame) {
-    if (!item.CaptionText.empty())
-        DrawLabel(frame, Cp1252ToUtf8(item.CaptionText), captionStyle(item));
+    if (!item.CaptionText.empty()) DrawLabel(frame, item.CaptionText, captionStyle(item));
 }
 
 void DrawCaption(const ItemRecord& item, TFramePart& part, TSize frameSize) {
     if (!item.CaptionText.empty())
-        drawLabel(part.bitmap, frameSize, part.left, part.top, Cp1252ToUtf8(item.CaptionText),
+        drawLabel(part.bitmap, frameSize, part.left, part.top, item.CaptionText,
                   captionStyle(item));
 }
 

@@ -38,7 +38,7 @@ struct TLabelStyle {
 // Draws text (UTF-8; lines separated by CR LF, CR or LF, never wrapped) onto bitmap.
 void DrawLabel(TBitmap32& bitmap, std::string_view text, const TLabelStyle& style);
 
-// The item's caption, when it has one. The record's texts are Windows-1252.
+// The item's caption, when it has one. The record's texts are UTF-8, as the reader gives them.
 void DrawCaption(const ItemRecord& item, TBitmap32& frame);
 // The same onto a part of a frame of frameSize: placed in the frame, drawn where it falls on
 // the part, pixel for pixel as on the whole frame.

@@ -30,6 +30,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+
 std::optional<uint8_t> CodePointToByte(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<uint8_t>(cp);
     for (size_t i = 0; i < kHighControls.size(); ++i)
@@ -37,30 +39,37 @@ std::optional<uint8_t> CodePointToByte(char32_t cp) {
     return std::nullopt;
 }
 
-// Decodes one UTF-8 sequence at s[i], advancing i; empty on malformed input.
+// Decodes one UTF-8 sequence at s[i], advancing i past it; empty on a malformed sequence,
+// with i past the bytes that belong to it (at least one), so a caller can go on after it.
 std::optional<char32_t> NextCodePoint(std::string_view s, size_t& i) {
     const auto lead = static_cast<uint8_t>(s[i++]);
     if (lead < 0x80) return lead;
     int extra = 0;
     char32_t cp = 0;
-    if ((lead & 0xE0) == 0xC0) {
+    char32_t least = 0; // below this the sequence is an overlong form
+    if (lead >= 0xC2 && lead <= 0xDF) {
         extra = 1;
         cp = lead & 0x1F;
+        least = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
         extra = 2;
         cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
         extra = 3;
         cp = lead & 0x07;
+        least = 0x10000;
     } else {
         return std::nullopt;
     }
     for (int k = 0; k < extra; ++k) {
         if (i >= s.size()) return std::nullopt;
-        const auto c = static_cast<uint8_t>(s[i++]);
-        if ((c & 0xC0) != 0x80) return std::nullopt;
+        const auto c = static_cast<uint8_t>(s[i]);
+        if ((c & 0xC0) != 0x80) return std::nullopt; // the next character starts here
+        ++i;
         cp = (cp << 6) | (c & 0x3F);
     }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
     return cp;
 }
 
@@ -84,6 +93,25 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
         out += static_cast<char>(*b);
     }
     return out;
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t start = i;
+        if (NextCodePoint(bytes, i))
+            out.append(bytes.substr(start, i - start));
+        else
+            out += kReplacementCharacter;
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size();)
+        if (!NextCodePoint(bytes, i)) return false;
+    return true;
 }
 
 } // namespace pictorelle

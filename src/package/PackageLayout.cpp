@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace pictorelle {
 namespace {
 
 template <class R> constexpr Field<R> Int(const char* name, int offset, int32_t R::*m) {
     return {name, offset, FieldKind::Int32, 4, m, nullptr, nullptr};
+}
+template <class R> constexpr Field<R> UInt16(const char* name, int offset, int32_t R::*m) {
+    return {name, offset, FieldKind::UInt16, 2, m, nullptr, nullptr};
 }
 template <class R> constexpr Field<R> Byte(const char* name, int offset, int32_t R::*m) {
     return {name, offset, FieldKind::Byte, 1, m, nullptr, nullptr};
@@ -77,6 +81,8 @@ constexpr Field<H> kHeaderFields[] = {
     Flag<H>("HideEffectsTab", 127, &H::HideEffectsTab),
     Flag<H>("HideSoundTab", 128, &H::HideSoundTab),
     Flag<H>("HideBehaviorTab", 129, &H::HideBehaviorTab),
+    // Two bytes the original layout leaves unused: older packages carry 0 here.
+    UInt16<H>("TextCodePage", 130, &H::TextCodePage),
     Int<H>("EffectSpeed", 132, &H::EffectSpeed),
     Fixed<H>("BackgroundExt", 136, 5, &H::BackgroundExt, TextRole::Extension),
     Fixed<H>("ExitBannerExt", 141, 5, &H::ExitBannerExt, TextRole::Extension),
@@ -156,9 +162,12 @@ std::string DecodeText(const uint8_t* p, FieldKind kind, int width) {
     return {reinterpret_cast<const char*>(p + 1), n};
 }
 
-void EncodeText(uint8_t* p, const std::string& text, FieldKind kind, int width) {
+void EncodeText(uint8_t* p, const std::string& text, const char* name, FieldKind kind, int width) {
     const size_t room = static_cast<size_t>(TextCapacity(kind, width));
-    const size_t n = std::min(text.size(), room);
+    if (text.size() > room)
+        throw std::length_error(std::string(name) + ": longer than " + std::to_string(room) +
+                                " bytes");
+    const size_t n = text.size();
     if (kind == FieldKind::FixedText) {
         std::memset(p, 0, static_cast<size_t>(width));
         std::memcpy(p, text.data(), n);
@@ -189,6 +198,9 @@ void DecodeFields(const uint8_t* bytes, R& record, std::span<const Field<R>> fie
         const uint8_t* p = bytes + f.offset;
         switch (f.kind) {
         case FieldKind::Int32: record.*f.int32Member = LoadInt32LE(p); break;
+        case FieldKind::UInt16:
+            record.*f.int32Member = LoadUInt16LE(p);
+            break;
         case FieldKind::Byte: record.*f.int32Member = p[0]; break;
         case FieldKind::Bool: record.*f.boolMember = p[0] != 0; break;
         case FieldKind::FixedText:
@@ -203,10 +215,15 @@ void EncodeFields(uint8_t* bytes, const R& record, std::span<const Field<R>> fie
         uint8_t* p = bytes + f.offset;
         switch (f.kind) {
         case FieldKind::Int32: StoreInt32LE(p, record.*f.int32Member); break;
+        case FieldKind::UInt16:
+            StoreUInt16LE(p, static_cast<uint16_t>(record.*f.int32Member));
+            break;
         case FieldKind::Byte: p[0] = static_cast<uint8_t>(record.*f.int32Member); break;
         case FieldKind::Bool: p[0] = record.*f.boolMember ? 1 : 0; break;
         case FieldKind::FixedText:
-        case FieldKind::CountedText: EncodeText(p, record.*f.textMember, f.kind, f.width); break;
+        case FieldKind::CountedText:
+            EncodeText(p, record.*f.textMember, f.name, f.kind, f.width);
+            break;
         }
     }
 }

@@ -22,6 +22,11 @@ inline constexpr int kStringCount = 18;
 inline constexpr int kMaxStringLength = 65535;
 inline constexpr int32_t kNoColorValue = 0x1FFFFFFF;
 
+// The code page of a package's texts, by its Windows number. A package says UTF-8 in its
+// header's TextCodePage; any other value there (older packages hold 0) means Windows-1252.
+inline constexpr int32_t kCodePageWindows1252 = 1252;
+inline constexpr int32_t kCodePageUtf8 = 65001;
+
 struct PackageHeader {
     int32_t PackageSize = 0;
     int32_t FileLength = 0;
@@ -71,6 +76,7 @@ struct PackageHeader {
     bool HideEffectsTab = false;
     bool HideSoundTab = false;
     bool HideBehaviorTab = false;
+    int32_t TextCodePage = 0;
     int32_t EffectSpeed = 0;
     std::string BackgroundExt;
     std::string ExitBannerExt;
@@ -80,6 +86,9 @@ struct PackageHeader {
     int32_t LogoY = 0;
     int32_t LogoTransparentColor = 0;
     bool AllowStandalone = false;
+
+    // The string block's texts and the items' captions and fonts are UTF-8.
+    bool HasUtf8Texts() const { return TextCodePage == kCodePageUtf8; }
 };
 
 // The three values that locate an entry. StoredSize > 0 means a zlib stream of StoredSize
@@ -128,7 +137,7 @@ struct MelodyRecord : EntryRecord {
 
 // How a field is stored. FixedText is NUL-padded and ends at the first NUL or the field's end;
 // CountedText is one length byte followed by up to width - 1 characters.
-enum class FieldKind { Int32, Byte, Bool, FixedText, CountedText };
+enum class FieldKind { Int32, UInt16, Byte, Bool, FixedText, CountedText };
 
 // What a text field holds, for the manifest and the dump: a file extension, a selection of
 // effect numbers, or plain text.
@@ -152,7 +161,9 @@ std::span<const Field<EnterSoundRecord>> EnterSoundFields();
 std::span<const Field<MelodyRecord>> MelodyFields();
 
 // Field values are decoded from and encoded to a record-sized byte block. Decoding is total:
-// any bytes give some record (lengths are clamped to the field's room).
+// any bytes give some record (lengths are clamped to the field's room). Encoding throws
+// std::length_error naming the field when a text does not fit its room: cutting it could split
+// a character.
 template <class R> void DecodeFields(const uint8_t* bytes, R& record, std::span<const Field<R>> fields);
 template <class R> void EncodeFields(uint8_t* bytes, const R& record, std::span<const Field<R>> fields);
 

@@ -1,6 +1,7 @@
 #include "package/PackageReader.h"
 
 #include "package/ByteOrder.h"
+#include "package/CodePage.h"
 
 #include <cstring>
 #include <limits>
@@ -25,11 +26,25 @@ void CheckHeader(const PackageHeader& h, int64_t fileLength) {
         throw PackageError("sections run into the trailer");
 }
 
+// A text of the package as the rest of the program takes it: UTF-8, whatever the package
+// stored. Effect selections and file extensions are bytes, not text, and stay as they are.
+std::string TextOf(std::string_view bytes, const PackageHeader& header) {
+    return header.HasUtf8Texts() ? ValidUtf8(bytes) : Cp1252ToUtf8(bytes);
+}
+
+template <class R>
+void DecodeTexts(R& record, std::span<const Field<R>> fields, const PackageHeader& header) {
+    for (const auto& f : fields)
+        if (f.textMember && f.role == TextRole::Plain)
+            record.*f.textMember = TextOf(record.*f.textMember, header);
+}
+
 // Reads count records of one kind from the start of its section. Records must lie inside the
 // section: a count that would run into the next section means the header is corrupt.
 template <class R>
-std::vector<R> ReadRecords(const ByteSource& file, int64_t start, int64_t sectionLength,
-                           int32_t count, int recordSize, std::span<const Field<R>> fields) {
+std::vector<R> ReadRecords(const ByteSource& file, const PackageHeader& header, int64_t start,
+                           int64_t sectionLength, int32_t count, int recordSize,
+                           std::span<const Field<R>> fields) {
     std::vector<R> records;
     if (count <= 0) return records;
     if (static_cast<int64_t>(count) * recordSize > sectionLength)
@@ -37,8 +52,10 @@ std::vector<R> ReadRecords(const ByteSource& file, int64_t start, int64_t sectio
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * static_cast<size_t>(recordSize));
     file.ReadAt(start, bytes.data(), bytes.size());
     records.resize(static_cast<size_t>(count));
-    for (size_t i = 0; i < records.size(); ++i)
+    for (size_t i = 0; i < records.size(); ++i) {
         DecodeFields(bytes.data() + i * static_cast<size_t>(recordSize), records[i], fields);
+        DecodeTexts(records[i], fields, header);
+    }
     return records;
 }
 
@@ -76,7 +93,8 @@ void LocatePackage(const ByteSource& file, Package& package) {
 void ReadPackageStrings(const ByteSource& file, Package& package) {
     int64_t pos = package.SectionStart(SectionId::Strings);
     const int64_t end = TrailerStart(package);
-    for (auto& value : package.Strings.values) {
+    for (size_t i = 0; i < package.Strings.values.size(); ++i) {
+        std::string& value = package.Strings.values[i];
         if (end - pos < 2) throw PackageError("string block runs into the trailer");
         uint8_t count[2];
         file.ReadAt(pos, count, 2);
@@ -86,20 +104,21 @@ void ReadPackageStrings(const ByteSource& file, Package& package) {
         value.resize(n);
         file.ReadAt(pos, value.data(), n);
         pos += n;
+        if (static_cast<StringId>(i) != StringId::Effect) value = TextOf(value, package.Header);
     }
 }
 
 void ReadPackageRecords(const ByteSource& file, Package& package) {
     const PackageHeader& h = package.Header;
-    package.Items = ReadRecords(file, package.SectionStart(SectionId::Items), h.ItemSectionSize,
+    package.Items = ReadRecords(file, h, package.SectionStart(SectionId::Items), h.ItemSectionSize,
                                 h.ItemCount, kItemRecordSize, ItemFields());
-    package.Masks = ReadRecords(file, package.SectionStart(SectionId::Masks), h.MaskSectionSize,
+    package.Masks = ReadRecords(file, h, package.SectionStart(SectionId::Masks), h.MaskSectionSize,
                                 h.MaskCount, kMaskRecordSize, MaskFields());
     package.EnterSounds =
-        ReadRecords(file, package.SectionStart(SectionId::EnterSounds), h.EnterSoundSectionSize,
+        ReadRecords(file, h, package.SectionStart(SectionId::EnterSounds), h.EnterSoundSectionSize,
                     h.EnterSoundCount, kEnterSoundRecordSize, EnterSoundFields());
     package.Melodies =
-        ReadRecords(file, package.SectionStart(SectionId::Melodies), h.MelodySectionSize,
+        ReadRecords(file, h, package.SectionStart(SectionId::Melodies), h.MelodySectionSize,
                     h.MelodyCount, kMelodyRecordSize, MelodyFields());
 }
 

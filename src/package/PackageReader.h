@@ -15,7 +15,9 @@ inline constexpr const char* kCorruptPackageMessage =
     "* The file is corrupted\r\n* Your computer is out of resources\r\n* Windows error";
 
 // Everything the reader fills: the header (with FileLength set to the real length), the
-// strings and the four record arrays.
+// strings and the four record arrays. Texts (the strings but Effect, the items' captions and
+// fonts) hold UTF-8 whatever the package's code page; selections and extensions hold the
+// package's bytes.
 struct Package {
     PackageHeader Header;
     int64_t PackageStart = 0;
@@ -38,7 +40,7 @@ struct Package {
 // Reads the trailer: header, magic and PackageStart. Rejects a file without the magic and a
 // header whose sizes do not fit inside the file.
 void LocatePackage(const ByteSource& file, Package& package);
-// Reads the 18 strings of the string block.
+// Reads the 18 strings of the string block; needs the header.
 void ReadPackageStrings(const ByteSource& file, Package& package);
 // Reads the item, mask, enter-sound and melody records.
 void ReadPackageRecords(const ByteSource& file, Package& package);

@@ -1,7 +1,5 @@
 #include "package/SaverSettings.h"
 
-#include "package/CodePage.h"
-
 #include <algorithm>
 #include <cctype>
 
@@ -67,7 +65,7 @@ SaverSettings SettingsFromPackage(const PackageHeader& h, const StringBlock& str
 }
 
 std::string SettingsKeyPath(std::string_view saverTitle) {
-    return "Software\\Pictorelle\\" + Cp1252ToUtf8(saverTitle);
+    return "Software\\Pictorelle\\" + std::string(saverTitle);
 }
 
 void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings) {

@@ -35,7 +35,8 @@ inline constexpr int kStoredSettingCount = 16;
 // The package's defaults; the built-in playlist is the default choice.
 SaverSettings SettingsFromPackage(const PackageHeader& header, const StringBlock& strings);
 
-// The key of one screen saver's settings; the title is package text (Windows-1252).
+// The key of one screen saver's settings; the title is package text as the reader gives it
+// (UTF-8), so a title reads the same key whatever code page its package used.
 std::string SettingsKeyPath(std::string_view saverTitle);
 
 // Reads every stored value over the given settings, in the fixed order. A missing key or

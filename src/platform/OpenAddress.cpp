@@ -1,20 +1,20 @@
 #include "platform/OpenAddress.h"
 
-#include "package/CodePage.h"
 #include "platform/SafeAddress.h"
 
 #include <QDesktopServices>
 #include <QString>
 #include <QUrl>
 #include <cstdio>
+#include <string>
 
 namespace pictorelle {
 
 bool OpenAddress(std::string_view packageText) {
-    const std::optional<std::string> address = SafeAddress(Cp1252ToUtf8(packageText));
+    const std::optional<std::string> address = SafeAddress(packageText);
     if (!address) {
         std::fprintf(stderr, "Not opening \"%s\": only web and mail addresses are opened.\n",
-                     Cp1252ToUtf8(packageText).c_str());
+                     std::string(packageText).c_str());
         return false;
     }
     const QUrl url(QString::fromStdString(*address), QUrl::TolerantMode);

@@ -5,8 +5,8 @@
 
 namespace pictorelle {
 
-// The address is package text (Windows-1252). Only http, https and mailto addresses are
-// opened (one without a scheme becomes http); anything else is refused. Returns whether the
+// The address is package text as the reader gives it (UTF-8). Only http, https and mailto addresses
+// are opened (one without a scheme becomes http); anything else is refused. Returns whether the
 // handler was started. Does not wait for it.
 bool OpenAddress(std::string_view packageText);
 

@@ -1,6 +1,5 @@
 #include "show/OptionsPanel.h"
 
-#include "package/CodePage.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
 #include "sound/PlaylistWindow.h"
@@ -48,7 +47,7 @@ QGroupBox* Group(QWidget* parent, const char* name, int y, int height) {
 }
 
 QString FromPackageText(const std::string& text) {
-    return QString::fromStdString(Cp1252ToUtf8(text));
+    return QString::fromStdString(text);
 }
 
 // Sets a control's caption whatever kind of control it is.
@@ -304,11 +303,10 @@ void TOptionsPanel::BuildSoundTab() {
     SetPlaylistGroupHeight(159);
 }
 
-// The application title is the package's title made UTF-8 when the package was read; the
-// playlist's key is built from the package text, as the settings key is.
+// The application title is the package's title, and the playlist's key is built from it as
+// the settings key is.
 void TOptionsPanel::btnPlaylistEditorClick() {
-    const auto title = Utf8ToCp1252(ApplicationTitle().toStdString());
-    EditCustomPlaylist(window(), title.value_or(std::string()));
+    EditCustomPlaylist(window(), ApplicationTitle().toStdString());
 }
 
 void TOptionsPanel::BuildBehaviorTab() {

@@ -7,7 +7,6 @@
 #include "media/FlashItem.h"
 #include "media/ShowPlayers.h"
 #include "media/VideoItem.h"
-#include "package/CodePage.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
@@ -229,8 +228,7 @@ bool TSSWindow::ReadData(bool ConfigMode) {
         Settings = SettingsFromPackage(PackageData.Header, PackageData.Strings);
         ReadUserSettings();
         ShowSettings();
-        const QString title =
-            QString::fromStdString(Cp1252ToUtf8(PackageData.Strings[StringId::SaverTitle]));
+        const QString title = QString::fromStdString(PackageData.Strings[StringId::SaverTitle]);
         SetApplicationTitle(title);
         setWindowTitle(title);
 

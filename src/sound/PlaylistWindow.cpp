@@ -1,6 +1,5 @@
 #include "sound/PlaylistWindow.h"
 
-#include "package/CodePage.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
-
 #include <filesystem>
 #include <memory>
 
@@ -25,7 +23,7 @@ namespace pictorelle {
 namespace {
 
 QString Caption(const char* key) {
-    return QString::fromStdString(Cp1252ToUtf8(Translate(key)));
+    return QString::fromStdString(Translate(key));
 }
 
 template <class W> W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {

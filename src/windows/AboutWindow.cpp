@@ -1,6 +1,5 @@
 #include "windows/AboutWindow.h"
 
-#include "package/CodePage.h"
 #include "package/Translation.h"
 
 #include <QEvent>
@@ -16,7 +15,7 @@ namespace {
 
 // A package's text as the user wrote it: Windows line breaks become line breaks.
 QString FromPackageText(const std::string& text) {
-    QString s = QString::fromStdString(Cp1252ToUtf8(text));
+    QString s = QString::fromStdString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return s;
 }

@@ -1,7 +1,6 @@
 #include "windows/ExitWindow.h"
 
 #include "imaging/Decode.h"
-#include "package/CodePage.h"
 #include "package/ExtractEntry.h"
 #include "package/PackageReader.h"
 #include "package/TempFolder.h"
@@ -25,7 +24,7 @@ constexpr int kDesignWidth = 342;
 constexpr int kDesignHeight = 292;
 
 QString FromPackageText(const std::string& text) {
-    return QString::fromStdString(Cp1252ToUtf8(text));
+    return QString::fromStdString(text);
 }
 
 // White with a black one-pixel outline: what a transparent banner shows through.

@@ -31,7 +31,7 @@ QRect CloseGlyphRect(int windowWidth);
 
 class TExitWindow : public QDialog {
 public:
-    // linkAddress is package text (Windows-1252), empty for no link; a click on the banner
+    // linkAddress is package text (UTF-8), empty for no link; a click on the banner
     // hands it to openAddress.
     TExitWindow(std::string linkAddress, std::function<void(std::string_view)> openAddress);
 

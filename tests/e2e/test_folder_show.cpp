@@ -1,10 +1,15 @@
 // A show made from a folder in one command: a photo stored turned stands upright on screen, a
-// stray file is named and skipped, and the manifest written on the way packs the same show.
+// stray file is named and skipped, and the manifest written on the way packs the same show; a
+// folder and a picture named in another script keep their letters from the packer to the
+// screen and the user's settings.
 #include "PlayerFixture.h"
+#include "package/CodePage.h"
+#include "platform/store/SqliteRegistry.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
+#include <nlohmann/json.hpp>
 
 namespace pictorelle::test {
 namespace {
@@ -34,7 +39,39 @@ bool Near(Rgb a, Rgb b) {
     return std::abs(a.r - b.r) < 40 && std::abs(a.g - b.g) < 40 && std::abs(a.b - b.b) < 40;
 }
 
-class FolderShow : public PlayerOnDisplay {};
+// The box around the bright pixels of the strip along the screen's bottom, where a caption
+// sits by default; the pictures under it are plain blue.
+QRect CaptionBox(const QImage& shot) {
+    QRect box;
+    for (int y = shot.height() - 168; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb p = shot.pixel(x, y);
+            if (qRed(p) > 160 && qGreen(p) > 160 && qBlue(p) > 160) box |= QRect(x, y, 1, 1);
+        }
+    return box;
+}
+
+class FolderShow : public PlayerOnDisplay {
+protected:
+    // Plays the show and returns its caption's box once the picture stands still.
+    QRect ShownCaption(const std::string& show, const std::string& titleRegex) {
+        auto player = Start(show, {"/s"});
+        EXPECT_FALSE(WaitForWindow(titleRegex).empty()) << player->Err();
+        QRect last, now;
+        const bool steady = WaitUntil([&] {
+            const QImage shot = x.Screenshot();
+            if (shot.isNull()) return false;
+            now = CaptionBox(shot);
+            const bool same = now == last && Near(PixelOf(shot, 512, 300), {0, 0, 255});
+            last = now;
+            return same;
+        });
+        EXPECT_TRUE(steady) << player->Err();
+        x.Key("Escape");
+        EXPECT_TRUE(player->WaitExit(kExitTimeoutMs));
+        return now;
+    }
+};
 
 TEST_F(FolderShow, ATurnedPhotoStandsUprightAndTheManifestPacksTheSameShowAgain) {
     fs::create_directory(dir / "pics");
@@ -86,6 +123,61 @@ TEST_F(FolderShow, ATurnedPhotoStandsUprightAndTheManifestPacksTheSameShowAgain)
         RunProgram(BinPath("pictorelle-pack"), {"--pictures", dir / "empty", "-o", dir / "e.scr"});
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.err.find("no pictures"), std::string::npos) << empty.err;
+}
+
+TEST_F(FolderShow, AFolderNamedInRussianKeepsItsLettersFromPackerToStore) {
+    const std::string trip = "\u041F\u043E\u0435\u0437\u0434\u043A\u0430";
+    const std::string sea = "\u043C\u043E\u0440\u0435";
+    fs::create_directory(dir / trip);
+    QImage blue(64, 48, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    const std::string picture = dir / (trip + "/" + sea + ".jpg");
+    WriteBytes(picture, Encoded(blue, "JPEG"));
+
+    const RunResult packed =
+        RunProgram(BinPath("pictorelle-pack"), {"--pictures", dir / trip, "--captions", "--seconds",
+                                                "60", "-o", dir / "trip.scr"});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    const RunResult dumped = RunProgram(BinPath("pictorelle-pack"), {"--dump", dir / "trip.scr"});
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    const auto dump = nlohmann::json::parse(dumped.out);
+    EXPECT_EQ(dump["Header"]["TextCodePage"], 65001);
+    EXPECT_EQ(dump["Strings"]["SaverTitle"], trip);
+    EXPECT_EQ(dump["Items"][0]["CaptionText"], sea);
+
+    // The same picture with the caption a reader blind to the mark would draw: each UTF-8 byte
+    // read as a Windows-1252 letter, twice as many letters.
+    nlohmann::json garbledShow;
+    garbledShow["Header"]["Seconds"] = 60;
+    garbledShow["Strings"]["SaverTitle"] = "Garbled";
+    garbledShow["Items"] = nlohmann::json::array(
+        {nlohmann::json{{"File", picture}, {"CaptionText", Cp1252ToUtf8(sea)}}});
+    WriteText(dir / "garbled.json", garbledShow.dump());
+    ASSERT_EQ(
+        RunProgram(BinPath("pictorelle-pack"), {dir / "garbled.json", "-o", dir / "g.scr"}).status,
+        0);
+
+    const QRect caption = ShownCaption(dir / "trip.scr", "^" + trip + "$");
+    const QRect garbled = ShownCaption(dir / "g.scr", "^Garbled$");
+    EXPECT_FALSE(caption.isEmpty()) << "the plain blue picture shows no caption";
+    EXPECT_FALSE(garbled.isEmpty());
+    EXPECT_LT(caption.width() * 4, garbled.width() * 3)
+        << "four letters drawn " << caption.width() << " wide, the eight garbled ones "
+        << garbled.width();
+    EXPECT_NEAR(caption.center().x(), 512, 4) << "centred at the bottom";
+
+    // Closing the options panel keeps the user's settings under the title in its own letters.
+    auto options = Start(dir / "trip.scr", {"/c"});
+    const std::string window = WaitForWindow("^" + trip + "$");
+    ASSERT_FALSE(window.empty()) << options->Err();
+    const auto info = x.Info(window);
+    ASSERT_TRUE(info);
+    x.MoveMouse(info->x + 418 + 40, info->y + 263 + 12); // "Close"
+    x.Click(1);
+    ASSERT_TRUE(options->WaitExit(kExitTimeoutMs)) << options->Err();
+    SqliteRegistry store(dir / "config/pictorelle/registry.db");
+    EXPECT_EQ(store.ReadAllValues("Software\\Pictorelle\\" + trip).size(), 16u);
+    EXPECT_TRUE(TempFoldersGone());
 }
 
 } // namespace

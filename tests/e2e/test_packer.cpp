@@ -2,10 +2,10 @@
 #include "package/ExtractEntry.h"
 #include "package/PackageReader.h"
 
+#include <QImage>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <filesystem>
 
 namespace pictorelle::test {
 namespace {
@@ -62,6 +62,19 @@ const std::map<std::string, size_t> kFiles = {
     {"mask.png", 2000},   {"mask2.dat", 64},      {"enter.wave", 1200}, {"song.mp3", 800000},
     {"tune.ogg", 1},
 };
+
+std::string Repeated(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
+bool FileHolds(const std::string& path, std::string_view text) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return all.find(text) != std::string_view::npos;
+}
 
 class PackerTest : public ::testing::Test {
 protected:
@@ -147,7 +160,9 @@ TEST_F(PackerTest, RejectsBadManifestsNamingTheField) {
         {R"({"Header": {"Sconds": 5}})", "Header.Sconds"},
         {R"({"Header": {"BackColor": "red"}})", "Header.BackColor"},
         {R"({"Strings": {"Effect": [0]}})", "Strings.Effect"},
-        {R"({"Strings": {"SaverTitle": "\u4e2d"}})", "Strings.SaverTitle"},
+        {R"({"Header": {"TextCodePage": 1252}, "Strings": {"SaverTitle": "\u4e2d"}})",
+         "Strings.SaverTitle"},
+        {R"({"Header": {"TextCodePage": 437}})", "Header.TextCodePage"},
         {R"({"Strings": {"Title": "x"}})", "Strings.Title"},
         {R"({"Sections": {"Logo": "missing.png"}})", "Sections.Logo"},
         {R"({"Items": [{"File": "one.jpg", "CaptionPlacement": 7}]})", "Items[0].CaptionPlacement"},
@@ -159,6 +174,10 @@ TEST_F(PackerTest, RejectsBadManifestsNamingTheField) {
         {R"({"Items": [{"File": "one.jpg", "ItemEffectSpeed": 0}]})", "Items[0].ItemEffectSpeed"},
         {R"({"Items": [{"File": "one.jpg", "CaptionText": ")" + std::string(252, 'x') + R"("}]})",
          "Items[0].CaptionText"},
+        // 126 Cyrillic letters fit a caption's 251 bytes as Windows-1252 could hold them, but
+        // not as the UTF-8 they need.
+        {R"({"Items": [{"File": "one.jpg", "CaptionText": ")" + Repeated("\u0436", 126) + R"("}]})",
+         "Items[0].CaptionText"},
         {R"({"Masks": [{"File": "two.bin"}]})", "Masks[0].MaskType"},
         {R"({"Melodies": {}})", "Melodies"},
         {R"({"Header": )", "show.json"},
@@ -169,6 +188,63 @@ TEST_F(PackerTest, RejectsBadManifestsNamingTheField) {
         EXPECT_NE(r.err.find(field), std::string::npos) << manifest << "\n" << r.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "show.scr")) << manifest;
     }
+}
+
+// Texts Windows-1252 can hold are stored as before, a single byte each and no mark; any other
+// text makes the whole package UTF-8, and says so.
+TEST_F(PackerTest, StoresTextsInWindows1252UnlessOneNeedsUtf8) {
+    const auto dump = [&] {
+        const auto r = RunProgram(BinPath("pictorelle-pack"), {"--dump", dir / "show.scr"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return json::parse(r.out);
+    };
+    ASSERT_EQ(Pack(R"({"Strings": {"SaverTitle": "Caf\u00e9 \u20ac"},
+                       "Items": [{"File": "one.jpg", "CaptionText": "na\u00efve"}]})")
+                  .status,
+              0);
+    EXPECT_EQ(dump()["Header"]["TextCodePage"], 0);
+    EXPECT_TRUE(FileHolds(dir / "show.scr", "Caf\xE9 \x80"));
+    EXPECT_TRUE(FileHolds(dir / "show.scr", "na\xEFve"));
+
+    const std::string trip = "\u041F\u043E\u0435\u0437\u0434\u043A\u0430";
+    const std::string wave = "\U0001F30A \u6D77";
+    const auto packed = Pack(R"({"Strings": {"SaverTitle": "Caf\u00e9 )" + trip + R"("},
+                                 "Items": [{"File": "one.jpg", "CaptionText": ")" +
+                             wave + R"(", "CaptionFont": "Caf\u00e9"}]})");
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    json d = dump();
+    EXPECT_EQ(d["Header"]["TextCodePage"], 65001);
+    EXPECT_EQ(d["Strings"]["SaverTitle"], "Caf\u00e9 " + trip);
+    EXPECT_EQ(d["Items"][0]["CaptionText"], wave);
+    EXPECT_EQ(d["Items"][0]["CaptionFont"], "Caf\u00e9") << "every text follows the mark";
+    EXPECT_TRUE(FileHolds(dir / "show.scr", "Caf\xC3\xA9"));
+
+    // An author may ask for UTF-8 even where Windows-1252 would do.
+    ASSERT_EQ(Pack(R"({"Header": {"TextCodePage": 65001}, "Strings": {"SaverTitle": "x"}})").status,
+              0);
+    EXPECT_EQ(dump()["Header"]["TextCodePage"], 65001);
+}
+
+// The folder's own name is the title, however the folder was written on the command line.
+TEST_F(PackerTest, TitlesAFolderShowByTheFoldersName) {
+    std::filesystem::create_directories(dir / "Trip to Sea");
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir / "Trip to Sea/a.png"), "PNG"));
+    auto titleOf = [&](const std::string& folder, const std::string& cwd) {
+        const std::string manifest = dir / "folder.json";
+        const auto r = RunProgram("/bin/sh", {"-c",
+                                              "cd \"$0\" && exec \"$1\" --pictures \"$2\" "
+                                              "--write-manifest \"$3\"",
+                                              cwd, BinPath("pictorelle-pack"), folder, manifest});
+        EXPECT_EQ(r.status, 0) << folder << ": " << r.err;
+        return json::parse(ReadWholeFile(manifest))["Strings"]["SaverTitle"].get<std::string>();
+    };
+    EXPECT_EQ(titleOf("Trip to Sea/", dir.path()), "Trip to Sea");
+    EXPECT_EQ(titleOf(dir / "Trip to Sea//", "/"), "Trip to Sea");
+    EXPECT_EQ(titleOf(".", dir / "Trip to Sea"), "Trip to Sea");
+    EXPECT_EQ(titleOf("./", dir / "Trip to Sea"), "Trip to Sea");
+    EXPECT_EQ(titleOf("Trip to Sea/../Trip to Sea/.", dir.path()), "Trip to Sea");
 }
 
 TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {

@@ -4,6 +4,7 @@
 // and masks, at the size a 1920 x 1080 show would draw them.
 #include "imaging/Decode.h"
 #include "package/ByteSource.h"
+#include "package/CodePage.h"
 #include "package/ExtractEntry.h"
 #include "package/PackageReader.h"
 #include "package/TempFolder.h"
@@ -74,7 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (p.PackageStart < 0 ||
         p.SectionStart(SectionId::Strings) > static_cast<int64_t>(size) - kTrailerSize)
         std::abort();
+    // Whatever bytes a package holds, its texts reach the windows as well-formed UTF-8.
+    for (size_t i = 0; i < p.Strings.values.size(); ++i)
+        if (static_cast<StringId>(i) != StringId::Effect && !IsValidUtf8(p.Strings.values[i]))
+            std::abort();
     for (const auto& r : p.Items) {
+        if (!IsValidUtf8(r.CaptionText) || !IsValidUtf8(r.CaptionFont)) std::abort();
         Inflate(p, r, file);
         if (SafeExtension(r.Ext).find('/') != std::string::npos) std::abort();
         ExtractAndDecode(show.Path(), p, r, r.Ext);

@@ -40,6 +40,25 @@ TEST_F(MainWindowOptions, TranslatesCaptionsAndHidesTabsFromThePackage) {
     EXPECT_TRUE(w->OptionsPanel()->Preview->tmrPreviewTrans->isActive());
 }
 
+// A package whose texts are UTF-8: the title, the translations and the user's key all carry
+// what Windows-1252 could not.
+TEST_F(MainWindowOptions, AUtf8PackageTitlesTranslatesAndKeysTheStoreInItsOwnLetters) {
+    const std::string title = "\u041F\u043E\u0435\u0437\u0434\u043A\u0430 \u65C5";
+    PackageContent c = BasicPackage();
+    c.Header.TextCodePage = kCodePageUtf8;
+    c.Strings[StringId::SaverTitle] = title;
+    c.Strings[StringId::InterfaceTexts] =
+        "Screen Saver\r\nClose=\u0417\u0430\u043A\u0440\u044B\u0442\u044C";
+    auto w = Create(WriteShow(c), {"/c"});
+    ASSERT_FALSE(ApplicationEndRequested());
+    EXPECT_EQ(w->windowTitle(), QString::fromStdString(title));
+    EXPECT_EQ(ApplicationTitle(), QString::fromStdString(title));
+    EXPECT_EQ(w->OptionsPanel()->btnClose->text(),
+              QString::fromUtf8("\u0417\u0430\u043A\u0440\u044B\u0442\u044C"));
+    QTest::mouseClick(w->OptionsPanel()->btnClose, Qt::LeftButton);
+    EXPECT_EQ(Store().ReadAllValues("Software\\Pictorelle\\" + title).size(), 16u);
+}
+
 TEST_F(MainWindowOptions, ClosingWritesAllValuesAndKeepsAnUnknownOrder) {
     {
         SqliteRegistry store = Store();

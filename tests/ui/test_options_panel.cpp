@@ -225,7 +225,7 @@ TEST_F(OptionsPanelTest, PreviewsTheHighlightedEffect) {
 TEST_F(OptionsPanelTest, AboutWindowShowsThePackageAndTranslates) {
     BuildTranslationTable("Screen Saver\r\nAbout=Info\r\nClose=Shut", "Screen Saver");
     StringBlock strings;
-    strings[StringId::AboutText] = "Line one\r\nCaf\xE9";
+    strings[StringId::AboutText] = "Line one\r\nCaf\u00e9";
     QString opened;
     TAboutWindow about(strings, [&](const QString& a) { opened = a; });
     about.show();

@@ -66,7 +66,7 @@ const std::vector<bool> kAllOff(6, false);
 
 TEST_F(PlaylistWindowTest, CreatedWithItsCaptionsSizeAndFilter) {
     BuildTranslationTable("Screen Saver\r\nMy Playlist=Meine Liste\r\nRemove All=Alle weg\r\n"
-                          "Sound Preview=Vorh\xF6ren",
+                          "Sound Preview=Vorh\xC3\xB6ren",
                           "Screen Saver");
     TPlaylistWindow w;
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Meine Liste"));
@@ -203,7 +203,7 @@ TEST_F(PlaylistWindowTest, PreviewPlaysAnExistingFileAndReportsAMissingOne) {
 TEST_F(PlaylistWindowTest, OptionsPanelButtonEditsTheStoredList) {
     SetApplicationTitle(QString::fromUtf8("Caf\xC3\xA9 Show"));
     SqliteRegistry user(SqliteRegistry::DefaultPath());
-    const std::string userKey = PlaylistKeyPath("Caf\xE9 Show");
+    const std::string userKey = PlaylistKeyPath("Caf\xC3\xA9 Show");
     const std::vector<RegistryValue> stored = {{"item0", std::string("/a.mp3")},
                                                {"item1", std::string("/b.mp3")}};
     user.WriteValues(userKey, stored);

@@ -7,8 +7,11 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// The reader gives texts as UTF-8 already; an extension is bytes, shown as the player names its
+// temporary file (a damaged package's stray byte still prints).
 json TextJson(const std::string& bytes, TextRole role) {
-    if (role != TextRole::Selection) return Cp1252ToUtf8(bytes);
+    if (role == TextRole::Plain) return bytes;
+    if (role == TextRole::Extension) return Cp1252ToUtf8(bytes);
     json numbers = json::array();
     for (char c : bytes)
         numbers.push_back(static_cast<uint8_t>(c));
@@ -20,6 +23,7 @@ template <class R> json FieldsJson(const R& record, std::span<const Field<R>> fi
     for (const auto& f : fields) {
         switch (f.kind) {
         case FieldKind::Int32:
+        case FieldKind::UInt16:
         case FieldKind::Byte:
             out[f.name] = record.*f.int32Member;
             break;

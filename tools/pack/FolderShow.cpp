@@ -84,6 +84,15 @@ bool IsPicture(const fs::path& file) {
 
 } // namespace
 
+std::string FolderTitle(const std::string& folder) {
+    // "Trip/" and "." name their folder as well as "Trip" does: the title is the key of each
+    // user's settings, so two shows must not share "Pictures" by the way they were typed.
+    fs::path path = fs::absolute(folder).lexically_normal();
+    if (path.filename().empty()) path = path.parent_path();
+    const std::string name = path.filename().string();
+    return name.empty() ? std::string("Pictures") : name;
+}
+
 std::vector<int> ParseEffectList(const std::string& list) {
     std::vector<int> effects;
     size_t at = 0;
@@ -142,8 +151,7 @@ nlohmann::json FolderManifest(const TFolderShowOptions& o) {
     if (effects.empty())
         for (int e = 1; e <= kEffectCount; ++e)
             effects.push_back(e);
-    const std::string title =
-        o.title.value_or(fs::absolute(o.pictures).lexically_normal().filename().string());
+    const std::string title = o.title.value_or(FolderTitle(o.pictures));
 
     nlohmann::json manifest;
     manifest["Header"] = {{"Seconds", o.seconds},      {"Stretch", 0},

@@ -19,6 +19,10 @@ struct TFolderShowOptions {
     bool captions = false;    // each file's name without its extension as caption
 };
 
+// The show's title for a folder: its own name however the path was written ("Trip/", "."),
+// "Pictures" for the root folder.
+std::string FolderTitle(const std::string& folder);
+
 // The effect numbers of a list such as "1-10,69,115": throws ManifestError on anything else.
 std::vector<int> ParseEffectList(const std::string& list);
 

@@ -43,6 +43,7 @@ const std::map<std::string, Range, std::less<>> kRanges = {
     {"MaskType", {0, 255}},
     {"MaskIndex", {-1, kInt32Max}},
     {"EnterSoundIndex", {-1, kInt32Max}},
+    {"TextCodePage", {0, 65535}},
 };
 
 // Fields the packer computes from the files; an author may not set them.
@@ -136,6 +137,8 @@ int32_t IntValue(const json& v, const std::string& where) {
     return static_cast<int32_t>(n);
 }
 
+// A text field's value. Plain text stays UTF-8 here and is stored once the whole manifest has
+// said which code page its texts need (StoreTexts); selections and extensions are bytes now.
 std::string TextValue(const json& v, const std::string& where, TextRole role, int capacity) {
     std::string bytes;
     if (role == TextRole::Selection) {
@@ -147,9 +150,8 @@ std::string TextValue(const json& v, const std::string& where, TextRole role, in
         }
     } else {
         if (!v.is_string()) Fail(where, "expected a string");
-        const auto converted = Utf8ToCp1252(v.get<std::string>());
-        if (!converted) Fail(where, "holds a character that Windows-1252 text cannot store");
-        bytes = *converted;
+        bytes = v.get<std::string>();
+        if (role == TextRole::Plain) return bytes;
     }
     if (static_cast<int>(bytes.size()) > capacity)
         Fail(where, "longer than " + std::to_string(capacity) + " bytes");
@@ -160,6 +162,71 @@ std::string TextValue(const json& v, const std::string& where, TextRole role, in
         if (!ok) Fail(where, "expected a dot followed by letters or digits, such as \".jpg\"");
     }
     return bytes;
+}
+
+// One plain text of the content, where the manifest gave it, and the bytes it may take.
+struct TextSlot {
+    std::string where;
+    std::string* text;
+    int capacity;
+};
+
+template <class R>
+void AddRecordTexts(std::vector<TextSlot>& slots, R& record, std::span<const Field<R>> fields,
+                    const std::string& where) {
+    for (const auto& f : fields)
+        if (f.textMember && f.role == TextRole::Plain)
+            slots.push_back(
+                {where + "." + f.name, &(record.*f.textMember), TextCapacity(f.kind, f.width)});
+}
+
+template <class R>
+void AddEntryTexts(std::vector<TextSlot>& slots, std::vector<PackageEntry<R>>& entries,
+                   std::span<const Field<R>> fields, const std::string& name) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        AddRecordTexts(slots, entries[i].Record, fields, name + "[" + std::to_string(i) + "]");
+}
+
+std::vector<TextSlot> PlainTexts(PackageContent& c) {
+    std::vector<TextSlot> slots;
+    for (int i = 0; i < kStringCount; ++i)
+        if (static_cast<StringId>(i) != StringId::Effect)
+            slots.push_back({std::string("Strings.") + StringName(i),
+                             &c.Strings.values[static_cast<size_t>(i)], kMaxStringLength});
+    AddRecordTexts(slots, c.Header, HeaderFields(), "Header");
+    AddEntryTexts(slots, c.Items, ItemFields(), "Items");
+    AddEntryTexts(slots, c.Masks, MaskFields(), "Masks");
+    AddEntryTexts(slots, c.EnterSounds, EnterSoundFields(), "EnterSounds");
+    AddEntryTexts(slots, c.Melodies, MelodyFields(), "Melodies");
+    return slots;
+}
+
+// Stores the texts in Windows-1252, as every player reads them, unless one of them needs more
+// or the manifest asks for UTF-8; then all of them are UTF-8 and the header says so. A show of
+// Windows-1252 texts thus stays the very package it always was. Room is counted in the stored
+// bytes, and a UTF-8 character takes up to four of them.
+void StoreTexts(PackageContent& c, bool codePageGiven) {
+    const int32_t given = c.Header.TextCodePage;
+    if (codePageGiven && given != kCodePageWindows1252 && given != kCodePageUtf8)
+        Fail("Header.TextCodePage", "must be 1252 (Windows-1252) or 65001 (UTF-8)");
+    const std::vector<TextSlot> slots = PlainTexts(c);
+    bool utf8 = codePageGiven && given == kCodePageUtf8;
+    if (!codePageGiven)
+        utf8 = std::any_of(slots.begin(), slots.end(),
+                           [](const TextSlot& s) { return !Utf8ToCp1252(*s.text); });
+    c.Header.TextCodePage = utf8 ? kCodePageUtf8 : 0;
+    for (const TextSlot& s : slots) {
+        if (!utf8) {
+            const auto converted = Utf8ToCp1252(*s.text);
+            if (!converted)
+                Fail(s.where, "holds a character that Windows-1252 text cannot store "
+                              "(\"TextCodePage\": 65001 stores any text)");
+            *s.text = *converted;
+        }
+        if (static_cast<int>(s.text->size()) > s.capacity)
+            Fail(s.where, "longer than " + std::to_string(s.capacity) +
+                              (utf8 ? " bytes of UTF-8 (up to four a character)" : " bytes"));
+    }
 }
 
 // Applies the manifest's values for one record or the header over its defaults.
@@ -176,6 +243,7 @@ void ApplyFields(const json& object, R& record, std::span<const Field<R>> fields
         if (f == fields.end()) Fail(at, "unknown field");
         switch (f->kind) {
         case FieldKind::Int32:
+        case FieldKind::UInt16:
         case FieldKind::Byte:
             record.*f->int32Member = IntValue(value, at);
             break;
@@ -232,6 +300,8 @@ public:
                 Fail(key, "unknown field");
             }
         }
+        const auto header = root_.find("Header");
+        StoreTexts(c, header != root_.end() && header->contains("TextCodePage"));
         CheckReferences(c);
         return c;
     }

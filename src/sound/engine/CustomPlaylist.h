@@ -13,7 +13,7 @@
 
 namespace pictorelle {
 
-// The playlist's key; the title is package text (Windows-1252), as for the settings key.
+// The playlist's key; the title is package text (UTF-8), as for the settings key.
 std::string PlaylistKeyPath(std::string_view saverTitle);
 
 // The name of entry n: "item" and n in decimal.

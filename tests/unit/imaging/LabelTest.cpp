@@ -136,7 +136,7 @@ TEST_F(Label, FontStylesAndTheDefaultFace) {
 
 TEST_F(Label, CaptionFromTheItemRecord) {
     ItemRecord item;
-    item.CaptionText = "Caf\xE9"; // Windows-1252
+    item.CaptionText = "Caf\u00e9"; // UTF-8, as the package reader gives it
     item.CaptionColor = kRed;
     item.CaptionBackColor = kBlue;
     item.CaptionSize = 10;

@@ -25,5 +25,32 @@ TEST(CodePage, RefusesWhatItCannotStore) {
     EXPECT_FALSE(Utf8ToCp1252("\xFF").has_value());
 }
 
+TEST(CodePage, ValidUtf8KeepsEveryCharacterAndReplacesEachBrokenSequence) {
+    const std::string text = "\u041F\u043E\u0435\u0437\u0434\u043A\u0430 \u65C5\u884C \U0001F30A";
+    EXPECT_TRUE(IsValidUtf8(text));
+    EXPECT_EQ(ValidUtf8(text), text);
+    const std::string bad[] = {
+        "\xC3",             // cut after its lead byte
+        "\xE6\x97",         // cut inside a three-byte character
+        "\x80",             // a continuation byte alone
+        "\xC1\x81",         // an overlong "A"
+        "\xE0\x80\x80",     // an overlong NUL
+        "\xED\xA0\x80",     // a surrogate
+        "\xF4\x90\x80\x80", // past U+10FFFF
+        "\xFF",
+    };
+    for (const std::string& b : bad) {
+        EXPECT_FALSE(IsValidUtf8(b)) << b;
+        EXPECT_FALSE(Utf8ToCp1252(b).has_value()) << b;
+        const std::string fixed = ValidUtf8("a" + b + "z");
+        EXPECT_TRUE(IsValidUtf8(fixed)) << b;
+        EXPECT_EQ(fixed.front(), 'a');
+        EXPECT_EQ(fixed.back(), 'z') << "the character after a broken one survives";
+        EXPECT_NE(fixed.find("\uFFFD"), std::string::npos);
+    }
+    // A lead byte followed by a new character loses only itself.
+    EXPECT_EQ(ValidUtf8("\xD0\u0444"), "\uFFFD\u0444");
+}
+
 } // namespace
 } // namespace pictorelle

@@ -68,7 +68,7 @@ TEST(SaverSettings, WithoutAKeyThePackageDefaultsApply) {
 
 TEST(SaverSettings, StoredValuesOverrideInTheFixedOrderUnchecked) {
     MemoryRegistry store;
-    auto& key = store.keys["Software\\Pictorelle\\Caf\u00e9"]; // the title is Windows-1252
+    auto& key = store.keys["Software\\Pictorelle\\Caf\u00e9"]; // the title as the reader gives it
     key["DisplayOrder"] = int32_t{7}; // not range-checked: kept as it is
     key["Stretch"] = int32_t{5};
     key["Loop"] = int32_t{0};
@@ -78,7 +78,7 @@ TEST(SaverSettings, StoredValuesOverrideInTheFixedOrderUnchecked) {
     SaverSettings s;
     s.ExitESC = false;
     key["exitmousemove"] = int32_t{0}; // names compare without regard to case
-    ReadSaverSettings(store, "Caf\xE9", s);
+    ReadSaverSettings(store, "Caf\u00e9", s);
     EXPECT_EQ(store.snapshots, 1) << "the key is read in one go";
     EXPECT_FALSE(s.ExitMouseMove);
     EXPECT_EQ(s.DisplayOrder, 7);

@@ -32,8 +32,8 @@ protected:
 
     std::string dir;
     std::unique_ptr<SqliteRegistry> store;
-    // A title with a Windows-1252 "é" (byte 0xE9): the key is UTF-8 in the store.
-    const std::string key = PlaylistKeyPath("Caf\xE9 Show");
+    // A title with an "é", as the package reader gives it: the key holds it as it is.
+    const std::string key = PlaylistKeyPath("Caf\u00e9 Show");
 };
 
 TEST_F(CustomPlaylistTest, KeyIsThePlayListSubkeyOfTheSettings) {
