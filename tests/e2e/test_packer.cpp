@@ -272,8 +272,8 @@ TEST(PackerCommandLine, EveryUsageErrorSaysWhatIsWrong) {
 TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {
     ASSERT_EQ(Pack(R"({"Items": []})", {"--allow-empty"}).status, 0);
     const auto r =
-        RunProgram(BinPath("pictorelle-pack"),
-                   {dir / "show.json", "-o", dir / "again.scr", "--player", dir / "show.scr"});
+        RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "again.scr",
+                                                "--player", dir / "show.scr", "--allow-empty"});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("already carries a package"), std::string::npos) << r.err;
 }
