@@ -87,6 +87,7 @@ int RunPlayer(const TStartup& startup) {
 
 const char* HelpText() {
     return "Usage: SHOW [MODE [WINDOW]]\n"
+           "       SHOW -root | -window-id WINDOW\n"
            "       SHOW --help | --version\n"
            "\n"
            "A Pictorelle show is a copy of this player with a package of pictures, music and\n"
@@ -101,8 +102,18 @@ const char* HelpText() {
            "               or 0x hexadecimal, as xwininfo prints it)\n"
            "  /a           the password change; there is none on this system, so it ends\n"
            "\n"
+           "As an XScreenSaver hack (also spelt --root, --window-id): the whole show, drawn\n"
+           "into a window it does not own, with no input taken; SIGTERM ends it.\n"
+           "\n"
+           "  -root              into the window named by $XSCREENSAVER_WINDOW, else the root\n"
+           "                     window\n"
+           "  -window-id WINDOW  into the X window WINDOW\n"
+           "\n"
            "A copy whose name ends in .exe (any case) ignores the mode and runs the show as a\n"
            "presentation that only Esc ends, if the show allows it.\n"
+           "\n"
+           "The bare player carries no show: started without one it shows the message that\n"
+           "the file is corrupted and ends with status 1.\n"
            "\n"
            "  --help       print this text\n"
            "  --version    print the player's version\n";

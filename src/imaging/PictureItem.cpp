@@ -70,6 +70,10 @@ int64_t ItemEntryCeiling(std::string_view extension) {
                                                        : kMaxInflatedEntrySize;
 }
 
+std::string ItemLabel(int index, std::string_view extension) {
+    return "item " + std::to_string(index) + " (" + std::string(extension) + ")";
+}
+
 bool IsGifExtension(std::string_view extension) {
     return upper(extension) == ".GIF";
 }

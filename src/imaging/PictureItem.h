@@ -28,6 +28,12 @@ enum class TItemKind { Picture, Flash, Video };
 // and ".WEBM"; anything else a picture.
 TItemKind ItemKindOf(std::string_view extension);
 bool IsGifExtension(std::string_view extension);
+// How messages name an item: its index and its extension, "item 3 (.jpg)"; never the
+// temporary file it was extracted to, which means nothing to the show's author.
+std::string ItemLabel(int index, std::string_view extension);
+// Why an item's entry left no file behind when it was extracted.
+inline constexpr const char* kEntryNotExtracted =
+    "its entry in the package is damaged or too large to extract";
 // The most an item's entry may extract to: a picture is read whole by its decoder, so it gets
 // the picture ceiling; a movie streams from its file and gets the general one.
 int64_t ItemEntryCeiling(std::string_view extension);

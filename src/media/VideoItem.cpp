@@ -1,5 +1,6 @@
 #include "media/VideoItem.h"
 
+#include "imaging/PictureItem.h"
 #include "media/ShowMedia.h"
 #include "package/PackageReader.h"
 #include "platform/X11.h"
@@ -74,7 +75,11 @@ void TVideoItem::MPlayNotify(TNotifyValue value) {
     if (value == TNotifyValue::Failed && state_.VideoPlaying) {
         // mpv opened the file but could not play it through: pass it over like a broken
         // picture rather than wait for an end that never comes.
-        std::fprintf(stderr, "Skipping item %d: the video cannot be decoded\n", index_);
+        const auto& items = package_.Items;
+        const std::string ext = index_ >= 0 && static_cast<size_t>(index_) < items.size()
+                                    ? items[static_cast<size_t>(index_)].Ext
+                                    : "";
+        std::fprintf(stderr, "Skipping %s: the video is damaged\n", ItemLabel(index_, ext).c_str());
         MPlay->SetNotify(false);
         EndVideo();
         nextItem_(false);

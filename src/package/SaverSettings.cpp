@@ -68,27 +68,55 @@ std::string SettingsKeyPath(std::string_view saverTitle) {
     return "Software\\Pictorelle\\" + std::string(saverTitle);
 }
 
-void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings) {
+std::vector<std::string> ReadSaverSettings(Registry& registry, std::string_view saverTitle,
+                                           SaverSettings& settings) {
     const std::string key = SettingsKeyPath(saverTitle);
-    if (!registry.KeyExists(key)) return;
+    if (!registry.KeyExists(key)) return {};
     // One read of the whole key, so a save by another process (an options panel closing
-    // while a preview starts) is seen entirely or not at all.
-    const std::vector<RegistryValue> stored = registry.ReadAllValues(key);
-    auto find = [&](const char* name) -> const RegistryData* {
-        for (const auto& v : stored)
-            if (EqualsIgnoringCase(v.Name, name)) return &v.Data;
-        return nullptr;
-    };
-    for (const auto& s : kStoredSettings) {
-        const RegistryData* data = find(s.name);
-        if (!data) continue;
-        if (s.integer)
-            settings.*s.integer = ValueAs<int32_t>(*data, key, s.name);
-        else if (s.flag)
-            settings.*s.flag = ValueAs<int32_t>(*data, key, s.name) != 0;
-        else
-            settings.*s.text = ValueAs<std::string>(*data, key, s.name);
+    // while a preview starts) is seen entirely or not at all. A row that does not hold what
+    // its type says spoils that read; the values are then read one by one, so only the
+    // spoilt one is lost.
+    std::optional<std::vector<RegistryValue>> stored;
+    try {
+        stored = registry.ReadAllValues(key);
+    } catch (const RegistryAccessError&) {
+        throw;
+    } catch (const RegistryError&) {
     }
+    auto find = [&](const char* name) -> std::optional<RegistryData> {
+        if (!stored) return registry.ReadValue(key, name);
+        for (const auto& v : *stored)
+            if (EqualsIgnoringCase(v.Name, name)) return v.Data;
+        return std::nullopt;
+    };
+    // A value of the wrong type is the store's fault, not the show's: the show keeps its own
+    // value for it, and the next save of the options panel writes a good one over it.
+    SaverSettings read = settings;
+    std::vector<std::string> ignored;
+    for (const auto& s : kStoredSettings) {
+        std::optional<RegistryData> data;
+        try {
+            data = find(s.name);
+        } catch (const RegistryAccessError&) {
+            throw;
+        } catch (const RegistryError&) {
+            ignored.push_back(s.name);
+            continue;
+        }
+        if (!data) continue;
+        if (std::holds_alternative<std::string>(*data) != (s.text != nullptr)) {
+            ignored.push_back(s.name);
+            continue;
+        }
+        if (s.integer)
+            read.*s.integer = std::get<int32_t>(*data);
+        else if (s.flag)
+            read.*s.flag = std::get<int32_t>(*data) != 0;
+        else
+            read.*s.text = std::get<std::string>(*data);
+    }
+    settings = std::move(read);
+    return ignored;
 }
 
 void WriteSaverSettings(Registry& registry, std::string_view saverTitle,

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pictorelle {
 
@@ -40,9 +41,11 @@ SaverSettings SettingsFromPackage(const PackageHeader& header, const StringBlock
 std::string SettingsKeyPath(std::string_view saverTitle);
 
 // Reads every stored value over the given settings, in the fixed order. A missing key or
-// value keeps the default. A store that cannot be read throws RegistryAccessError and leaves
-// the settings as they were; a value of the wrong type throws RegistryError.
-void ReadSaverSettings(Registry& registry, std::string_view saverTitle, SaverSettings& settings);
+// value keeps the default, and so does a value of the wrong type: the names of those are
+// returned, for the caller to say which were ignored. A store that cannot be read throws
+// RegistryAccessError and leaves the settings as they were.
+std::vector<std::string> ReadSaverSettings(Registry& registry, std::string_view saverTitle,
+                                           SaverSettings& settings);
 
 // Writes all sixteen values in one transaction, creating the key when needed.
 void WriteSaverSettings(Registry& registry, std::string_view saverTitle,

@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <cstdio>
+#include <filesystem>
 
 namespace pictorelle {
 namespace {
@@ -73,8 +74,11 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
             Settings.DesktopStart = false;
             flags_.DirectDraw = false;
         } else {
-            std::fprintf(stderr, "Skipping item %d (%s): it cannot be played here\n", index,
-                         item.Ext.c_str());
+            std::error_code missing;
+            const char* why = !std::filesystem::exists(file.Path(), missing) ? kEntryNotExtracted
+                              : kind == TItemKind::Video ? "the video is damaged"
+                                                         : "it cannot be played here";
+            std::fprintf(stderr, "Skipping %s: %s\n", ItemLabel(index, item.Ext).c_str(), why);
         }
         return;
     }
@@ -91,6 +95,9 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
 // picture cannot be read or composed.
 bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode,
                                 TBitmap32& frame) {
+    const auto label = [&] {
+        return ItemLabel(index, PackageData.Items[static_cast<size_t>(index)].Ext);
+    };
     try {
         // Extracting and decoding may take long: they run on the loader's worker, and input
         // may end the show meanwhile, which abandons them.
@@ -98,6 +105,8 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         std::optional<TPictureItem> done = pictureLoader_.Run([this, index, path, sizeMode, w, h] {
             const ItemRecord& item = PackageData.Items[static_cast<size_t>(index)];
             ExtractEntry(Startup.ProgramFile, path, PackageData, item, ItemEntryCeiling(item.Ext));
+            std::error_code missing;
+            if (!std::filesystem::exists(path, missing)) throw PictorelleError(kEntryNotExtracted);
             return composer_.ComposePicture(index, path, sizeMode, w, h);
         });
         if (!done) return false;
@@ -113,10 +122,10 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         mediaState_.GifBackground = std::move(composed.gifBackground);
         mediaState_.Gif = std::move(composed.gif);
     } catch (const PictorelleError& e) {
-        std::fprintf(stderr, "Skipping item %d: %s\n", index, e.what());
+        std::fprintf(stderr, "Skipping %s: %s\n", label().c_str(), e.what());
         return false;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "Skipping item %d: not enough memory for its picture\n", index);
+        std::fprintf(stderr, "Skipping %s: not enough memory for its picture\n", label().c_str());
         return false;
     }
     flags_.ShownPicture = index;

@@ -37,8 +37,8 @@ void TSSWindow::BuildTranslation() {
     CfgBox->RenameFormControls();
 }
 
-// A store that cannot be used keeps the package's defaults; a value of the wrong type in it
-// fails the read like a broken package.
+// A store that cannot be used keeps the package's defaults, and so does each value of the
+// wrong type in it: a damaged setting must not lock the user out of the show or its panel.
 void TSSWindow::ReadUserSettings() {
     ReadStoredSettings(SqliteRegistry::DefaultPath(), PackageData.Strings[StringId::SaverTitle],
                        Settings);

@@ -4,6 +4,7 @@
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
 #include "platform/store/SqliteRegistry.h"
+#include "sound/engine/AudioFormats.h"
 #include "sound/engine/CustomPlaylist.h"
 
 #include <QFileDialog>
@@ -56,11 +57,18 @@ QIcon ButtonPicture(TButtonPicture picture) {
         p.setBrush(colour);
         QPolygonF shape;
         switch (picture) {
-        case TButtonPicture::Up: shape << QPointF(8, 3) << QPointF(14, 12) << QPointF(2, 12); break;
-        case TButtonPicture::Down: shape << QPointF(2, 4) << QPointF(14, 4) << QPointF(8, 13); break;
-        case TButtonPicture::Play: shape << QPointF(4, 2) << QPointF(14, 8) << QPointF(4, 14); break;
-        case TButtonPicture::Stop: shape << QPointF(3, 3) << QPointF(13, 3) << QPointF(13, 13)
-                                         << QPointF(3, 13); break;
+        case TButtonPicture::Up:
+            shape << QPointF(8, 3) << QPointF(14, 12) << QPointF(2, 12);
+            break;
+        case TButtonPicture::Down:
+            shape << QPointF(2, 4) << QPointF(14, 4) << QPointF(8, 13);
+            break;
+        case TButtonPicture::Play:
+            shape << QPointF(4, 2) << QPointF(14, 8) << QPointF(4, 14);
+            break;
+        case TButtonPicture::Stop:
+            shape << QPointF(3, 3) << QPointF(13, 3) << QPointF(13, 13) << QPointF(3, 13);
+            break;
         }
         p.drawPolygon(shape);
         p.end();
@@ -69,13 +77,29 @@ QIcon ButtonPicture(TButtonPicture picture) {
     return icon;
 }
 
-const QStringList TPlaylistWindow::kMelodyFilter = {
-    QStringLiteral("Audio Files (*.mid;*.mp3;*wma;*.wav) (*.wav *.mid *.mp3 *wma)"),
-    QStringLiteral("MIDI Files (*.mid) (*.mid)"),
-    QStringLiteral("MP3 Files (*.mp3) (*.mp3)"),
-    QStringLiteral("Wave Files (*.wav) (*.wav)"),
-    QStringLiteral("Windows Media Audio (*wma) (*wma)"),
-};
+namespace {
+
+// "Audio Files" with every pattern first, then one entry per kind, the way a Linux file
+// dialog writes them: patterns separated by blanks inside the one pair of brackets.
+QStringList MelodyFilter() {
+    QStringList all, kinds;
+    for (const TAudioKind& kind : AudioKinds()) {
+        QStringList patterns;
+        for (std::string_view ext : kind.extensions)
+            patterns << QStringLiteral("*") +
+                            QString::fromLatin1(ext.data(), static_cast<qsizetype>(ext.size()));
+        all << patterns;
+        kinds << QStringLiteral("%1 (%2)").arg(
+            QString::fromLatin1(kind.name.data(), static_cast<qsizetype>(kind.name.size())),
+            patterns.join(QLatin1Char(' ')));
+    }
+    kinds.prepend(QStringLiteral("Audio Files (%1)").arg(all.join(QLatin1Char(' '))));
+    return kinds;
+}
+
+} // namespace
+
+const QStringList TPlaylistWindow::kMelodyFilter = MelodyFilter();
 
 TPlaylistWindow::TPlaylistWindow(QWidget* parent) : QDialog(parent) {
     setObjectName("PlaylistWindow");
@@ -96,9 +120,10 @@ TPlaylistWindow::TPlaylistWindow(QWidget* parent) : QDialog(parent) {
     btnPlay = PictureButton(this, "btnPlay", TButtonPicture::Play, 394, 184);
     btnStop = PictureButton(this, "btnStop", TButtonPicture::Stop, 438, 184);
     btnClose = Make<QPushButton>(this, "btnClose", 394, 287, 84, 25);
-    for (QWidget* off : {static_cast<QWidget*>(btnMelodyDelete), static_cast<QWidget*>(btnMelodyDelAll),
-                         static_cast<QWidget*>(btnMelodyUp), static_cast<QWidget*>(btnMelodyDown),
-                         static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop)})
+    for (QWidget* off :
+         {static_cast<QWidget*>(btnMelodyDelete), static_cast<QWidget*>(btnMelodyDelAll),
+          static_cast<QWidget*>(btnMelodyUp), static_cast<QWidget*>(btnMelodyDown),
+          static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop)})
         off->setEnabled(false);
 
     MPlay = new TMediaPlayer(this);
@@ -158,9 +183,10 @@ std::vector<std::string> TPlaylistWindow::Lines() const {
 void TPlaylistWindow::UpdateButtons() {
     const bool any = lbMelodies->count() > 0;
     if (any && lbMelodies->currentRow() < 0) lbMelodies->setCurrentRow(0);
-    for (QWidget* button : {static_cast<QWidget*>(btnMelodyDelete), static_cast<QWidget*>(btnMelodyDelAll),
-                            static_cast<QWidget*>(btnMelodyUp), static_cast<QWidget*>(btnMelodyDown),
-                            static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop)})
+    for (QWidget* button :
+         {static_cast<QWidget*>(btnMelodyDelete), static_cast<QWidget*>(btnMelodyDelAll),
+          static_cast<QWidget*>(btnMelodyUp), static_cast<QWidget*>(btnMelodyDown),
+          static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop)})
         button->setEnabled(any);
 }
 

@@ -8,7 +8,6 @@
 
 #include <QDialog>
 #include <QStringList>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,7 +29,7 @@ class TPlaylistWindow : public QDialog {
 public:
     static constexpr int kClientWidth = 486;
     static constexpr int kClientHeight = 320;
-    // The file dialog's filter as designed (its "*wma" patterns included).
+    // The file dialog's filter: every sound file the show plays, then each kind alone.
     static const QStringList kMelodyFilter;
 
     // FormCreate: builds the controls and sets the translated captions.

@@ -167,9 +167,9 @@ TEST_F(HostileOnDisplay, ScanHeavyJpegsAreRefusedEarlyAndFailedItemsLeaveNoFile)
         << show.Err();
     // Refused before its first scan: its whole-picture buffer alone would take more than the
     // screen allows (or, on a larger screen, after its allowance of scans).
-    EXPECT_TRUE(show.Err().find("Skipping item 0: JPEG: too many progressive scans") !=
+    EXPECT_TRUE(show.Err().find("Skipping item 0 (.jpg): JPEG: too many progressive scans") !=
                     std::string::npos ||
-                show.Err().find("Skipping item 0: JPEG: a progressive picture this large") !=
+                show.Err().find("Skipping item 0 (.jpg): JPEG: a progressive picture this large") !=
                     std::string::npos)
         << show.Err();
     std::printf("scan-heavy JPEG and broken PNG skipped after %lld ms\n",

@@ -1,10 +1,11 @@
-// Installing like any Linux program: the programs, the demo show, the manual pages and the
-// packer's completion land under the prefix, and the installed packer makes a show that the
-// installed player runs.
+// Installing like any Linux program: the programs, the demo show, the manual pages, the
+// manifest's documentation and the packer's completion land under the prefix, and the
+// installed packer makes a show that the installed player runs.
 #include "PlayerFixture.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <fstream>
 
 namespace pictorelle::test {
 namespace {
@@ -20,8 +21,16 @@ TEST_F(Installed, TheInstalledPackerMakesAShowThatPlays) {
          {"bin/pictorelle", "bin/pictorelle-pack", "bin/pictorelle-render",
           "share/pictorelle/demo.scr", "share/man/man1/pictorelle.1",
           "share/man/man1/pictorelle-pack.1", "share/man/man1/pictorelle-render.1",
-          "share/bash-completion/completions/pictorelle-pack"})
+          "share/bash-completion/completions/pictorelle-pack", "share/doc/pictorelle/manifest.md"})
         EXPECT_TRUE(fs::exists(prefix / file)) << file;
+    // The manual and --help send authors to the documentation that was installed.
+    std::ifstream manual(prefix / "share/man/man1/pictorelle-pack.1");
+    const std::string page{std::istreambuf_iterator<char>(manual), {}};
+    EXPECT_NE(page.find("share/doc/pictorelle/manifest.md"), std::string::npos);
+    EXPECT_EQ(page.find("docs/manifest.md"), std::string::npos);
+    const RunResult help = RunProgram(prefix / "bin/pictorelle-pack", {"--help"});
+    EXPECT_NE(help.out.find("/prefix/share/doc/pictorelle/manifest.md"), std::string::npos)
+        << help.out;
 #ifdef PICTORELLE_WEBENGINE
     // The Flash player's Ruffle, where the installed player looks beside itself.
     EXPECT_TRUE(fs::exists(prefix / "share/pictorelle/ruffle/ruffle.js"));

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -14,7 +15,8 @@ using nlohmann::json;
 
 std::vector<unsigned char> Bytes(size_t n, unsigned seed) {
     std::vector<unsigned char> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * seed) ^ (i >> 3));
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<unsigned char>((i * seed) ^ (i >> 3));
     return v;
 }
 
@@ -57,9 +59,9 @@ const char* kFullManifest = R"({
 })";
 
 const std::map<std::string, size_t> kFiles = {
-    {"flash.ocx", 3000},  {"preview.bmp", 500},   {"banner.bmp", 300},  {"exit.jpeg", 4000},
-    {"logo.png", 700},    {"back.gif", 9000},     {"one.jpg", 100000},  {"two.bin", 5},
-    {"mask.png", 2000},   {"mask2.dat", 64},      {"enter.wave", 1200}, {"song.mp3", 800000},
+    {"flash.ocx", 3000}, {"preview.bmp", 500}, {"banner.bmp", 300},  {"exit.jpeg", 4000},
+    {"logo.png", 700},   {"back.gif", 9000},   {"one.jpg", 100000},  {"two.bin", 5},
+    {"mask.png", 2000},  {"mask2.dat", 64},    {"enter.wave", 1200}, {"song.mp3", 800000},
     {"tune.ogg", 1},
 };
 
@@ -80,11 +82,14 @@ class PackerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         unsigned seed = 3;
-        for (const auto& [name, size] : kFiles) WriteBytes(dir / name, Bytes(size, seed += 2));
+        for (const auto& [name, size] : kFiles)
+            WriteBytes(dir / name, Bytes(size, seed += 2));
     }
-    RunResult Pack(const std::string& manifest) {
+    RunResult Pack(const std::string& manifest, std::vector<std::string> options = {}) {
         WriteText(dir / "show.json", manifest);
-        return RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "show.scr"});
+        std::vector<std::string> args = {dir / "show.json", "-o", dir / "show.scr"};
+        args.insert(args.end(), options.begin(), options.end());
+        return RunProgram(BinPath("pictorelle-pack"), args);
     }
     ScratchDir dir;
 };
@@ -92,7 +97,8 @@ protected:
 // Every value of the manifest comes back from the dump, and every entry's bytes come back
 // out of the show.
 TEST_F(PackerTest, ManifestRoundTripsThroughTheShow) {
-    const auto packed = Pack(kFullManifest);
+    // Its items are made-up bytes: the round trip is what is tried here.
+    const auto packed = Pack(kFullManifest, {"--allow-broken"});
     ASSERT_EQ(packed.status, 0) << packed.err;
     const auto dumped = RunProgram(BinPath("pictorelle-pack"), {"--dump", dir / "show.scr"});
     ASSERT_EQ(dumped.status, 0) << dumped.err;
@@ -247,10 +253,104 @@ TEST_F(PackerTest, TitlesAFolderShowByTheFoldersName) {
     EXPECT_EQ(titleOf("Trip to Sea/../Trip to Sea/.", dir.path()), "Trip to Sea");
 }
 
-TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {
-    ASSERT_EQ(Pack("{}").status, 0);
+// What the show would pass over as it plays is refused when it is packed, named by its field,
+// unless the author packs it anyway.
+TEST_F(PackerTest, ItemsThatAreNotWhatTheirExtensionSaysAreRefusedByName) {
+    WriteText(dir / "good.png", std::string("\x89PNG\r\n\x1A\n", 8) + "rest of a picture");
+    WriteText(dir / "text.jpg", "just some words\n");
+    WriteText(dir / "empty.gif", "");
+    WriteText(dir / "clip.mp4", "no video here\n");
+    WriteText(dir / "movie.swf", "FWS\x0A rest of a movie");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"([{"File": "good.png"}, {"File": "text.jpg"}])", "Items[1].File: not a JPEG picture"},
+        {R"([{"File": "good.png"}, {"File": "empty.gif"}])", "Items[1].File: not a GIF picture"},
+        {R"([{"File": "clip.mp4"}])", "Items[0].File: not a video"},
+        {R"([{"File": "good.png", "Ext": ".swf"}])", "Items[0].File: not a Flash movie"},
+        {R"([{"File": "good.png", "Ext": ".txt"}])", "Items[0].File: \".txt\" is not a picture"},
+        {R"([{"File": "text.jpg", "Ext": ".tif"}])", "Items[0].File: not a TIFF picture"},
+    };
+    for (const auto& [items, message] : cases) {
+        const auto r = Pack(R"({"Items": )" + items + "}");
+        EXPECT_EQ(r.status, 1) << items;
+        EXPECT_NE(r.err.find(message), std::string::npos) << items << "\n" << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "show.scr")) << items;
+    }
+    const auto good = Pack(R"({"Items": [{"File": "good.png"}, {"File": "movie.swf"}]})");
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.err, "");
+
+    const auto anyway =
+        Pack(R"({"Items": [{"File": "good.png"}, {"File": "text.jpg"}]})", {"--allow-broken"});
+    ASSERT_EQ(anyway.status, 0) << anyway.err;
+    EXPECT_EQ(anyway.err, "pictorelle-pack: Items[1].File: not a JPEG picture (packed anyway)\n");
+    EXPECT_EQ(ReadPackage(FileSource(dir / "show.scr")).Items.size(), 2u);
+}
+
+// A background alone is a show only when the manifest says so and the author confirms it.
+TEST_F(PackerTest, AShowWithoutItemsMustBeMeantAndAllowed) {
+    const auto missing = Pack("{}", {"--allow-empty"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Items: missing"), std::string::npos) << missing.err;
+    const auto empty = Pack(R"({"Items": []})");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("--allow-empty"), std::string::npos) << empty.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "show.scr"));
+    const auto meant = Pack(R"({"Items": []})", {"--allow-empty"});
+    EXPECT_EQ(meant.status, 0) << meant.err;
+    EXPECT_TRUE(ReadPackage(FileSource(dir / "show.scr")).Items.empty());
+}
+
+// The folder's music takes every kind of sound file the show plays.
+TEST_F(PackerTest, AMusicFolderKeepsEverySoundTheShowPlays) {
+    std::filesystem::create_directory(dir / "pics");
+    std::filesystem::create_directory(dir / "music");
+    WriteText(dir / "pics/a.png", std::string("\x89PNG\r\n\x1A\n", 8) + "rest");
+    const std::vector<std::string> sounds = {"a.flac", "b.m4a",  "c.mid", "d.mp3",
+                                             "e.ogg",  "f.opus", "g.wav", "h.WMA"};
+    for (const auto& name : sounds)
+        WriteText(dir / ("music/" + name), "sound");
+    WriteText(dir / "music/notes.txt", "not music");
     const auto r = RunProgram(BinPath("pictorelle-pack"),
-                       {dir / "show.json", "-o", dir / "again.scr", "--player", dir / "show.scr"});
+                              {"--pictures", dir / "pics", "--music", dir / "music",
+                               "--write-manifest", dir / "made.json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "pictorelle-pack: skipping " + (dir / "music/notes.txt") + ": not music\n");
+    const json made = json::parse(std::ifstream(dir / "made.json"));
+    ASSERT_EQ(made["Melodies"].size(), sounds.size()) << made.dump();
+    for (size_t i = 0; i < sounds.size(); ++i)
+        EXPECT_EQ(std::filesystem::path(made["Melodies"][i]["File"].get<std::string>()).filename(),
+                  sounds[i]);
+}
+
+// Each wrong command line says in one line what is wrong, then how the packer is used.
+TEST(PackerCommandLine, EveryUsageErrorSaysWhatIsWrong) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "nothing to pack"},
+        {{"--pictures", "pics"}, "--pictures needs -o SHOW"},
+        {{"show.json"}, "show.json needs -o SHOW"},
+        {{"show.json", "-o"}, "-o needs the show to write"},
+        {{"show.json", "-o", "x.scr", "--frobnicate"}, "unknown option --frobnicate"},
+        {{"show.json", "other.json", "-o", "x.scr"}, "one manifest at a time"},
+        {{"show.json", "--music", "m", "-o", "x.scr"}, "--music goes with --pictures DIR"},
+        {{"show.json", "--pictures", "p", "-o", "x.scr"}, "--pictures makes its own manifest"},
+        {{"show.json", "--write-manifest", "m.json", "-o", "x.scr"},
+         "--write-manifest goes with --pictures DIR"},
+        {{"--dump", "a.scr", "-o", "x.scr"}, "--dump SHOW takes nothing else"},
+    };
+    for (const auto& [args, reason] : cases) {
+        const auto r = RunProgram(BinPath("pictorelle-pack"), args);
+        EXPECT_EQ(r.status, 2) << reason;
+        EXPECT_EQ(r.err.rfind("pictorelle-pack: " + reason, 0), 0u) << r.err;
+        const size_t eol = r.err.find('\n');
+        EXPECT_EQ(r.err.compare(eol + 1, 6, "usage:"), 0) << r.err;
+    }
+}
+
+TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {
+    ASSERT_EQ(Pack(R"({"Items": []})", {"--allow-empty"}).status, 0);
+    const auto r =
+        RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "again.scr",
+                                                "--player", dir / "show.scr", "--allow-empty"});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("already carries a package"), std::string::npos) << r.err;
 }
@@ -268,9 +368,13 @@ TEST(Player, BarePlayerReportsACorruptFile) {
 
 TEST(Player, TruncatedShowReportsACorruptFile) {
     ScratchDir dir;
-    WriteText(dir / "show.json", "{}");
-    ASSERT_EQ(RunProgram(BinPath("pictorelle-pack"), {dir / "show.json", "-o", dir / "show.scr"}).status, 0);
-    std::filesystem::resize_file(dir / "show.scr", std::filesystem::file_size(dir / "show.scr") - 1);
+    WriteText(dir / "show.json", R"({"Items": []})");
+    ASSERT_EQ(RunProgram(BinPath("pictorelle-pack"),
+                         {dir / "show.json", "-o", dir / "show.scr", "--allow-empty"})
+                  .status,
+              0);
+    std::filesystem::resize_file(dir / "show.scr",
+                                 std::filesystem::file_size(dir / "show.scr") - 1);
     const auto r = RunProgram(dir / "show.scr", {}, {"DISPLAY="});
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("* The file is corrupted"), std::string::npos) << r.err;

@@ -196,6 +196,10 @@ TEST(PlayerCommandLine, HelpAndVersionNeedNoDisplayAndNoPackage) {
     EXPECT_NE(help.out.find("/p WINDOW"), std::string::npos);
     EXPECT_NE(help.out.find("/s"), std::string::npos);
     EXPECT_NE(help.out.find(".exe"), std::string::npos);
+    // The hack mode's options, and what the bare player does.
+    EXPECT_NE(help.out.find("-root"), std::string::npos);
+    EXPECT_NE(help.out.find("-window-id WINDOW"), std::string::npos);
+    EXPECT_NE(help.out.find("corrupted"), std::string::npos);
     const RunResult version = RunProgram(BinPath("pictorelle"), {"--version"}, {"DISPLAY="});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("pictorelle ", 0), 0u);

@@ -218,7 +218,9 @@ TEST_F(ShowVideo, ABrokenVideoIsPassedOverLikeABrokenPicture) {
     x.Key("Escape");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
     EXPECT_EQ(show->Status(), 0) << "signal " << show->Signal() << "\n" << show->Err();
-    EXPECT_NE(show->Err().find("Skipping item 1"), std::string::npos) << show->Err();
+    // Damaged, not a format this machine lacks.
+    EXPECT_NE(show->Err().find("Skipping item 1 (.avi): the video is damaged"), std::string::npos)
+        << show->Err();
     EXPECT_TRUE(TempFoldersGone());
 }
 

@@ -88,16 +88,39 @@ TEST_F(MainWindowOptions, FullScreenAndPreviewNeverWriteSettings) {
     EXPECT_FALSE(Store().KeyExists(kKey));
 }
 
-TEST_F(MainWindowOptions, AStoredValueOfTheWrongTypeEndsWithTheFixedMessage) {
+// A stored value of the wrong type neither stops the show nor locks the user out of the
+// panel: the show's own value stands in for it, one line names it, and closing the panel
+// stores a good one over it.
+TEST_F(MainWindowOptions, AStoredValueOfTheWrongTypeKeepsTheShowsOwnUntilThePanelMendsIt) {
     {
         SqliteRegistry store = Store();
         RegistryKey(store, kKey).WriteString("Seconds", "10");
+        RegistryKey(store, kKey).WriteInteger("Effect", 3);
+        RegistryKey(store, kKey).WriteInteger("DisplayOrder", 2);
     }
-    auto w = Create(WriteShow(BasicPackage()), {"/s"});
-    EXPECT_TRUE(ApplicationEndRequested());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith("The screen saver can not run"));
-    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    const std::string file = WriteShow(BasicPackage());
+    testing::internal::CaptureStderr();
+    auto show = Create(file, {"/s"});
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(ApplicationEndRequested());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(show->CurrentSettings().Seconds, 5) << "the package's value";
+    EXPECT_EQ(show->CurrentSettings().DisplayOrder, 2) << "the good values still count";
+    EXPECT_NE(said.find("Ignoring the stored setting Seconds,"), std::string::npos) << said;
+    EXPECT_NE(said.find("Ignoring the stored setting Effect,"), std::string::npos) << said;
+    show->close();
+    show.reset();
+
+    auto panel = Create(file, {"/c"});
+    ASSERT_FALSE(ApplicationEndRequested());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(panel->OptionsPanel()->edSeconds->value(), 5);
+    QTest::mouseClick(panel->OptionsPanel()->btnClose, Qt::LeftButton);
+    SqliteRegistry store = Store();
+    RegistryKey key(store, kKey);
+    EXPECT_EQ(key.ReadInteger("Seconds"), 5);
+    EXPECT_EQ(key.ReadString("Effect"), std::string());
+    EXPECT_EQ(key.ReadInteger("DisplayOrder"), 2);
 }
 
 TEST_F(MainWindowOptions, BannerShowsAndOpensItsLink) {

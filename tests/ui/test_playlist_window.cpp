@@ -4,8 +4,10 @@
 #include "platform/store/SqliteRegistry.h"
 #include "show/OptionsPanel.h"
 #include "sound/PlaylistWindow.h"
+#include "sound/engine/AudioFormats.h"
 #include "sound/engine/CustomPlaylist.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +16,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <cstdlib>
 #include <fstream>
 
@@ -40,7 +41,8 @@ protected:
     }
     void Store(const Lines& lines) {
         std::vector<RegistryValue> values;
-        for (size_t i = 0; i < lines.size(); ++i) values.push_back({PlaylistValueName(i), lines[i]});
+        for (size_t i = 0; i < lines.size(); ++i)
+            values.push_back({PlaylistValueName(i), lines[i]});
         store->WriteValues(key, values);
     }
     bool Stored(size_t n) { return store->ReadValue(key, PlaylistValueName(n)).has_value(); }
@@ -49,7 +51,9 @@ protected:
         std::ofstream(path) << "RIFF";
         return path;
     }
-    static void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+    static void Click(QAbstractButton* b) {
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5));
+    }
     // Remove, Remove All, up, down, play and stop share one state.
     static std::vector<bool> ListButtons(const TPlaylistWindow& w) {
         return {w.btnMelodyDelete->isEnabled(), w.btnMelodyDelAll->isEnabled(),
@@ -81,8 +85,34 @@ TEST_F(PlaylistWindowTest, CreatedWithItsCaptionsSizeAndFilter) {
     EXPECT_TRUE(w.btnMelodyAdd->isEnabled());
     EXPECT_FALSE(w.btnPlay->icon().isNull());
     EXPECT_EQ(w.OpenMelodyDlg->fileMode(), QFileDialog::ExistingFiles);
-    EXPECT_EQ(w.OpenMelodyDlg->nameFilters().size(), 5);
-    EXPECT_TRUE(w.OpenMelodyDlg->nameFilters().first().endsWith("(*.wav *.mid *.mp3 *wma)"));
+    EXPECT_EQ(w.OpenMelodyDlg->nameFilters(), TPlaylistWindow::kMelodyFilter);
+}
+
+// The Add dialog's filters are written the way a Linux dialog reads them, and the first one
+// lets through every kind of sound file the show plays.
+TEST_F(PlaylistWindowTest, TheAddDialogOffersEverySoundTheShowPlays) {
+    const QStringList filters = TPlaylistWindow::kMelodyFilter;
+    ASSERT_GT(filters.size(), 1);
+    auto patterns = [](const QString& filter) {
+        const qsizetype open = filter.indexOf('(');
+        EXPECT_EQ(filter.count('('), 1) << filter.toStdString();
+        EXPECT_FALSE(filter.contains(';')) << filter.toStdString();
+        return filter.mid(open + 1, filter.indexOf(')') - open - 1).split(' ');
+    };
+    EXPECT_TRUE(filters.first().startsWith("Audio Files ("));
+    const QStringList all = patterns(filters.first());
+    for (const char* name :
+         {"a.mid", "a.midi", "a.mp3", "a.wav", "a.wma", "a.ogg", "a.flac", "a.m4a", "a.opus"}) {
+        EXPECT_TRUE(QDir::match(all, name)) << name;
+        EXPECT_TRUE(IsAudioFileName(name)) << name;
+    }
+    EXPECT_FALSE(QDir::match(all, "notes.txt"));
+    EXPECT_FALSE(QDir::match(all, "wma")) << "every pattern keeps its dot";
+    // One entry per kind, together holding exactly the patterns of the first.
+    QStringList kinds;
+    for (qsizetype i = 1; i < filters.size(); ++i)
+        kinds << patterns(filters[i]);
+    EXPECT_EQ(kinds, all);
 }
 
 TEST_F(PlaylistWindowTest, EmptyStoredEntriesAreNotShownAndTheFirstLineIsSelected) {
@@ -103,7 +133,8 @@ TEST_F(PlaylistWindowTest, ShrinkingAStoredListOfFiveToTwo) {
     TPlaylistWindow w;
     w.LoadCustomPlayList(*store, key);
     w.lbMelodies->setCurrentRow(4);
-    for (int i = 0; i < 3; ++i) Click(w.btnMelodyDelete);
+    for (int i = 0; i < 3; ++i)
+        Click(w.btnMelodyDelete);
     EXPECT_EQ(w.Lines(), (Lines{"/1.mp3", "/2.mp3"}));
     ASSERT_TRUE(w.SaveCustomPlayList(*store, key));
     EXPECT_FALSE(Stored(2));

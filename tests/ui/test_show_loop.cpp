@@ -2,10 +2,13 @@
 // Next and Back, the slide timer around transitions, closing during a transition, the second
 // monitor, the desktop start and the preview picture.
 #include "ShowTest.h"
+#include "package/ByteSource.h"
+#include "package/PackageReader.h"
 #include "show/MonitorWindow.h"
 
 #include <QLabel>
 #include <QPixmap>
+#include <fstream>
 
 namespace pictorelle::test {
 namespace {
@@ -60,6 +63,36 @@ TEST_F(ShowLoop, ABrokenItemLeavesThePreviousPictureAndTheShowGoesOn) {
     EXPECT_EQ(w->Flags().ShownItem, 2);
     w->TimerTimer(); // the broken item again, passed over
     w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kRed));
+}
+
+// An entry whose stored stream is damaged never becomes a file; the line that says so names
+// the item, not the temporary file it would have been.
+TEST_F(ShowLoop, ADamagedEntryIsNamedByItsItem) {
+    PackageContent c = BasicPackage();
+    c.Items.push_back(PictureEntry(SolidImage(64, 48, kRed)));
+    PackageEntry<ItemRecord> damaged;
+    damaged.Record.Ext = ".png";
+    damaged.Data.assign(3000, 0x5A); // compresses well, so it is stored as a stream
+    c.Items.push_back(std::move(damaged));
+    const std::string file = WriteShow(c);
+    {
+        const Package p = ReadPackage(FileSource(file));
+        ASSERT_TRUE(p.Items[1].Compressed());
+        std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(p.EntryOffset(p.Items[1]));
+        const std::string junk(static_cast<size_t>(p.Items[1].StoredSize), '\xFF');
+        f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
+    auto w = Create(file, {"/s"});
+    ASSERT_EQ(Centre(*w), Opaque(kRed));
+    testing::internal::CaptureStderr();
+    w->TimerTimer();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Skipping item 1 (.png): its entry in the package is damaged"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("SSIMG"), std::string::npos) << said;
     EXPECT_EQ(Centre(*w), Opaque(kRed));
 }
 

@@ -1,6 +1,8 @@
 #include "FolderShow.h"
 
+#include "ItemContent.h"
 #include "Manifest.h"
+#include "sound/engine/AudioFormats.h"
 
 #include <algorithm>
 #include <array>
@@ -16,36 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kEffectCount = 120;
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-// The first bytes of each picture format the player decodes, by extension.
-struct TPictureKind {
-    std::string_view extension;
-    std::string_view magic;
-};
-constexpr std::array<TPictureKind, 8> kPictures = {{
-    {".jpg", "\xFF\xD8"},
-    {".jpeg", "\xFF\xD8"},
-    {".png", "\x89PNG"},
-    {".gif", "GIF8"},
-    {".tif", "II*"},
-    {".tiff", "II*"},
-    {".bmp", "BM"},
-    {".ico", std::string_view("\0\0\1\0", 4)},
-}};
-// Videos are played by their extension; their content is the player's business.
-constexpr std::array<std::string_view, 10> kVideos = {".asf", ".wmv", ".avi", ".mpeg", ".mpg",
-                                                      ".mp4", ".m4v", ".mov", ".mkv",  ".webm"};
-constexpr std::array<std::string_view, 5> kSounds = {".mp3", ".wav", ".wma", ".mid", ".midi"};
-
-template <class List> bool Contains(const List& list, std::string_view value) {
-    return std::find(list.begin(), list.end(), value) != list.end();
-}
 
 std::string Head(const fs::path& file, size_t count) {
     std::ifstream in(file, std::ios::binary);
@@ -69,17 +41,10 @@ std::vector<fs::path> FilesOf(const std::string& folder) {
     return files;
 }
 
+// A picture, video or movie whose first bytes are what its extension says.
 bool IsPicture(const fs::path& file) {
-    const std::string ext = Lower(file.extension().string());
-    if (Contains(kVideos, ext)) return true;
-    for (const TPictureKind& kind : kPictures) {
-        if (kind.extension != ext) continue;
-        const std::string head = Head(file, 4);
-        // Big-endian TIFF files begin "MM\0*".
-        if (kind.magic == "II*" && head.rfind(std::string("MM\0*", 4), 0) == 0) return true;
-        return head.rfind(kind.magic, 0) == 0;
-    }
-    return false;
+    const std::string ext = file.extension().string();
+    return IsPictureOrVideoExtension(ext) && !ItemContentProblem(ext, Head(file, kItemHeadSize));
 }
 
 } // namespace
@@ -139,7 +104,7 @@ nlohmann::json FolderManifest(const TFolderShowOptions& o) {
     nlohmann::json melodies = nlohmann::json::array();
     if (o.music)
         for (const fs::path& file : FilesOf(*o.music)) {
-            if (!Contains(kSounds, Lower(file.extension().string()))) {
+            if (!IsAudioFileName(file.filename().string())) {
                 std::cerr << "pictorelle-pack: skipping " << file.string() << ": not music\n";
                 continue;
             }

@@ -1,5 +1,6 @@
 #include "Manifest.h"
 
+#include "ItemContent.h"
 #include "package/ByteSource.h"
 #include "package/CodePage.h"
 
@@ -261,7 +262,8 @@ void ApplyFields(const json& object, R& record, std::span<const Field<R>> fields
 
 class ManifestReader {
 public:
-    explicit ManifestReader(const std::string& path) : folder_(fs::path(path).parent_path()) {
+    ManifestReader(const std::string& path, const TManifestChecks& checks)
+        : folder_(fs::path(path).parent_path()), checks_(checks) {
         std::ifstream in(path, std::ios::binary);
         if (!in) Fail(path, "cannot open the manifest");
         try {
@@ -303,12 +305,34 @@ public:
         const auto header = root_.find("Header");
         StoreTexts(c, header != root_.end() && header->contains("TextCodePage"));
         CheckReferences(c);
+        CheckItems(c);
         return c;
     }
 
 private:
     fs::path folder_;
+    const TManifestChecks& checks_;
     json root_;
+
+    // A show that plays nothing but its background is almost always a mistake: it is made
+    // only when the manifest says so and the author confirms it.
+    void CheckItems(const PackageContent& c) const {
+        if (c.Items.empty()) {
+            if (!root_.contains("Items")) Fail("Items", "missing: a show needs at least one item");
+            if (!checks_.allowEmpty)
+                Fail("Items", "empty: a show of nothing but its background needs --allow-empty");
+        }
+        for (size_t i = 0; i < c.Items.size(); ++i) {
+            const auto& data = c.Items[i].Data;
+            const std::string_view head(reinterpret_cast<const char*>(data.data()),
+                                        std::min(data.size(), kItemHeadSize));
+            const auto problem = ItemContentProblem(c.Items[i].Record.Ext, head);
+            if (!problem) continue;
+            const std::string at = "Items[" + std::to_string(i) + "].File";
+            if (!checks_.allowBroken) Fail(at, *problem);
+            if (checks_.warn) checks_.warn(at + ": " + *problem + " (packed anyway)");
+        }
+    }
 
     std::vector<uint8_t> ReadFile(const json& v, const std::string& where, std::string* ext) {
         if (!v.is_string() || v.get<std::string>().empty()) Fail(where, "expected a file name");
@@ -428,8 +452,8 @@ private:
 
 } // namespace
 
-PackageContent LoadManifest(const std::string& path) {
-    return ManifestReader(path).Read();
+PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks) {
+    return ManifestReader(path, checks).Read();
 }
 
 } // namespace pictorelle

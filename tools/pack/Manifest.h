@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "package/PackageWriter.h"
 
+#include <functional>
 #include <string>
 
 namespace pictorelle {
@@ -15,7 +16,19 @@ public:
     using PictorelleError::PictorelleError;
 };
 
+// What a manifest may leave to the author's judgement.
+struct TManifestChecks {
+    // An item whose file is not the picture, video or movie its extension says is packed
+    // anyway, told to warn instead of failing the run.
+    bool allowBroken = false;
+    // A manifest that says "Items": [] makes a show of nothing but its background.
+    bool allowEmpty = false;
+    std::function<void(const std::string&)> warn;
+};
+
 // Reads the manifest and every file it names (relative paths count from the manifest's folder).
-PackageContent LoadManifest(const std::string& path);
+// Every item's first bytes must be the kind its extension says, and a show needs items,
+// unless checks allow otherwise.
+PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks = {});
 
 } // namespace pictorelle

@@ -1,6 +1,6 @@
 // pictorelle-pack: builds a runnable show from a JSON manifest or a folder of pictures, or
 // prints a show's package.
-//   pictorelle-pack MANIFEST.json -o SHOW [--player PATH]
+//   pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken] [--allow-empty]
 //   pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N] [--effects LIST]
 //                   [--captions] [--write-manifest FILE] -o SHOW [--player PATH]
 //   pictorelle-pack --dump SHOW
@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -27,17 +28,57 @@ using namespace pictorelle;
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH]\n"
+    "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken]\n"
+    "                       [--allow-empty]\n"
     "       pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N]\n"
     "                       [--effects LIST] [--captions] [--write-manifest FILE]\n"
     "                       [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
+
+constexpr const char* kOptions =
+    "\n"
+    "Makes a show (a copy of the player with a package appended) from a JSON manifest or a\n"
+    "folder of pictures, or prints a show's package as JSON.\n"
+    "\n"
+    "  -o SHOW               the show to write\n"
+    "  --player PATH         the bare player to copy (default: pictorelle beside the packer)\n"
+    "  --allow-broken        pack items whose file is not the picture, video or movie its\n"
+    "                        extension says, with a warning, instead of failing\n"
+    "  --allow-empty         pack a manifest that says \"Items\": [] (a background only)\n"
+    "  --pictures DIR        every picture and video of DIR, in file-name order\n"
+    "  --music DIR           DIR's sound files (MIDI, MP3, WAV, WMA, Ogg, Opus, FLAC, AAC)\n"
+    "                        as the show's playlist\n"
+    "  --title T             the show's title (default: the folder's name); each user's\n"
+    "                        settings are kept under it\n"
+    "  --seconds N           seconds a picture, 1 to 86400 (default 5)\n"
+    "  --effects LIST        the transition effects to draw from, such as 1-10,69,115\n"
+    "                        (default: all 120)\n"
+    "  --captions            each file's name without its extension as its caption\n"
+    "  --write-manifest FILE keep the manifest made for the folder; without -o only that\n"
+    "  --dump SHOW           print the show's package as JSON\n"
+    "  --help, --version     this text; the packer's version\n";
+
+// A command line that cannot be run: the reason, then how the packer is used.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The bare player is installed beside the packer.
 std::string DefaultPlayer() {
     std::error_code ec;
     const auto self = fs::read_symlink("/proc/self/exe", ec);
     return (ec ? fs::path("pictorelle") : self.parent_path() / "pictorelle").string();
+}
+
+// The manifest's documentation is installed beside the packer's prefix.
+std::string ManifestDocs() {
+    std::error_code ec;
+    const auto self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path installed =
+        self.parent_path().parent_path() / "share/doc/pictorelle/manifest.md";
+    if (!ec && fs::exists(installed, ec)) return installed.lexically_normal().string();
+    return "PREFIX/share/doc/pictorelle/manifest.md (docs/manifest.md in the sources)";
 }
 
 bool CarriesPackage(const std::vector<uint8_t>& file) {
@@ -52,8 +93,10 @@ bool IsJpeg(std::string ext) {
     return ext == ".jpg" || ext == ".jpeg";
 }
 
-int Pack(const std::string& manifest, const std::string& output, const std::string& player) {
-    PackageContent content = LoadManifest(manifest);
+int Pack(const std::string& manifest, const std::string& output, const std::string& player,
+         TManifestChecks checks) {
+    checks.warn = [](const std::string& what) { std::cerr << "pictorelle-pack: " << what << '\n'; };
+    PackageContent content = LoadManifest(manifest, checks);
     // Photos stored turned stand upright on screen.
     for (auto& item : content.Items)
         if (IsJpeg(item.Record.Ext)) item.Data = UprightJpeg(item.Data);
@@ -97,71 +140,122 @@ int Dump(const std::string& show) {
     return 0;
 }
 
+// What each option that takes a value expects after it.
+const char* ValueOf(const std::string& option) {
+    if (option == "-o") return "the show to write";
+    if (option == "--player") return "the player to copy";
+    if (option == "--pictures" || option == "--music") return "a folder";
+    if (option == "--title") return "a title";
+    if (option == "--seconds") return "a number of seconds";
+    if (option == "--effects") return "a list of effects such as 1-10,69";
+    if (option == "--write-manifest") return "a file name";
+    if (option == "--dump") return "a show";
+    return nullptr;
+}
+
+struct TCommand {
+    std::string manifest, output, player, writeManifest, dump;
+    std::optional<TFolderShowOptions> folder;
+    std::vector<std::string> folderOnly; // folder options given, for the reason when misplaced
+    TManifestChecks checks;
+};
+
+TCommand ParseCommand(const std::vector<std::string>& args) {
+    TCommand c;
+    auto folderOptions = [&](const std::string& option) -> TFolderShowOptions& {
+        if (option != "--pictures") c.folderOnly.push_back(option);
+        if (!c.folder) c.folder.emplace();
+        return *c.folder;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (const char* wanted = ValueOf(a)) {
+            if (i + 1 >= args.size()) throw UsageError(a + " needs " + wanted);
+            const std::string& value = args[++i];
+            if (a == "-o")
+                c.output = value;
+            else if (a == "--player")
+                c.player = value;
+            else if (a == "--write-manifest")
+                c.writeManifest = value;
+            else if (a == "--dump")
+                c.dump = value;
+            else if (a == "--pictures")
+                folderOptions(a).pictures = value;
+            else if (a == "--music")
+                folderOptions(a).music = value;
+            else if (a == "--title")
+                folderOptions(a).title = value;
+            else if (a == "--seconds")
+                folderOptions(a).seconds = Seconds(value);
+            else if (a == "--effects")
+                folderOptions(a).effects = ParseEffectList(value);
+        } else if (a == "--captions") {
+            folderOptions(a).captions = true;
+        } else if (a == "--allow-broken") {
+            c.checks.allowBroken = true;
+        } else if (a == "--allow-empty") {
+            c.checks.allowEmpty = true;
+        } else if (a.starts_with("-")) {
+            throw UsageError("unknown option " + a);
+        } else if (!c.manifest.empty()) {
+            throw UsageError("one manifest at a time: " + c.manifest + " and " + a);
+        } else {
+            c.manifest = a;
+        }
+    }
+    if (!c.dump.empty()) {
+        if (args.size() != 2) throw UsageError("--dump SHOW takes nothing else");
+        return c;
+    }
+    if (c.folder) {
+        if (c.folder->pictures.empty())
+            throw UsageError(c.folderOnly.empty()
+                                 ? std::string("--pictures needs a folder")
+                                 : c.folderOnly.front() + " goes with --pictures DIR");
+        if (!c.manifest.empty())
+            throw UsageError("--pictures makes its own manifest; " + c.manifest +
+                             " cannot go with it");
+        if (c.output.empty() && c.writeManifest.empty())
+            throw UsageError("--pictures needs -o SHOW (or --write-manifest FILE)");
+        return c;
+    }
+    if (c.manifest.empty()) throw UsageError("nothing to pack: give a manifest or --pictures DIR");
+    if (!c.writeManifest.empty()) throw UsageError("--write-manifest goes with --pictures DIR");
+    if (c.output.empty()) throw UsageError(c.manifest + " needs -o SHOW, the show to write");
+    return c;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.size() == 1 && args[0] == "--help") {
-            std::cout << kUsage;
+            std::cout << kUsage << kOptions
+                      << "\nThe manifest's format: pictorelle-pack(1), and in full\n  "
+                      << ManifestDocs() << '\n';
             return 0;
         }
         if (args.size() == 1 && args[0] == "--version") {
             std::cout << "pictorelle-pack " << PICTORELLE_VERSION << '\n';
             return 0;
         }
-        if (args.size() == 2 && args[0] == "--dump") return Dump(args[1]);
-        std::string manifest, output, player, writeManifest;
-        std::optional<TFolderShowOptions> folder;
-        auto folderOptions = [&]() -> TFolderShowOptions& {
-            if (!folder) folder.emplace();
-            return *folder;
-        };
-        for (size_t i = 0; i < args.size(); ++i) {
-            const bool hasValue = i + 1 < args.size();
-            const std::string& a = args[i];
-            if (a == "-o" && hasValue)
-                output = args[++i];
-            else if (a == "--player" && hasValue)
-                player = args[++i];
-            else if (a == "--pictures" && hasValue)
-                folderOptions().pictures = args[++i];
-            else if (a == "--music" && hasValue)
-                folderOptions().music = args[++i];
-            else if (a == "--title" && hasValue)
-                folderOptions().title = args[++i];
-            else if (a == "--seconds" && hasValue)
-                folderOptions().seconds = Seconds(args[++i]);
-            else if (a == "--effects" && hasValue)
-                folderOptions().effects = ParseEffectList(args[++i]);
-            else if (a == "--captions")
-                folderOptions().captions = true;
-            else if (a == "--write-manifest" && hasValue)
-                writeManifest = args[++i];
-            else if (manifest.empty() && !a.starts_with("-"))
-                manifest = a;
-            else {
-                std::cerr << kUsage;
-                return 2;
-            }
-        }
+        TCommand c = ParseCommand(args);
+        if (!c.dump.empty()) return Dump(c.dump);
+        std::string manifest = c.manifest;
         // A folder's show: its manifest is made here, then packed like any other.
-        if (folder) {
-            if (!manifest.empty() || folder->pictures.empty() ||
-                (output.empty() && writeManifest.empty())) {
-                std::cerr << kUsage;
-                return 2;
-            }
-            manifest = writeManifest.empty() ? TempFilePath("manifest.json") : writeManifest;
+        if (c.folder) {
+            manifest = c.writeManifest.empty() ? TempFilePath("manifest.json") : c.writeManifest;
             std::ofstream out(manifest, std::ios::trunc);
-            out << FolderManifest(*folder).dump(2) << '\n';
+            out << FolderManifest(*c.folder).dump(2) << '\n';
             if (!out.flush()) throw PictorelleError("cannot write " + manifest);
-            if (output.empty()) return 0;
-        } else if (manifest.empty() || output.empty() || !writeManifest.empty()) {
-            std::cerr << kUsage;
-            return 2;
+            if (c.output.empty()) return 0;
         }
-        return Pack(manifest, output, player.empty() ? DefaultPlayer() : player);
+        return Pack(manifest, c.output, c.player.empty() ? DefaultPlayer() : c.player, c.checks);
+    } catch (const UsageError& e) {
+        std::cerr << "pictorelle-pack: " << e.what() << '\n' << kUsage;
+        return 2;
     } catch (const PackageError& e) {
         std::cerr << "pictorelle-pack: not a show with a readable package (" << e.what() << ")\n";
         return 1;

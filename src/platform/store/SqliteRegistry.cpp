@@ -417,7 +417,11 @@ void ReadStoredSettings(const std::string& path, std::string_view saverTitle,
                         SaverSettings& settings) {
     try {
         SqliteRegistry store(path);
-        ReadSaverSettings(store, saverTitle, settings);
+        for (const std::string& name : ReadSaverSettings(store, saverTitle, settings))
+            std::fprintf(stderr,
+                         "Ignoring the stored setting %s, which is not of its type: the show's "
+                         "own value is used until the options panel saves a new one.\n",
+                         name.c_str());
     } catch (const RegistryAccessError& e) {
         std::fprintf(stderr, "Using the show's own settings: %s\n", e.what());
     }

@@ -69,7 +69,8 @@ private:
 // Reads the user's settings over the package's defaults in settings, as a show does when it
 // starts. A store that cannot be used (missing folder that cannot be made, refused, locked
 // past the read allowance, unreadable) leaves the settings as they are and says why in one
-// line on standard error. Throws RegistryError only for a stored value of the wrong type.
+// line on standard error. A stored value of the wrong type keeps the package's value, with one
+// line naming it.
 void ReadStoredSettings(const std::string& path, std::string_view saverTitle,
                         SaverSettings& settings);
 

@@ -1,14 +1,13 @@
 #include "package/SaverSettings.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 
 namespace pictorelle {
 namespace {
 
 // An in-memory store that counts its reads and records the order of writes.
-class MemoryRegistry final : public Registry {
+class MemoryRegistry : public Registry {
 public:
     bool KeyExists(std::string_view key) override { return keys.contains(std::string(key)); }
     void CreateKey(std::string_view key) override { keys[std::string(key)]; }
@@ -31,7 +30,8 @@ public:
     std::vector<RegistryValue> ReadAllValues(std::string_view key) override {
         ++snapshots;
         std::vector<RegistryValue> out;
-        for (const auto& [name, data] : keys[std::string(key)]) out.push_back({name, data});
+        for (const auto& [name, data] : keys[std::string(key)])
+            out.push_back({name, data});
         return out;
     }
     void ReplaceValues(std::string_view, std::span<const RegistryValue>) override {}
@@ -43,10 +43,10 @@ public:
 };
 
 const std::vector<std::string> kOrder = {
-    "Seconds",       "Stretch",       "DisplayOrder",    "DesktopStart",      "Loop",
-    "Mute",          "ShuffleMelody", "Effect",          "EffectSpeed",       "PlayOneRandom",
-    "ExitMouseMove", "ExitMouseButton", "ExitKeyboard",  "ExitESC",           "UseCustomPlaylist",
-    "DisableTwoMonitors"};
+    "Seconds",      "Stretch",       "DisplayOrder",      "DesktopStart",
+    "Loop",         "Mute",          "ShuffleMelody",     "Effect",
+    "EffectSpeed",  "PlayOneRandom", "ExitMouseMove",     "ExitMouseButton",
+    "ExitKeyboard", "ExitESC",       "UseCustomPlaylist", "DisableTwoMonitors"};
 
 TEST(SaverSettings, WithoutAKeyThePackageDefaultsApply) {
     PackageHeader h;
@@ -89,14 +89,48 @@ TEST(SaverSettings, StoredValuesOverrideInTheFixedOrderUnchecked) {
     EXPECT_TRUE(s.UseCustomPlaylist);
 }
 
-TEST(SaverSettings, AValueOfTheWrongTypeFailsTheRead) {
+// A value of the wrong type costs only itself: the others are read, it keeps the value it
+// had, and its name comes back to be reported.
+TEST(SaverSettings, AValueOfTheWrongTypeKeepsItsDefaultAndIsNamed) {
     MemoryRegistry store;
-    store.keys["Software\\Pictorelle\\Show"]["Seconds"] = std::string("10");
+    auto& key = store.keys["Software\\Pictorelle\\Show"];
+    key["Seconds"] = std::string("10");
+    key["Effect"] = int32_t{1};
+    key["Loop"] = std::string("yes");
+    key["Stretch"] = int32_t{3};
+    key["EffectSpeed"] = int32_t{9};
     SaverSettings s;
-    EXPECT_THROW(ReadSaverSettings(store, "Show", s), RegistryError);
-    store.keys["Software\\Pictorelle\\Show"]["Seconds"] = int32_t{10};
-    store.keys["Software\\Pictorelle\\Show"]["Effect"] = int32_t{1};
-    EXPECT_THROW(ReadSaverSettings(store, "Show", s), RegistryError);
+    s.Seconds = 8;
+    s.Effect = "\x05";
+    const auto ignored = ReadSaverSettings(store, "Show", s);
+    EXPECT_EQ(ignored, (std::vector<std::string>{"Seconds", "Loop", "Effect"}));
+    EXPECT_EQ(s.Seconds, 8);
+    EXPECT_EQ(s.Effect, "\x05");
+    EXPECT_TRUE(s.Loop);
+    EXPECT_EQ(s.Stretch, 3);
+    EXPECT_EQ(s.EffectSpeed, 9);
+}
+
+// A row the store cannot decode spoils the one-piece read of the key; the values are then
+// read one by one and only that one is lost.
+TEST(SaverSettings, AnUndecodableValueCostsOnlyItself) {
+    class Spoilt final : public MemoryRegistry {
+    public:
+        std::optional<RegistryData> ReadValue(std::string_view key,
+                                              std::string_view name) override {
+            if (name == "Stretch") throw RegistryError("value Stretch is not a 32-bit integer");
+            return MemoryRegistry::ReadValue(key, name);
+        }
+        std::vector<RegistryValue> ReadAllValues(std::string_view) override {
+            throw RegistryError("value Stretch is not a 32-bit integer");
+        }
+    } store;
+    store.keys["Software\\Pictorelle\\Show"]["Seconds"] = int32_t{12};
+    SaverSettings s;
+    s.Stretch = 4;
+    EXPECT_EQ(ReadSaverSettings(store, "Show", s), std::vector<std::string>{"Stretch"});
+    EXPECT_EQ(s.Seconds, 12);
+    EXPECT_EQ(s.Stretch, 4);
 }
 
 TEST(SaverSettings, WritesAllSixteenValuesInOneSave) {

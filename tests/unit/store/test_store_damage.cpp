@@ -227,6 +227,30 @@ TEST_F(StoreDamageTest, ALockedStoreDelaysTheStartReadByTheReadAllowanceAtMost) 
     sqlite3_close(other);
 }
 
+// A number stored as text, written behind the store's back: the show keeps its own value for
+// it, reads the rest, and says in one line which value it passed over.
+TEST_F(StoreDamageTest, ANumberStoredAsTextIsPassedOverWithOneLine) {
+    {
+        SqliteRegistry store(path);
+        WriteSaverSettings(store, "Show", Generation(3));
+    }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE vals SET data = 'ten' WHERE name = 'Seconds'", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    SaverSettings s = Generation(-1);
+    testing::internal::CaptureStderr();
+    ReadStoredSettings(path, "Show", s);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s.Seconds, -1) << "the package's value";
+    EXPECT_EQ(s.Stretch, 3);
+    EXPECT_EQ(s.EffectSpeed, 3);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.rfind("Ignoring the stored setting Seconds,", 0), 0u) << said;
+}
+
 // A writer killed inside its save transaction, after half of the values: the key keeps the
 // previous save whole.
 TEST_F(StoreDamageTest, AWriterKilledInsideItsTransactionLeavesTheOldSave) {
