@@ -111,8 +111,8 @@ private:
 
 class Host final : public QObject {
 public:
-    // The view lives in viewParent from the start: a window of its own would take the
-    // activation from the show while the page loads, and losing it ends a screen saver.
+    // The view lives in viewParent from the start: as a window of its own, moving it into the
+    // panel would take the activation from the show, and losing it ends a screen saver.
     Host(const QString& ruffleDir, QWidget& viewParent) {
         profile_ = new QWebEngineProfile(this); // no storage name: off the record
         profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -362,6 +362,10 @@ void PrepareWebEngine() {
         gEarlierFilter = QLoggingCategory::installFilter(QuietWebEngineCategories);
     }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    // The view's scene graph draws in software: the display panel it lives in becomes a native
+    // window of its own once a video has played there (the media player draws into it), and an
+    // OpenGL scene graph then cannot draw at all, which stops every later picture too.
+    setenv("QT_QUICK_BACKEND", "software", 0);
     // Qt's scene graph under the view would keep compiled shaders in the user's cache folder.
     setenv("QT_DISABLE_SHADER_DISK_CACHE", "1", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
