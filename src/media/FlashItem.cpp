@@ -36,7 +36,15 @@ bool TFlashItem::ShowFlashItem(int index, const std::string& path, int sizeMode,
     try {
         state_.FlashPlayer = CreateFlashPlayer(panel_);
     } catch (const FlashPlayerUnavailable& e) {
+        if (ended_) return false; // the show closed while the web engine started
         std::fprintf(stderr, "Skipping item %d: %s\n", index, e.what());
+        return false;
+    }
+    // The first movie starts the web engine and waits for it with the events running; the
+    // show may have ended meanwhile, and its items with it.
+    if (ended_) {
+        state_.FlashPlayer.reset();
+        StopFlashPlayers();
         return false;
     }
     TShockWaveFlashEx& player = *state_.FlashPlayer;
@@ -86,6 +94,7 @@ void TFlashItem::FlashTimerTimer() {
 }
 
 void TFlashItem::StopFlash() {
+    ended_ = true;
     if (state_.FlashPlaying) CloseAndStopFlash();
     FlashTimer_.stop();
     state_.FlashPlayer.reset();

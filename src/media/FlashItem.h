@@ -47,7 +47,8 @@ public:
     // FlashTimer's handler.
     void FlashTimerTimer();
 
-    // The show ends: the movie stops, the player and the web engine go.
+    // The show ends: the movie stops, the player and the web engine go, and no later movie
+    // starts.
     void StopFlash();
 
     const QTimer& FlashTimer() const { return FlashTimer_; }
@@ -62,6 +63,7 @@ private:
     TNextItem nextItem_;
     QTimer FlashTimer_;
     TempFile file_; // the movie the player reads
+    bool ended_ = false;
 };
 
 } // namespace pictorelle

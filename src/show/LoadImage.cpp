@@ -65,7 +65,19 @@ void TSSWindow::LoadImage(int index, bool fromDesktop) {
     if (kind != TItemKind::Picture) {
         // A movie's player reads its file while it plays, and deletes it when done. One that
         // cannot be shown is passed over like a broken picture.
-        if (media_->ShowMovieItem(kind, index, file.Path(), sizeMode, frame)) {
+        bool shown = false;
+        {
+            flags_.MoviePlayerStarting = true;
+            struct Done {
+                bool& starting;
+                ~Done() { starting = false; }
+            } done{flags_.MoviePlayerStarting};
+            shown = media_->ShowMovieItem(kind, index, file.Path(), sizeMode, frame);
+        }
+        // A movie's player may run the events while it starts (the web engine's first start):
+        // input may have closed the show meanwhile, and freed its items.
+        if (Timer.Closed()) return;
+        if (shown) {
             file.Keep();
             // A video keeps the screen until its end asks for the next item.
             if (kind == TItemKind::Video) Timer.stop();

@@ -310,6 +310,9 @@ bool TSSWindow::DeactivateScrSaver(QObject* watched, QEvent* event) {
     if (flags_.InputSuspended) return false;
     const std::optional<TInput> input = InputFromEvent(watched, event);
     if (!input) return false;
+    if (flags_.MoviePlayerStarting && (input->Message == TInputMessage::WindowActivation ||
+                                       input->Message == TInputMessage::AppActivation))
+        return false;
     const TExitConditions conditions{Settings.ExitMouseMove, Settings.ExitMouseButton,
                                      Settings.ExitKeyboard, Settings.ExitESC};
     const TExitDecision d = DecideExit(conditions, flags_.PresentationMode, *input,

@@ -58,6 +58,9 @@ struct TShowFlags {
     bool PresentationMode = false;
     bool HackMode = false; // drawing into a window another screen saver gave us
     bool InputSuspended = false;
+    // While a movie's player starts, the web engine makes and reparents windows of its own,
+    // which moves the activation about: that is not the user leaving the show.
+    bool MoviePlayerStarting = false;
     bool SecondMonitorInUse = false;
     bool DirectDraw = false; // the next item comes without a transition
     bool CursorShown = false;

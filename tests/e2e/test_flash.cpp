@@ -1,11 +1,15 @@
 // Flash movie items in the real show on a private X server, played by Ruffle in the web
 // engine: the movie's colours inside the panel its size mode gives; the item's time cuts a
 // long movie; a movie that stops ends its item at once; no menu on a right click; a mouse move
-// still ends the show, and no web-engine process outlives it. Without a Flash player a show
-// that carries one ends at start-up with the designed message.
+// still ends the show, and no web-engine process outlives it. Movies mixed with pictures and
+// videos in every order, the web engine started by the first movie in the middle of the show,
+// in a screen saver and in a presentation stepped with Next and Back; the terminal stays quiet
+// unless the libraries' chatter is asked for. Without a Flash player a show that carries one
+// ends at start-up with the designed message.
 #include "PixelReader.h"
 #include "PlayerFixture.h"
 #include "SwfWriter.h"
+#include "VideoClips.h"
 
 #include <chrono>
 #include <cstdio>
@@ -18,7 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const QColor kRed(230, 30, 30), kBlue(30, 60, 220), kGreen(40, 200, 60), kWhite(250, 250, 250);
+const QColor kRed(230, 30, 30), kBlue(30, 60, 220), kGreen(40, 200, 60), kWhite(250, 250, 250),
+    kYellow(230, 220, 40), kCyan(40, 210, 210);
 const Rgb kBack{32, 48, 96};
 
 bool Near(const Rgb& p, const QColor& c, int tolerance = 24) {
@@ -98,7 +103,48 @@ protected:
     bool WaitForCentre(const PixelReader& pixels, const QColor& colour, int timeoutMs = 30000) {
         return WaitUntil([&] { return Near(pixels.At(512, 384), colour); }, timeoutMs);
     }
+
+    // A show of pictures, videos and movies without a Flash player of its own: the first movie
+    // starts the web engine while the show runs.
+    static PackageContent MixedContent() {
+        PackageContent c = FlashContent();
+        c.FlashControl.clear();
+        c.Header.Seconds = 1;
+        c.Header.EffectSpeed = 10;
+        return c;
+    }
+    static PackageEntry<ItemRecord> Picture(const QColor& colour) {
+        QImage image(1024, 768, QImage::Format_RGB32);
+        image.fill(colour);
+        PackageEntry<ItemRecord> entry;
+        entry.Record.Ext = ".jpg";
+        entry.Data = EncodedBytes(image, "JPEG");
+        return entry;
+    }
+    // A movie of one colour that stops after its frames and then ends its item (-1).
+    static PackageEntry<ItemRecord> StoppingMovie(const QColor& colour, int frames = 15) {
+        return Movie(Colours({colour}, frames, true), -1);
+    }
+    PackageEntry<ItemRecord> Video(const QColor& colour, double seconds) {
+        const std::string path = dir / ("clip-" + colour.name().mid(1).toStdString() + ".mpg");
+        const std::string complaint = MakeClip(path, kMpg, 320, 240, {colour}, seconds);
+        EXPECT_TRUE(complaint.empty()) << complaint;
+        PackageEntry<ItemRecord> entry;
+        entry.Record.Ext = ".mpg";
+        entry.Record.ItemStretch = 2;
+        entry.Data = ReadWholeFile(path);
+        return entry;
+    }
 };
+
+// The lines of a show's standard error that are not among ours.
+std::vector<std::string> ForeignLines(const std::string& err) {
+    std::vector<std::string> foreign;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line.rfind("Skipping item", 0) != 0) foreign.push_back(line);
+    return foreign;
+}
 
 TEST_F(ShowFlash, AMoviePlaysInItsPanelTakesNoInputAndGoesWithTheShow) {
     // ffmpeg's own Flash movie of changing colours, 320 x 240: natural size, centred, its
@@ -198,6 +244,111 @@ TEST_F(ShowFlash, AMovieThatStopsEndsItsItemAtOnceAndTheItemsTimeCutsALongOne) {
     std::printf("10 s movie cut after %lld ms\n", shown);
     EXPECT_GT(shown, 9000);
     EXPECT_LT(shown, 12500);
+}
+
+TEST_F(ShowFlash, MoviesComeBetweenPicturesEachOtherAndAVideo) {
+    // Picture, movie, movie, picture, movie, video, and round again to the picture: movies
+    // follow pictures and each other and precede pictures and a video, and the web engine
+    // starts at the second item, in the middle of the show.
+    PackageContent c = MixedContent();
+    c.Items.push_back(Picture(kRed));
+    c.Items.push_back(StoppingMovie(kGreen));
+    c.Items.push_back(StoppingMovie(kWhite));
+    c.Items.push_back(Picture(kCyan));
+    c.Items.push_back(StoppingMovie(kYellow));
+    c.Items.push_back(Video(kBlue, 1.5));
+
+    x.MoveMouse(5, 5);
+    auto show = StartFlash(c);
+    const PixelReader pixels(x.Display());
+    // The first start of the web engine may take long on a loaded machine.
+    int timeout = 60000;
+    for (const QColor& colour : {kRed, kGreen, kWhite, kCyan, kYellow, kBlue, kRed}) {
+        ASSERT_TRUE(WaitForCentre(pixels, colour, timeout))
+            << colour.name().toStdString() << " never came; status " << show->Status() << "\n"
+            << show->Err();
+        timeout = 30000;
+    }
+    EXPECT_TRUE(show->Running());
+    x.MoveMouse(512, 384);
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs)) << "a mouse move ends the show";
+    EXPECT_EQ(show->Status(), 0) << show->Err();
+    EXPECT_TRUE(WaitUntil([&] { return WebEngineProcesses(dir / "tmp") == 0; }, 5000));
+}
+
+TEST_F(ShowFlash, APresentationStepsThroughMoviesWithNextAndBack) {
+    PackageContent c = MixedContent();
+    c.Header.Seconds = 600; // only Next and Back change the item
+    c.Items.push_back(Picture(kRed));
+    c.Items.push_back(Movie(Colours({kGreen}, 100, false), 0));
+    c.Items.push_back(Picture(kCyan));
+    c.Items.push_back(Movie(Colours({kWhite}, 100, false), 0));
+
+    x.MoveMouse(300, 300);
+    auto show =
+        std::make_unique<Process>(MakeShow(c, "show.exe"), std::vector<std::string>{}, FlashEnv());
+    const PixelReader pixels(x.Display());
+    ASSERT_TRUE(WaitForCentre(pixels, kRed)) << show->Err();
+    // A click away from the panel is Next; the panel's fourth button too, its third is Back.
+    const int panelX = (1024 - 193) / 2, panelY = 768 - 41 - 20;
+    const auto press = [&](int button) {
+        const int bx = panelX + 5 + button * 37 + 17, by = panelY + 20;
+        x.MoveMouse(bx - 40, by - 40);
+        x.MoveMouse(bx, by);
+        // The panel shows on the move; its button takes the click once it is there.
+        WaitUntil([&] { return pixels.At(panelX + 2, panelY + 20) != pixels.At(panelX - 30, by); },
+                  5000);
+        x.Click(1);
+    };
+    x.MoveMouse(200, 200);
+    x.Click(1);
+    ASSERT_TRUE(WaitForCentre(pixels, kGreen, 60000)) << "Next to a movie\n" << show->Err();
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kCyan)) << "Next to a picture\n" << show->Err();
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Next to a movie\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kCyan)) << "Back to the picture\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kGreen)) << "Back to the movie\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kRed)) << "Back to the first picture\n" << show->Err();
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kGreen)) << "Next to the movie again\n" << show->Err();
+    EXPECT_TRUE(show->Running());
+    x.Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0) << show->Err();
+}
+
+// A show of pictures and movies says nothing on standard error but its own lines; the
+// libraries' chatter comes back when it is asked for.
+TEST_F(ShowFlash, TheTerminalHearsOnlyOurOwnLinesUnlessTheLibrariesAreAskedFor) {
+    PackageContent c = MixedContent();
+    c.Items.push_back(Picture(kRed));
+    c.Items.push_back(StoppingMovie(kGreen));
+    c.Items.push_back(StoppingMovie(kWhite));
+    c.Items.push_back(Picture(kCyan));
+    for (const bool chatter : {false, true}) {
+        SCOPED_TRACE(chatter ? "PICTORELLE_DEBUG=1" : "quiet");
+        x.MoveMouse(5, 5);
+        std::vector<std::string> extra;
+        if (chatter) extra.push_back("PICTORELLE_DEBUG=1");
+        auto show = StartFlash(c, extra);
+        const PixelReader pixels(x.Display());
+        for (const QColor& colour : {kRed, kGreen, kWhite, kCyan, kRed})
+            ASSERT_TRUE(WaitForCentre(pixels, colour, 60000)) << show->Err();
+        x.MoveMouse(512, 384);
+        ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+        EXPECT_EQ(show->Status(), 0) << show->Err();
+        const std::vector<std::string> foreign = ForeignLines(show->Err());
+        if (chatter) {
+            EXPECT_NE(show->Err().find("qt.webenginecontext"), std::string::npos) << show->Err();
+        } else {
+            EXPECT_TRUE(foreign.empty()) << show->Err();
+        }
+        EXPECT_TRUE(WaitUntil([&] { return WebEngineProcesses(dir / "tmp") == 0; }, 5000));
+    }
 }
 
 // A build without Qt WebEngine, and one that cannot find Ruffle, have no Flash player: a show

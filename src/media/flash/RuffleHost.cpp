@@ -1,5 +1,6 @@
 #include "media/flash/RuffleHost.h"
 
+#include "core/LibraryChatter.h"
 #include "media/flash/RufflePage.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -20,7 +22,9 @@
 #include <QWebEngineView>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -36,6 +40,17 @@ constexpr int kStartTimeoutMs = 30000;
 constexpr int kStatePollMs = 40;
 
 bool gSchemeRegistered = false;
+QLoggingCategory::CategoryFilter gEarlierFilter = nullptr;
+
+// The web engine's start report and the page's console are the library's business, not the
+// user's: off unless the libraries' chatter is asked for.
+void QuietWebEngineCategories(QLoggingCategory* category) {
+    if (gEarlierFilter) gEarlierFilter(category);
+    const char* name = category->categoryName();
+    if (std::strncmp(name, "qt.webengine", 12) != 0 && std::strcmp(name, "js") != 0) return;
+    for (QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg})
+        category->setEnabled(type, false);
+}
 
 // Ruffle's folder: named by PICTORELLE_RUFFLE_DIR, else beside the program (its share folder,
 // as installed or in the build tree), else where this build installs or built it.
@@ -96,7 +111,9 @@ private:
 
 class Host final : public QObject {
 public:
-    explicit Host(const QString& ruffleDir) {
+    // The view lives in viewParent from the start: as a window of its own, moving it into the
+    // panel would take the activation from the show, and losing it ends a screen saver.
+    Host(const QString& ruffleDir, QWidget& viewParent) {
         profile_ = new QWebEngineProfile(this); // no storage name: off the record
         profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
@@ -117,7 +134,7 @@ public:
             broken_ = true;
             state_ = TRuffleState::Stopped;
         });
-        view_ = new QWebEngineView();
+        view_ = new QWebEngineView(&viewParent);
         view_->setPage(page_);
         // The show's exit rules see every input; the view takes neither the pointer nor keys.
         view_->setContextMenuPolicy(Qt::NoContextMenu);
@@ -135,10 +152,20 @@ public:
         delete profile_;
     }
 
-    // Loads the page and Ruffle's empty warm-up movie; false when it does not come up.
+    // Loads the page and Ruffle's empty warm-up movie; false when it does not come up, or when
+    // the application's end quits the wait first.
     bool Start() {
         QEventLoop loop;
         bool failed = false;
+        // The page answers after its own delay, possibly after this wait has ended: the answer
+        // finds the loop through a guard, never on this stack.
+        struct Wait {
+            QPointer<QEventLoop> loop;
+            bool ready = false;
+            bool asking = false;
+        };
+        const auto wait = std::make_shared<Wait>();
+        wait->loop = &loop;
         QTimer ask;
         ask.setInterval(50);
         connect(page_, &QWebEnginePage::loadFinished, &loop, [&](bool ok) {
@@ -150,9 +177,14 @@ public:
             page_->runJavaScript(QStringLiteral("pictorelle.load('blank.swf', false)"));
             ask.start();
         });
-        connect(&ask, &QTimer::timeout, &loop, [&] {
-            page_->runJavaScript(QStringLiteral("pictorelle.ready"), [&](const QVariant& v) {
-                if (v.toBool()) loop.quit();
+        connect(&ask, &QTimer::timeout, &loop, [this, wait] {
+            if (wait->asking) return; // one question at a time, however slow the page is
+            wait->asking = true;
+            page_->runJavaScript(QStringLiteral("pictorelle.ready"), [wait](const QVariant& v) {
+                wait->asking = false;
+                if (!v.toBool() || !wait->loop) return;
+                wait->ready = true;
+                wait->loop->quit();
             });
         });
         QTimer::singleShot(kStartTimeoutMs, &loop, [&] {
@@ -161,7 +193,7 @@ public:
         });
         page_->load(QUrl(kPageUrl));
         loop.exec();
-        if (failed || broken_) return false;
+        if (!wait->ready || failed || broken_) return false;
         page_->runJavaScript(QStringLiteral("pictorelle.unload()"));
         return true;
     }
@@ -315,15 +347,25 @@ void PrepareWebEngine() {
     QWebEngineUrlScheme::registerScheme(scheme);
     gSchemeRegistered = true;
 
-    // Chromium's sandbox cannot run as root; for root alone it is left out. Every other user
-    // keeps it.
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     // The page talks to nobody: no background requests, and a movie's sound needs no click.
     std::string flags = "--disable-background-networking --disable-component-update "
                         "--autoplay-policy=no-user-gesture-required";
+    // Chromium's sandbox cannot run as root; for root alone it is left out. Every other user
+    // keeps it. (The switch rather than Qt's variable, which says so on standard error.)
+    if (geteuid() == 0) flags += " --no-sandbox";
     if (const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"))
         flags = std::string(given) + " " + flags;
+    if (!LibraryChatterWanted()) {
+        // Chromium's own log lines (a blocked WebGL, an absent audio service) only at fatal
+        // level, unless the user's flags ask for another.
+        flags = "--log-level=3 " + flags;
+        gEarlierFilter = QLoggingCategory::installFilter(QuietWebEngineCategories);
+    }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    // The view's scene graph draws in software: the display panel it lives in becomes a native
+    // window of its own once a video has played there (the media player draws into it), and an
+    // OpenGL scene graph then cannot draw at all, which stops every later picture too.
+    setenv("QT_QUICK_BACKEND", "software", 0);
     // Qt's scene graph under the view would keep compiled shaders in the user's cache folder.
     setenv("QT_DISABLE_SHADER_DISK_CACHE", "1", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -336,7 +378,7 @@ std::unique_ptr<TShockWaveFlashEx> CreateRufflePlayer(QWidget& parent) {
     if (!gHost) {
         const QString dir = RuffleDirectory();
         if (dir.isEmpty()) throw FlashPlayerUnavailable("Ruffle's files were not found");
-        auto host = std::make_unique<Host>(dir);
+        auto host = std::make_unique<Host>(dir, parent);
         if (!host->Start()) throw FlashPlayerUnavailable("the web engine did not start Ruffle");
         gHost = host.release();
         // The page's processes end with the show at the latest, before the application goes.
