@@ -1,9 +1,10 @@
 #include "AudioServer.h"
 
 #include <QCoreApplication>
+
 #include <chrono>
-#include <cmath>
 #include <csignal>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,19 +35,16 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 void PutBig(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 void PutVarLen(std::vector<uint8_t>& out, uint32_t value) {
     std::vector<uint8_t> groups = {static_cast<uint8_t>(value & 0x7F)};
-    while (value >>= 7)
-        groups.push_back(static_cast<uint8_t>(0x80 | (value & 0x7F)));
+    while (value >>= 7) groups.push_back(static_cast<uint8_t>(0x80 | (value & 0x7F)));
     out.insert(out.end(), groups.rbegin(), groups.rend());
 }
 
@@ -58,20 +56,19 @@ AudioServer::AudioServer() {
     ::chmod(runtime.c_str(), 0700);
     fs::create_directories(dir_ / "home");
     socket_ = runtime + "/native";
-    const std::vector<std::string> env = {"HOME=" + (dir_ / "home"),
-                                          "XDG_RUNTIME_DIR=" + runtime,
-                                          "PULSE_RUNTIME_PATH=" + runtime + "/pulse",
-                                          "PULSE_STATE_PATH=" + (dir_ / "state"),
-                                          "PULSE_SERVER=",
-                                          "DBUS_SESSION_BUS_ADDRESS=",
-                                          "DISPLAY="};
+    const std::vector<std::string> env = {
+        "HOME=" + (dir_ / "home"), "XDG_RUNTIME_DIR=" + runtime,
+        "PULSE_RUNTIME_PATH=" + runtime + "/pulse", "PULSE_STATE_PATH=" + (dir_ / "state"),
+        "PULSE_SERVER=", "DBUS_SESSION_BUS_ADDRESS=", "DISPLAY="};
     daemon_ = std::make_unique<Process>(
         "pulseaudio",
-        std::vector<std::string>{
-            "-n", "--daemonize=no", "--system=no", "--exit-idle-time=-1", "--use-pid-file=no",
-            "--disable-shm=yes", "--realtime=no", "--high-priority=no", "--log-target=stderr",
-            "--load=module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1",
-            "--load=module-null-sink sink_name=tests rate=48000", "--load=module-always-sink"},
+        std::vector<std::string>{"-n", "--daemonize=no", "--system=no", "--exit-idle-time=-1",
+                                 "--use-pid-file=no", "--disable-shm=yes", "--realtime=no",
+                                 "--high-priority=no", "--log-target=stderr",
+                                 "--load=module-native-protocol-unix socket=" + socket_ +
+                                     " auth-anonymous=1",
+                                 "--load=module-null-sink sink_name=tests rate=48000",
+                                 "--load=module-always-sink"},
         env);
     const bool up = WaitFor(
         [&] {
@@ -141,8 +138,7 @@ std::vector<int16_t> Recorder::Samples(size_t from, size_t to) const {
     std::vector<int16_t> samples(to > from ? to - from : 0);
     std::ifstream in(path_, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(from * 2));
-    in.read(reinterpret_cast<char*>(samples.data()),
-            static_cast<std::streamsize>(samples.size() * 2));
+    in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
     samples.resize(static_cast<size_t>(in.gcount() / 2));
     return samples;
 }
@@ -156,8 +152,7 @@ std::optional<size_t> Recorder::WaitForTone(double frequency, size_t from, int t
         const size_t have = Frames();
         while (at + kBlock <= have) {
             const std::vector<int16_t> block = Samples(at, at + kBlock);
-            if (block.size() == kBlock &&
-                ToneLevel(block.data(), kBlock, frequency) > kToneThreshold)
+            if (block.size() == kBlock && ToneLevel(block.data(), kBlock, frequency) > kToneThreshold)
                 return at;
             at += kBlock;
         }
@@ -215,12 +210,11 @@ std::vector<uint8_t> ToneWav(double frequency, double seconds, int rate) {
 std::vector<uint8_t> OneNoteMidi(int note, double seconds) {
     // 96 ticks a quarter note at the default 120 beats a minute: 192 ticks a second.
     std::vector<uint8_t> track = {0x00, 0xC0, 79, // ocarina
-                                  0x00, 0x90, static_cast<uint8_t>(note),
-                                  100};
+                                  0x00, 0x90, static_cast<uint8_t>(note), 100};
     PutVarLen(track, static_cast<uint32_t>(seconds * 192));
     track.insert(track.end(), {0x80, static_cast<uint8_t>(note), 64, 0x00, 0xFF, 0x2F, 0x00});
-    std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,
-                                0,   0,   1,   0,   96, 'M', 'T', 'r', 'k'};
+    std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                'M', 'T', 'r', 'k'};
     PutBig(out, static_cast<uint32_t>(track.size()), 4);
     out.insert(out.end(), track.begin(), track.end());
     return out;
@@ -228,8 +222,7 @@ std::vector<uint8_t> OneNoteMidi(int note, double seconds) {
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {

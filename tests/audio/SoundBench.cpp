@@ -14,6 +14,7 @@
 #include "sound/MelodyPlayer.h"
 
 #include <QCoreApplication>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -97,8 +98,7 @@ int main() {
 
     // MP3 music alone.
     WriteFile(dir / "melody.wav", ToneWav(440, 40));
-    if (RunProgram("lame", {"--quiet", "-b", "128", dir / "melody.wav", dir / "melody.mp3"})
-            .status != 0) {
+    if (RunProgram("lame", {"--quiet", "-b", "128", dir / "melody.wav", dir / "melody.mp3"}).status != 0) {
         std::printf("cpu while an MP3 plays: lame is missing\n");
         return 1;
     }
@@ -113,8 +113,7 @@ int main() {
     std::this_thread::sleep_for(std::chrono::seconds(20));
     QCoreApplication::processEvents();
     const double cpu = CpuSeconds() - cpu0;
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     std::printf("cpu while an MP3 plays: %.2f %% of one core (%.2f s over %.1f s)\n",
                 100 * cpu / wall, cpu, wall);
     player.Close();

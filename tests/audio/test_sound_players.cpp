@@ -9,9 +9,10 @@
 #include "sound/EnterSoundPlayer.h"
 #include "sound/MelodyPlayer.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace pictorelle::test {
@@ -44,10 +45,8 @@ protected:
                           const std::vector<std::vector<uint8_t>>& enterSounds) {
         PackageContent content;
         content.Strings[StringId::SaverTitle] = "Sound Show";
-        for (const auto& bytes : melodies)
-            content.Melodies.push_back({{{}, ".wav"}, bytes});
-        for (const auto& bytes : enterSounds)
-            content.EnterSounds.push_back({{{}, ".wav"}, bytes});
+        for (const auto& bytes : melodies) content.Melodies.push_back({{{}, ".wav"}, bytes});
+        for (const auto& bytes : enterSounds) content.EnterSounds.push_back({{{}, ".wav"}, bytes});
         const std::string path = dir / "show.scr";
         WriteFile(path, WritePackage(content));
         FileSource file(path);
@@ -138,8 +137,7 @@ TEST_F(SoundTest, CloseCutsTheSoundAndReportsAbortedOnlyWithNotification) {
 }
 
 TEST_F(SoundTest, EnterSoundPlaysOverTheMusicAndTheNextOneCutsItOff) {
-    const std::string show =
-        WriteShow({ToneWav(440, 20.0)}, {ToneWav(1000, 20.0), ToneWav(1320, 1.0)});
+    const std::string show = WriteShow({ToneWav(440, 20.0)}, {ToneWav(1000, 20.0), ToneWav(1320, 1.0)});
     SaverSettings settings;
     TMelodyPlayer music(show, package, settings);
     TEnterSoundPlayer enter(show, package);
@@ -180,8 +178,7 @@ TEST_F(SoundTest, BuiltInListPlaysInOrderOnceWithoutLoop) {
     ASSERT_TRUE(first);
     const auto second = Hear(660, *first);
     ASSERT_TRUE(second);
-    EXPECT_TRUE(
-        PumpUntil([&] { return music.CurrentMelody() == 2 && !music.SndPlay().Playing(); }));
+    EXPECT_TRUE(PumpUntil([&] { return music.CurrentMelody() == 2 && !music.SndPlay().Playing(); }));
     // Each melody's file went when it ended; no third melody and no new pass.
     EXPECT_FALSE(fs::exists(TempFilePath("SSSND", ".wav")));
     EXPECT_TRUE(recorder->SilentFor(440, recorder->Frames(), kSecond));
@@ -197,9 +194,7 @@ TEST_F(SoundTest, UsersOwnListSkipsNothingAndDeletesNothing) {
     music.Start();
     ASSERT_TRUE(Hear(880, start));
     // With Loop the list goes round: the second pass starts at melody 0 again.
-    EXPECT_TRUE(PumpUntil(
-        [&] { return music.CurrentMelody() == 0 && recorder->Frames() > start + 2 * kSecond; },
-        30000));
+    EXPECT_TRUE(PumpUntil([&] { return music.CurrentMelody() == 0 && recorder->Frames() > start + 2 * kSecond; }, 30000));
     music.Stop();
     music.DeleteMelodyFile();
     EXPECT_TRUE(fs::exists(mine));
@@ -242,14 +237,12 @@ TEST(NoAudioDevice, FilesStillPlayInTheirOwnTimeAndTheUserIsToldOnce) {
         ASSERT_TRUE(player.Open());
         player.Play();
         player.SetNotify(true);
-        ASSERT_TRUE(
-            PumpUntil([&] { return ends.size() == static_cast<size_t>(round + 1); }, 30000));
+        ASSERT_TRUE(PumpUntil([&] { return ends.size() == static_cast<size_t>(round + 1); }, 30000));
     }
     const auto took = std::chrono::steady_clock::now() - started;
     const std::string said = testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(ends,
-              (std::vector<TNotifyValue>{TNotifyValue::Successful, TNotifyValue::Successful}));
+    EXPECT_EQ(ends, (std::vector<TNotifyValue>{TNotifyValue::Successful, TNotifyValue::Successful}));
     EXPECT_TRUE(TMediaPlayer::AudioDeviceMissing());
     // Silent playback is not instant: a playlist of such melodies does not race round.
     EXPECT_GT(took, std::chrono::milliseconds(1500));
