@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <mpv/client.h>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace pictorelle {
 
@@ -181,6 +183,52 @@ mpv_handle* CreateMpv(const std::string& videoWindowId) {
     mpv_observe_property(mpv, 0, "current-ao", MPV_FORMAT_STRING);
     if (!videoWindowId.empty()) mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     return mpv;
+}
+
+// A library folder holds a file whose name starts with `prefix` and ends with `suffix` (or
+// holds it with a version after the suffix), `except` aside.
+bool DriverInstalled(const std::vector<std::string>& folders, const std::string& prefix,
+                     const std::string& suffix, const std::string& except = {}) {
+    std::error_code error;
+    for (const std::string& folder : folders) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) != 0 || name.find(suffix) == std::string::npos) continue;
+            if (!except.empty() && name.find(except) != std::string::npos) continue;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> LibraryFolders(const char* variable, const char* below) {
+    if (const char* chosen = variable ? std::getenv(variable) : nullptr; chosen && *chosen)
+        return {chosen};
+    std::vector<std::string> folders;
+    for (const char* lib : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu",
+                            "/usr/lib/i386-linux-gnu", "/usr/lib64", "/usr/lib"})
+        folders.push_back(std::string(lib) + below);
+    return folders;
+}
+
+// The hardware decoding interfaces mpv may try: those with a driver installed (VA-API's
+// *_drv_video.so, a VDPAU backend other than its tracer, NVIDIA's CUDA library), decided once.
+std::string HardwareDecoders() {
+    static const std::string chosen = [] {
+        const bool vaapi =
+            DriverInstalled(LibraryFolders("LIBVA_DRIVERS_PATH", "/dri"), "", "_drv_video.so");
+        const bool vdpau = DriverInstalled(LibraryFolders("VDPAU_DRIVER_PATH", "/vdpau"),
+                                           "libvdpau_", ".so", "trace");
+        const bool nvdec = DriverInstalled(LibraryFolders(nullptr, ""), "libcuda.so", "");
+        std::string list;
+        for (auto [present, name] :
+             {std::pair{vaapi, "vaapi"}, std::pair{vdpau, "vdpau"}, std::pair{nvdec, "nvdec"}})
+            if (present) list += list.empty() ? name : std::string(",") + name;
+        if (list.empty()) return std::string("no");
+        // One interface by name; several: mpv's own safe order among them.
+        return list.find(',') == std::string::npos ? list : std::string("auto-safe");
+    }();
+    return chosen;
 }
 
 std::atomic<int> playerSerial{0};
@@ -516,15 +564,17 @@ bool TMediaPlayer::OpenVideo() {
     return false;
 }
 
-// Hardware decoding only with the "gpu" output, which takes the decoder's frames as they are.
-// The plain "x11" output (a machine without usable OpenGL or Vulkan) would need every frame
-// copied back, and merely probing the decoders there loads VDPAU and VA-API, which complain on
-// standard error for every video when they find no driver.
+// Hardware decoding only with the "gpu" output, which takes the decoder's frames as they are,
+// and only through the interfaces whose drivers this machine has. The plain "x11" output (no
+// usable OpenGL or Vulkan) would need every frame copied back; and probing an interface whose
+// library is installed without a driver (libvdpau comes with the video libraries, its backends
+// with a graphics driver) fails, and says so on standard error for every video.
 void TMediaPlayer::ChooseHardwareDecoding() {
     char* vo = mpv_get_property_string(mpv_, "current-vo");
     const bool gpu = vo != nullptr && std::strcmp(vo, "gpu") == 0;
     mpv_free(vo);
-    mpv_set_property_string(mpv_, "hwdec", gpu ? "auto-safe" : "no");
+    const std::string hwdec = gpu ? HardwareDecoders() : "no";
+    mpv_set_property_string(mpv_, "hwdec", hwdec.c_str());
 }
 
 int64_t TMediaPlayer::DroppedFrames() const {
