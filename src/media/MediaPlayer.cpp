@@ -157,6 +157,12 @@ mpv_handle* CreateMpv(const std::string& videoWindowId) {
         SetOption(mpv, "vo", "null");
         SetOption(mpv, "keep-open", "no");
         SetOption(mpv, "gapless-audio", "yes");
+        // Kept open, the output keeps the format it was opened with: a fixed one, so that a
+        // mono or low-rate first melody does not narrow every melody after it. CD rate, as
+        // most music files and the MIDI renders have it. (A mono file is spread to both sides
+        // at -3 dB each, the usual equal-power rule.)
+        SetOption(mpv, "audio-channels", "stereo");
+        SetOption(mpv, "audio-samplerate", "44100");
     } else {
         SetVideoOptions(mpv, videoWindowId);
     }
