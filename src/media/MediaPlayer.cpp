@@ -140,7 +140,7 @@ void SetVideoOptions(mpv_handle* mpv, const std::string& windowId) {
     SetOption(mpv, "sid", "no");
 }
 
-mpv_handle* CreateMpv(const std::string& videoWindowId) {
+mpv_handle* CreateMpv(const std::string& videoWindowId, bool music) {
     QuietLibraries();
     mpv_handle* mpv = mpv_create();
     if (!mpv) return nullptr;
@@ -150,20 +150,23 @@ mpv_handle* CreateMpv(const std::string& videoWindowId) {
         SetOption(mpv, "msg-level", "all=warn");
     }
     if (const std::string ao = ChosenAudioOutput(); !ao.empty()) SetOption(mpv, "ao", ao.c_str());
-    // A sound player has no video track and no window. Its output stays open from one file to
-    // the next queued one, so that music goes on without a pause (QueueNext).
+    // A sound player has no video track and no window.
     if (videoWindowId.empty()) {
         SetOption(mpv, "vid", "no");
         SetOption(mpv, "vo", "null");
         SetOption(mpv, "keep-open", "no");
+    }
+    // Music keeps its output open from one file to the next queued one, so that melodies
+    // follow each other without a pause (QueueNext). Kept open, the output keeps the format it
+    // was opened with: a fixed one, so that a mono or low-rate first melody does not narrow
+    // every melody after it. CD rate, as most music files and the MIDI renders have it. (A
+    // mono file is spread to both sides at -3 dB each, the usual equal-power rule.)
+    if (music) {
         SetOption(mpv, "gapless-audio", "yes");
-        // Kept open, the output keeps the format it was opened with: a fixed one, so that a
-        // mono or low-rate first melody does not narrow every melody after it. CD rate, as
-        // most music files and the MIDI renders have it. (A mono file is spread to both sides
-        // at -3 dB each, the usual equal-power rule.)
         SetOption(mpv, "audio-channels", "stereo");
         SetOption(mpv, "audio-samplerate", "44100");
-    } else {
+    }
+    if (!videoWindowId.empty()) {
         SetVideoOptions(mpv, videoWindowId);
     }
     SetOption(mpv, "audio-display", "no");
@@ -241,12 +244,15 @@ std::atomic<int> playerSerial{0};
 
 } // namespace
 
-TMediaPlayer::TMediaPlayer(QObject* parent) : QObject(parent), mpv_(CreateMpv({})) {
+TMediaPlayer::TMediaPlayer(QObject* parent) : TMediaPlayer(TPlayerRole::Sound, parent) {}
+
+TMediaPlayer::TMediaPlayer(TPlayerRole role, QObject* parent)
+    : QObject(parent), mpv_(CreateMpv({}, role == TPlayerRole::Music)) {
     Attach();
 }
 
 TMediaPlayer::TMediaPlayer(QWidget& display, QObject* parent)
-    : QObject(parent), mpv_(CreateMpv(std::to_string(display.winId()))), video_(true),
+    : QObject(parent), mpv_(CreateMpv(std::to_string(display.winId()), false)), video_(true),
       display_(&display) {
     Attach();
 }

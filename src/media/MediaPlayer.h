@@ -37,11 +37,16 @@ enum class TNotifyValue {
     Failed,     // it could not be opened or decoded
 };
 
+// What a sound player plays: short sounds, each on its own, or music, whose files follow one
+// another without a pause (QueueNext) through an output kept open in one fixed format.
+enum class TPlayerRole { Sound, Music };
+
 class TMediaPlayer : public QObject {
     Q_OBJECT
 public:
     // A player for sound only.
     explicit TMediaPlayer(QObject* parent = nullptr);
+    explicit TMediaPlayer(TPlayerRole role, QObject* parent = nullptr);
     // A player for videos, which show in display's own native window (made here), filling
     // it. mpv's own input, cursor handling and on-screen controls are off, so keys and mouse
     // moves over the video reach the window as over any other control.
@@ -66,10 +71,10 @@ public:
     bool Open();
     // Plays the opened file from its start. A MIDI file starts as soon as it is synthesised.
     void Play();
-    // Gapless continuation, for music: prepares the file at `path` (a MIDI file is synthesised
-    // meanwhile) to follow the current play without a pause. Once the current file is in mpv
-    // and this one is ready, it goes into mpv's playlist behind it, so that mpv starts it while
-    // its output still plays the end of the current one. The current play's end notification
+    // Gapless continuation (a Music player's): prepares the file at `path` (a MIDI file is
+    // synthesised meanwhile) to follow the current play without a pause. Once the current file is
+    // in mpv and this one is ready, it goes into mpv's playlist behind it, so that mpv starts it
+    // while its output still plays the end of the current one. The current play's end notification
     // comes as usual; its handler then calls PlayQueued to take the follower over. Close,
     // Play and a current play that ends other than successfully drop it.
     void QueueNext(const std::string& path);

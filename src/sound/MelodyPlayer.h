@@ -85,7 +85,7 @@ private:
     std::string currentFile_;
     std::string nextFile_;
     bool secondName_ = false;
-    TMediaPlayer SndPlay_;
+    TMediaPlayer SndPlay_{TPlayerRole::Music};
 };
 
 } // namespace pictorelle
