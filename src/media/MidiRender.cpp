@@ -64,10 +64,11 @@ std::array<uint8_t, kHeaderBytes> WavHeader(uint32_t dataBytes) {
     return h;
 }
 
-bool WriteAt(int fd, const void* data, size_t bytes, off_t at) {
-    const auto* p = static_cast<const uint8_t*>(data);
+// pread or pwrite over the whole range, going on after interruptions and short transfers.
+template <class Transfer, class Byte>
+bool WholeRange(Transfer transfer, int fd, Byte* p, size_t bytes, off_t at) {
     while (bytes > 0) {
-        const ssize_t n = ::pwrite(fd, p, bytes, at);
+        const ssize_t n = transfer(fd, p, bytes, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -77,17 +78,12 @@ bool WriteAt(int fd, const void* data, size_t bytes, off_t at) {
     return true;
 }
 
+bool WriteAt(int fd, const void* data, size_t bytes, off_t at) {
+    return WholeRange(::pwrite, fd, static_cast<const uint8_t*>(data), bytes, at);
+}
+
 bool ReadAt(int fd, void* data, size_t bytes, off_t at) {
-    auto* p = static_cast<uint8_t*>(data);
-    while (bytes > 0) {
-        const ssize_t n = ::pread(fd, p, bytes, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        bytes -= static_cast<size_t>(n);
-        at += n;
-    }
-    return true;
+    return WholeRange(::pread, fd, static_cast<uint8_t*>(data), bytes, at);
 }
 
 struct SynthParts {
