@@ -1,5 +1,6 @@
 #include "media/MediaPlayer.h"
 
+#include "core/LibraryChatter.h"
 #include "media/MidiRender.h"
 #include "package/TempFolder.h"
 
@@ -9,11 +10,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
 #include <mpv/client.h>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace pictorelle {
 
@@ -29,6 +33,36 @@ void SayOnce(std::atomic<bool>& said, const char* text) {
 // libasound prints its own complaints when it finds no sound card; the fallback message
 // below is the one thing a user needs to read.
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// The libraries behind mpv's audio outputs write to standard error on their own: libasound
+// about missing cards, libpipewire (installed without PipeWire itself) that it has no client
+// configuration. Neither is anything a user can act on; PICTORELLE_DEBUG=1 lets them through.
+// A PIPEWIRE_DEBUG the user set is theirs and stays.
+void QuietLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (LibraryChatterWanted()) return;
+        snd_lib_error_set_handler(QuietAlsa);
+        ::setenv("PIPEWIRE_DEBUG", "0", 0);
+    });
+}
+
+// The audio output the first working player found. Every later file goes straight to it
+// instead of walking mpv's list again (PipeWire, then PulseAudio, ...), which costs time at each
+// file and sound. A player that fell back to silence chooses nothing, so that a device that
+// comes later is still found.
+std::mutex chosenAoMutex;
+std::string chosenAo;
+
+void RememberAudioOutput(const char* ao) {
+    std::lock_guard lock(chosenAoMutex);
+    if (chosenAo.empty()) chosenAo = ao;
+}
+
+std::string ChosenAudioOutput() {
+    std::lock_guard lock(chosenAoMutex);
+    return chosenAo;
+}
 
 // Tearing down an mpv instance waits for its threads and its audio output (a third of a
 // second is common), so it happens on one helper thread. Its destructor runs at program end,
@@ -87,7 +121,9 @@ void SetOption(mpv_handle* mpv, const char* name, const char* value) {
 void SetVideoOptions(mpv_handle* mpv, const std::string& windowId) {
     SetOption(mpv, "wid", windowId.c_str());
     SetOption(mpv, "vo", "gpu,x11");
-    SetOption(mpv, "hwdec", "auto-safe");
+    // Hardware decoding pays only where the "gpu" output takes the decoded frames as they
+    // are; the choice is made once the output is known (see TMediaPlayer::OpenVideo).
+    SetOption(mpv, "hwdec", "no");
     // The video fills the rectangle the show gave it, as the size mode placed it.
     SetOption(mpv, "keepaspect", "no");
     // The output stays between videos: probing it again costs a large part of a second.
@@ -104,17 +140,33 @@ void SetVideoOptions(mpv_handle* mpv, const std::string& windowId) {
     SetOption(mpv, "sid", "no");
 }
 
-mpv_handle* CreateMpv(const std::string& videoWindowId) {
-    static std::once_flag alsaOnce;
-    std::call_once(alsaOnce, [] { snd_lib_error_set_handler(QuietAlsa); });
+mpv_handle* CreateMpv(const std::string& videoWindowId, bool music) {
+    QuietLibraries();
     mpv_handle* mpv = mpv_create();
     if (!mpv) return nullptr;
-    // No terminal and no user configuration; a sound player has no video track and no window.
+    // No user configuration. mpv's own messages reach the terminal only for debugging.
+    if (LibraryChatterWanted()) {
+        SetOption(mpv, "terminal", "yes");
+        SetOption(mpv, "msg-level", "all=warn");
+    }
+    if (const std::string ao = ChosenAudioOutput(); !ao.empty()) SetOption(mpv, "ao", ao.c_str());
+    // A sound player has no video track and no window.
     if (videoWindowId.empty()) {
         SetOption(mpv, "vid", "no");
         SetOption(mpv, "vo", "null");
         SetOption(mpv, "keep-open", "no");
-    } else {
+    }
+    // Music keeps its output open from one file to the next queued one, so that melodies
+    // follow each other without a pause (QueueNext). Kept open, the output keeps the format it
+    // was opened with: a fixed one, so that a mono or low-rate first melody does not narrow
+    // every melody after it. CD rate, as most music files and the MIDI renders have it. (A
+    // mono file is spread to both sides at -3 dB each, the usual equal-power rule.)
+    if (music) {
+        SetOption(mpv, "gapless-audio", "yes");
+        SetOption(mpv, "audio-channels", "stereo");
+        SetOption(mpv, "audio-samplerate", "44100");
+    }
+    if (!videoWindowId.empty()) {
         SetVideoOptions(mpv, videoWindowId);
     }
     SetOption(mpv, "audio-display", "no");
@@ -142,16 +194,65 @@ mpv_handle* CreateMpv(const std::string& videoWindowId) {
     return mpv;
 }
 
+// A library folder holds a file whose name starts with `prefix` and ends with `suffix` (or
+// holds it with a version after the suffix), `except` aside.
+bool DriverInstalled(const std::vector<std::string>& folders, const std::string& prefix,
+                     const std::string& suffix, const std::string& except = {}) {
+    std::error_code error;
+    for (const std::string& folder : folders) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) != 0 || name.find(suffix) == std::string::npos) continue;
+            if (!except.empty() && name.find(except) != std::string::npos) continue;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> LibraryFolders(const char* variable, const char* below) {
+    if (const char* chosen = variable ? std::getenv(variable) : nullptr; chosen && *chosen)
+        return {chosen};
+    std::vector<std::string> folders;
+    for (const char* lib : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu",
+                            "/usr/lib/i386-linux-gnu", "/usr/lib64", "/usr/lib"})
+        folders.push_back(std::string(lib) + below);
+    return folders;
+}
+
+// The hardware decoding interfaces mpv may try: those with a driver installed (VA-API's
+// *_drv_video.so, a VDPAU backend other than its tracer, NVIDIA's CUDA library), decided once.
+std::string HardwareDecoders() {
+    static const std::string chosen = [] {
+        const bool vaapi =
+            DriverInstalled(LibraryFolders("LIBVA_DRIVERS_PATH", "/dri"), "", "_drv_video.so");
+        const bool vdpau = DriverInstalled(LibraryFolders("VDPAU_DRIVER_PATH", "/vdpau"),
+                                           "libvdpau_", ".so", "trace");
+        const bool nvdec = DriverInstalled(LibraryFolders(nullptr, ""), "libcuda.so", "");
+        std::string list;
+        for (auto [present, name] :
+             {std::pair{vaapi, "vaapi"}, std::pair{vdpau, "vdpau"}, std::pair{nvdec, "nvdec"}})
+            if (present) list += list.empty() ? name : std::string(",") + name;
+        if (list.empty()) return std::string("no");
+        // One interface by name; several: mpv's own safe order among them.
+        return list.find(',') == std::string::npos ? list : std::string("auto-safe");
+    }();
+    return chosen;
+}
+
 std::atomic<int> playerSerial{0};
 
 } // namespace
 
-TMediaPlayer::TMediaPlayer(QObject* parent) : QObject(parent), mpv_(CreateMpv({})) {
+TMediaPlayer::TMediaPlayer(QObject* parent) : TMediaPlayer(TPlayerRole::Sound, parent) {}
+
+TMediaPlayer::TMediaPlayer(TPlayerRole role, QObject* parent)
+    : QObject(parent), mpv_(CreateMpv({}, role == TPlayerRole::Music)) {
     Attach();
 }
 
 TMediaPlayer::TMediaPlayer(QWidget& display, QObject* parent)
-    : QObject(parent), mpv_(CreateMpv(std::to_string(display.winId()))), video_(true),
+    : QObject(parent), mpv_(CreateMpv(std::to_string(display.winId()), false)), video_(true),
       display_(&display) {
     Attach();
 }
@@ -178,8 +279,9 @@ void TMediaPlayer::Attach() {
 TMediaPlayer::~TMediaPlayer() {
     // After this returns mpv calls no more wakeups; posted drains die with the object.
     if (mpv_) mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-    StopRender();
-    DropRenderedFile();
+    StopRender(render_);
+    DropRenderedFile(render_);
+    DropQueued();
     if (!mpv_) return;
     // A video's output draws into the display's window until mpv has gone, and a window
     // destroyed under it is an X error that ends the process: wait for it here.
@@ -200,13 +302,16 @@ void TMediaPlayer::Close() {
         if (notify_) PostNotification(TNotifyValue::Aborted, playToken_, false);
     }
     playWhenRendered_ = false;
+    loaded_ = false;
     videoEntry_ = -1;
     if (mpv_) {
+        // Also empties mpv's playlist, a queued follower with it.
         const char* stop[] = {"stop", nullptr};
         mpv_command_async(mpv_, 0, stop);
     }
-    StopRender();
-    DropRenderedFile();
+    StopRender(render_);
+    DropRenderedFile(render_);
+    DropQueued();
     kind_ = TKind::None;
 }
 
@@ -215,8 +320,8 @@ void TMediaPlayer::SetFileName(const std::string& path) {
 }
 
 bool TMediaPlayer::Open() {
-    StopRender();
-    DropRenderedFile();
+    StopRender(render_);
+    DropRenderedFile(render_);
     kind_ = TKind::None;
     std::error_code error;
     if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) return false;
@@ -231,22 +336,25 @@ bool TMediaPlayer::Open() {
         return false;
     }
     kind_ = TKind::Midi;
-    StartRender();
-    return !renderedFile_.empty();
+    StartRender(render_, fileName_);
+    return !render_.file.empty();
 }
 
 void TMediaPlayer::Play() {
     if (active_ && notify_) PostNotification(TNotifyValue::Superseded, playToken_, false);
-    ++playToken_;
+    // Loading replaces mpv's whole playlist: a queued follower goes too.
+    DropQueued();
+    playToken_ = ++tokenSerial_;
     entryId_ = -1;
     active_ = true;
+    loaded_ = false;
     playWhenRendered_ = false;
     if (!mpv_ || kind_ == TKind::None ||
-        (kind_ == TKind::Midi && renderState_ == TRender::Failed)) {
+        (kind_ == TKind::Midi && render_.state == TRender::Failed)) {
         PostNotification(TNotifyValue::Failed, playToken_, true);
         return;
     }
-    if (kind_ == TKind::Midi && renderState_ != TRender::Done) {
+    if (kind_ == TKind::Midi && render_.state != TRender::Done) {
         playWhenRendered_ = true;
         return;
     }
@@ -261,7 +369,95 @@ void TMediaPlayer::Play() {
         mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &paused);
         return;
     }
-    LoadIntoMpv(kind_ == TKind::Midi ? renderedFile_ : fileName_);
+    LoadIntoMpv(kind_ == TKind::Midi ? render_.file : fileName_);
+}
+
+void TMediaPlayer::QueueNext(const std::string& path) {
+    DropQueued();
+    std::error_code error;
+    if (video_ || path.empty() || !std::filesystem::is_regular_file(path, error)) return;
+    queued_.path = path;
+    queued_.kind = IsMidiFileName(path) ? TKind::Midi : TKind::Decoded;
+    if (queued_.kind == TKind::Midi) {
+        if (FindSoundFont().empty()) {
+            // Played as usual when its turn comes, it fails there as any MIDI file would.
+            queued_.kind = TKind::None;
+            return;
+        }
+        StartRender(queued_.render, path);
+    }
+    SendQueued();
+}
+
+// Into mpv's playlist behind the current file, once that one is there and this one is ready.
+// "append-play" rather than "append": should the current file have ended meanwhile, mpv starts
+// this one instead of idling (late, but without losing it).
+void TMediaPlayer::SendQueued() {
+    if (!mpv_ || queued_.path.empty() || queued_.sent || !active_ || !loaded_) return;
+    std::string file;
+    if (queued_.kind == TKind::Decoded)
+        file = queued_.path;
+    else if (queued_.kind == TKind::Midi && queued_.render.state == TRender::Done)
+        file = queued_.render.file;
+    else
+        return;
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(file, error).string();
+    if (error) return;
+    queued_.token = ++tokenSerial_;
+    const char* load[] = {"loadfile", absolute.c_str(), "append-play", nullptr};
+    if (mpv_command_async(mpv_, queued_.token, load) < 0) return;
+    queued_.sent = true;
+}
+
+void TMediaPlayer::DropQueued() {
+    StopRender(queued_.render);
+    DropRenderedFile(queued_.render);
+    queued_.path.clear();
+    queued_.kind = TKind::None;
+    queued_.token = 0;
+    queued_.entry = -1;
+    queued_.sent = false;
+    queued_.ended = false;
+}
+
+bool TMediaPlayer::PlayQueued() {
+    if (queued_.path.empty()) return false;
+    fileName_ = queued_.path;
+    // The earlier file has ended and mpv has already gone on to this one, or will: the play
+    // that runs becomes ours. The earlier MIDI render is read through by now.
+    if (queued_.sent && !active_) {
+        StopRender(render_);
+        DropRenderedFile(render_);
+        render_.file = std::move(queued_.render.file);
+        render_.state = queued_.render.state;
+        kind_ = queued_.kind;
+        playToken_ = queued_.token;
+        entryId_ = queued_.entry;
+        active_ = true;
+        loaded_ = true;
+        playWhenRendered_ = false;
+        const bool ended = queued_.ended;
+        const TNotifyValue endValue = queued_.endValue;
+        queued_.render.file.clear();
+        DropQueued();
+        if (ended) PostNotification(endValue, playToken_, true);
+        return true;
+    }
+    // Not in mpv yet (a MIDI file still being synthesised, or no current play to follow): it
+    // plays the usual way, its render taken over as it stands.
+    StopRender(render_);
+    DropRenderedFile(render_);
+    render_.file = std::move(queued_.render.file);
+    render_.state = queued_.render.state;
+    render_.token = queued_.render.token;
+    render_.thread = std::move(queued_.render.thread);
+    kind_ = queued_.kind;
+    queued_.render.file.clear();
+    queued_.render.state = TRender::Idle;
+    DropQueued();
+    Play();
+    return true;
 }
 
 void TMediaPlayer::Rewind() {
@@ -278,12 +474,26 @@ void TMediaPlayer::SetVolume(int percent) {
 }
 
 void TMediaPlayer::LoadIntoMpv(const std::string& path) {
+    PinAudioOutput();
     // An absolute path is always a plain file to mpv, never a protocol ("fd://", "av://").
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(path, error).string();
     const char* load[] = {"loadfile", absolute.c_str(), "replace", nullptr};
-    if (error || mpv_command_async(mpv_, playToken_, load) < 0)
+    if (error || mpv_command_async(mpv_, playToken_, load) < 0) {
         PostNotification(TNotifyValue::Failed, playToken_, true);
+        return;
+    }
+    loaded_ = true;
+    SendQueued();
+}
+
+void TMediaPlayer::PinAudioOutput() {
+    if (aoPinned_ || !mpv_) return;
+    const std::string ao = ChosenAudioOutput();
+    if (ao.empty()) return;
+    aoPinned_ = true;
+    const char* value = ao.c_str();
+    mpv_set_property_async(mpv_, 0, "ao", MPV_FORMAT_STRING, &value);
 }
 
 namespace {
@@ -313,6 +523,8 @@ bool TMediaPlayer::OpenVideo() {
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(fileName_, error).string();
     if (error) return false;
+    PinAudioOutput();
+    ChooseHardwareDecoding();
     int paused = 1;
     mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
     const char* load[] = {"loadfile", absolute.c_str(), "replace", nullptr};
@@ -364,6 +576,19 @@ bool TMediaPlayer::OpenVideo() {
     return false;
 }
 
+// Hardware decoding only with the "gpu" output, which takes the decoder's frames as they are,
+// and only through the interfaces whose drivers this machine has. The plain "x11" output (no
+// usable OpenGL or Vulkan) would need every frame copied back; and probing an interface whose
+// library is installed without a driver (libvdpau comes with the video libraries, its backends
+// with a graphics driver) fails, and says so on standard error for every video.
+void TMediaPlayer::ChooseHardwareDecoding() {
+    char* vo = mpv_get_property_string(mpv_, "current-vo");
+    const bool gpu = vo != nullptr && std::strcmp(vo, "gpu") == 0;
+    mpv_free(vo);
+    const std::string hwdec = gpu ? HardwareDecoders() : "no";
+    mpv_set_property_string(mpv_, "hwdec", hwdec.c_str());
+}
+
 int64_t TMediaPlayer::DroppedFrames() const {
     int64_t dropped = -1;
     if (mpv_) mpv_get_property(mpv_, "frame-drop-count", MPV_FORMAT_INT64, &dropped);
@@ -381,23 +606,33 @@ void TMediaPlayer::DrainEvents() {
 void TMediaPlayer::HandleEvent(const mpv_event& event) {
     switch (event.event_id) {
     case MPV_EVENT_COMMAND_REPLY: {
+        if (queued_.sent && event.reply_userdata == queued_.token) {
+            if (event.error < 0) {
+                queued_.ended = true;
+                queued_.endValue = TNotifyValue::Failed;
+            } else {
+                queued_.entry = EntryOfReply(event);
+            }
+            return;
+        }
         if (!active_ || event.reply_userdata != playToken_ || playToken_ == 0) return;
         if (event.error < 0) {
             EndCurrent(TNotifyValue::Failed);
             return;
         }
-        const auto* reply = static_cast<const mpv_event_command*>(event.data);
-        if (reply->result.format != MPV_FORMAT_NODE_MAP) return;
-        const mpv_node_list* map = reply->result.u.list;
-        for (int i = 0; i < map->num; ++i)
-            if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 &&
-                map->values[i].format == MPV_FORMAT_INT64)
-                entryId_ = map->values[i].u.int64;
+        if (const int64_t entry = EntryOfReply(event); entry >= 0) entryId_ = entry;
         return;
     }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (end->playlist_entry_id == videoEntry_) videoEntry_ = -1; // no longer loaded
+        if (queued_.sent && queued_.entry >= 0 && end->playlist_entry_id == queued_.entry) {
+            // The follower ended before it was taken over: its end is reported then.
+            queued_.ended = true;
+            queued_.endValue = end->reason == MPV_END_FILE_REASON_EOF ? TNotifyValue::Successful
+                                                                      : TNotifyValue::Failed;
+            return;
+        }
         if (!active_ || entryId_ < 0 || end->playlist_entry_id != entryId_) return;
         switch (end->reason) {
         case MPV_END_FILE_REASON_EOF:
@@ -430,6 +665,7 @@ void TMediaPlayer::HandleEvent(const mpv_event& event) {
         if (property->format != MPV_FORMAT_STRING || std::strcmp(property->name, "current-ao") != 0)
             return;
         const char* ao = *static_cast<char**>(property->data);
+        if (ao && *ao && std::strcmp(ao, "null") != 0) RememberAudioOutput(ao);
         if (ao && std::strcmp(ao, "null") == 0) {
             static std::atomic<bool> said{false};
             noAudioDevice = true;
@@ -445,7 +681,17 @@ void TMediaPlayer::HandleEvent(const mpv_event& event) {
 void TMediaPlayer::EndCurrent(TNotifyValue value) {
     active_ = false;
     entryId_ = -1;
+    loaded_ = false;
     playWhenRendered_ = false;
+    // Only a melody that played to its end is followed; after a failure mpv would go on to the
+    // queued file on its own, unasked.
+    if (value != TNotifyValue::Successful && !queued_.path.empty()) {
+        if (queued_.sent && mpv_) {
+            const char* stop[] = {"stop", nullptr};
+            mpv_command_async(mpv_, 0, stop);
+        }
+        DropQueued();
+    }
     if (notify_) Deliver(value);
 }
 
@@ -468,18 +714,19 @@ void TMediaPlayer::Deliver(TNotifyValue value) {
     if (auto handler = OnNotify) handler(value);
 }
 
-void TMediaPlayer::StartRender() {
+void TMediaPlayer::StartRender(TRenderJob& job, const std::string& midiPath) {
     try {
-        renderedFile_ = TempFilePath("SSMIDI" + std::to_string(++playerSerial), ".wav");
+        job.file = TempFilePath("SSMIDI" + std::to_string(++playerSerial), ".wav");
     } catch (const std::exception&) {
-        renderedFile_.clear();
-        renderState_ = TRender::Failed;
+        job.file.clear();
+        job.state = TRender::Failed;
         return;
     }
-    const uint64_t token = ++renderToken_;
-    renderState_ = TRender::Running;
-    renderThread_ = std::jthread([this, token, midi = fileName_, wav = renderedFile_,
-                                  soundFont = FindSoundFont()](std::stop_token stop) {
+    const uint64_t token = ++tokenSerial_;
+    job.token = token;
+    job.state = TRender::Running;
+    job.thread = std::jthread([this, token, midi = midiPath, wav = job.file,
+                               soundFont = FindSoundFont()](std::stop_token stop) {
         const bool ok = RenderMidiToWav(midi, wav, soundFont, stop);
         if (stop.stop_requested()) return;
         QMetaObject::invokeMethod(
@@ -488,30 +735,38 @@ void TMediaPlayer::StartRender() {
 }
 
 void TMediaPlayer::RenderFinished(uint64_t renderToken, bool ok) {
-    if (renderToken != renderToken_) return;
-    renderThread_.join();
-    renderState_ = ok ? TRender::Done : TRender::Failed;
+    if (renderToken == 0) return;
+    if (renderToken == queued_.render.token) {
+        queued_.render.thread.join();
+        queued_.render.state = ok ? TRender::Done : TRender::Failed;
+        // A failed one is left for PlayQueued, where it fails as the current file would.
+        if (ok) SendQueued();
+        return;
+    }
+    if (renderToken != render_.token) return;
+    render_.thread.join();
+    render_.state = ok ? TRender::Done : TRender::Failed;
     if (!playWhenRendered_ || !active_) return;
     playWhenRendered_ = false;
     if (ok)
-        LoadIntoMpv(renderedFile_);
+        LoadIntoMpv(render_.file);
     else
         EndCurrent(TNotifyValue::Failed);
 }
 
-void TMediaPlayer::StopRender() {
-    if (renderThread_.joinable()) {
-        renderThread_.request_stop();
-        renderThread_.join();
+void TMediaPlayer::StopRender(TRenderJob& job) {
+    if (job.thread.joinable()) {
+        job.thread.request_stop();
+        job.thread.join();
     }
-    ++renderToken_;
-    renderState_ = TRender::Idle;
+    job.token = 0;
+    job.state = TRender::Idle;
 }
 
-void TMediaPlayer::DropRenderedFile() {
-    if (renderedFile_.empty()) return;
-    std::remove(renderedFile_.c_str());
-    renderedFile_.clear();
+void TMediaPlayer::DropRenderedFile(TRenderJob& job) {
+    if (job.file.empty()) return;
+    std::remove(job.file.c_str());
+    job.file.clear();
 }
 
 } // namespace pictorelle

@@ -6,9 +6,11 @@
 // waits for mpv. mpv's events are taken from its queue on the user-interface thread, and
 // OnNotify runs there too, never from inside a call of this class.
 //
-// Sound goes to mpv's default audio output (PipeWire, PulseAudio, ALSA, ...). When no device
-// can be opened a file plays silently in its own time and ends as usual; the program says so
-// once on standard error.
+// Sound goes to mpv's default audio output (PipeWire, PulseAudio, ALSA, ...), probed once: the
+// first output that works is the one every player of the process uses from then on. When no
+// device can be opened a file plays silently in its own time and ends as usual; the program
+// says so once on standard error. The libraries' own diagnostics stay off standard error
+// unless PICTORELLE_DEBUG=1.
 #pragma once
 
 #include <QObject>
@@ -35,11 +37,16 @@ enum class TNotifyValue {
     Failed,     // it could not be opened or decoded
 };
 
+// What a sound player plays: short sounds, each on its own, or music, whose files follow one
+// another without a pause (QueueNext) through an output kept open in one fixed format.
+enum class TPlayerRole { Sound, Music };
+
 class TMediaPlayer : public QObject {
     Q_OBJECT
 public:
     // A player for sound only.
     explicit TMediaPlayer(QObject* parent = nullptr);
+    explicit TMediaPlayer(TPlayerRole role, QObject* parent = nullptr);
     // A player for videos, which show in display's own native window (made here), filling
     // it. mpv's own input, cursor handling and on-screen controls are off, so keys and mouse
     // moves over the video reach the window as over any other control.
@@ -64,6 +71,19 @@ public:
     bool Open();
     // Plays the opened file from its start. A MIDI file starts as soon as it is synthesised.
     void Play();
+    // Gapless continuation (a Music player's): prepares the file at `path` (a MIDI file is
+    // synthesised meanwhile) to follow the current play without a pause. Once the current file is
+    // in mpv and this one is ready, it goes into mpv's playlist behind it, so that mpv starts it
+    // while its output still plays the end of the current one. The current play's end notification
+    // comes as usual; its handler then calls PlayQueued to take the follower over. Close,
+    // Play and a current play that ends other than successfully drop it.
+    void QueueNext(const std::string& path);
+    // Makes the queued file the current play, with its file name. When it already follows (it
+    // is in mpv's playlist and the current play has ended), the play that runs is adopted;
+    // otherwise it is played as Play would. False when nothing is queued.
+    bool PlayQueued();
+    bool HasQueued() const { return !queued_.path.empty(); }
+
     // Back to the start of the file that plays; nothing when none does. A video player also
     // rewinds a video that has ended, which then waits for Play without being loaded again.
     void Rewind();
@@ -102,18 +122,42 @@ private:
     enum class TKind { None, Decoded, Midi };
     enum class TRender { Idle, Running, Done, Failed };
 
+    // One MIDI file being synthesised (or done) into its WAV file.
+    struct TRenderJob {
+        std::string file;
+        TRender state = TRender::Idle;
+        uint64_t token = 0;
+        std::jthread thread;
+    };
+    // The file that follows the current one (QueueNext): its MIDI render, and once it is in
+    // mpv's playlist, the loadfile's token and the playlist entry it made.
+    struct TQueued {
+        std::string path;
+        TKind kind = TKind::None;
+        TRenderJob render;
+        uint64_t token = 0;
+        int64_t entry = -1;
+        bool sent = false;
+        bool ended = false;
+        TNotifyValue endValue = TNotifyValue::Failed;
+    };
+
     void Attach();
     bool OpenVideo();
     void DrainEvents();
     void HandleEvent(const mpv_event& event);
-    void StartRender();
+    void StartRender(TRenderJob& job, const std::string& midiPath);
     void RenderFinished(uint64_t renderToken, bool ok);
     void LoadIntoMpv(const std::string& path);
+    void SendQueued();
+    void DropQueued();
+    void PinAudioOutput();
+    void ChooseHardwareDecoding();
     void EndCurrent(TNotifyValue value);
     void PostNotification(TNotifyValue value, uint64_t playToken, bool belongsToCurrent);
     void Deliver(TNotifyValue value);
-    void StopRender();
-    void DropRenderedFile();
+    static void StopRender(TRenderJob& job);
+    static void DropRenderedFile(TRenderJob& job);
 
     mpv_handle* mpv_ = nullptr;
     bool video_ = false;
@@ -129,17 +173,20 @@ private:
     QPointer<QWidget> display_;
     QRect displayRect_;
 
-    // Each Play gets a token; mpv's answer to its loadfile names the playlist entry whose
-    // end is ours to report. Ends of earlier entries are ignored.
+    // Each Play (and each queued file) gets a token; mpv's answer to its loadfile names the
+    // playlist entry whose end is ours to report. Ends of earlier entries are ignored.
+    uint64_t tokenSerial_ = 0;
     uint64_t playToken_ = 0;
     int64_t entryId_ = -1;
     bool active_ = false;
+    // The current play has been handed to mpv (a MIDI file only once it is synthesised).
+    bool loaded_ = false;
     bool playWhenRendered_ = false;
+    // The audio output this instance was told to use (see PinAudioOutput).
+    bool aoPinned_ = false;
 
-    std::string renderedFile_;
-    TRender renderState_ = TRender::Idle;
-    uint64_t renderToken_ = 0;
-    std::jthread renderThread_;
+    TRenderJob render_;
+    TQueued queued_;
 };
 
 } // namespace pictorelle

@@ -8,8 +8,8 @@
 namespace pictorelle {
 
 // Sample rate and length cap of rendered MIDI: CD-quality stereo, and no more than a quarter
-// of an hour of audio (about 160 MB), so a damaged file with absurd timing cannot fill the
-// disk.
+// of an hour of audio (about 160 MB, twice that while the render is measured), so a damaged
+// file with absurd timing cannot fill the disk.
 inline constexpr int kMidiSampleRate = 44100;
 inline constexpr int kMaxMidiSeconds = 15 * 60;
 
@@ -20,7 +20,8 @@ std::string FindSoundFont();
 // True for names ending in .mid or .midi, in any case.
 bool IsMidiFileName(const std::string& path);
 
-// Renders the MIDI file to a 16-bit stereo WAV file, with the release of the last notes.
+// Renders the MIDI file to a 16-bit stereo WAV file, with the release of the last notes and
+// no silence after it, at the average level of ordinary music (sound/engine/RenderLevel.h).
 // Runs for as long as synthesis takes (well under the music's own length); stops early and
 // returns false when stop is requested. False, with no WAV file left, when the SoundFont or
 // the MIDI file cannot be read or the file cannot be written.

@@ -26,8 +26,8 @@ TMelodyPlayer::TMelodyPlayer(std::string programFile, const Package& package,
         order_.MelodyCount = static_cast<int>(customPlaylist_.size());
     } else {
         // The header's count, but never past the records actually read.
-        order_.MelodyCount = std::clamp(package_.Header.MelodyCount, 0,
-                                        static_cast<int>(package_.Melodies.size()));
+        order_.MelodyCount =
+            std::clamp(package_.Header.MelodyCount, 0, static_cast<int>(package_.Melodies.size()));
     }
     order_.CurrentMelody = 0;
     SndPlay_.OnNotify = [this](TNotifyValue value) { SndPlayNotify(value); };
@@ -45,43 +45,88 @@ std::string TMelodyPlayer::MelodyFilePath(int index) const {
     return TempFilePath("SSSND", package_.Melodies[static_cast<size_t>(index)].Ext);
 }
 
-void TMelodyPlayer::PlayFile(const std::string& path) {
-    SndPlay_.Close();
-    SndPlay_.SetFileName(path);
-    SndPlay_.Open();
-    SndPlay_.Play();
-    SndPlay_.SetNotify(true);
+std::string TMelodyPlayer::ExtractMelody(int index) {
+    const MelodyRecord& melody = package_.Melodies[static_cast<size_t>(index)];
+    // Two names take turns, the melody that plays and the one prepared to follow it, so that
+    // preparing a melody never touches the file being played.
+    const std::string path = TempFilePath(secondName_ ? "SSSND2" : "SSSND", melody.Ext);
+    secondName_ = !secondName_;
+    std::remove(path.c_str());
+    ExtractEntry(programFile_, path, melody.Compressed(), package_.EntryOffset(melody),
+                 melody.StoredSize, melody.DataSize);
+    return path;
+}
+
+std::string TMelodyPlayer::PlayableFile(int index) {
+    if (index < 0 || index >= order_.MelodyCount) return {};
+    if (!useCustom_) return ExtractMelody(index);
+    if (index >= static_cast<int>(customPlaylist_.size())) return {};
+    const std::string& path = customPlaylist_[static_cast<size_t>(index)];
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error)) return {};
+    return path;
+}
+
+void TMelodyPlayer::ForgetNext() {
+    nextChosen_ = false;
+    if (!nextFile_.empty()) std::remove(nextFile_.c_str());
+    nextFile_.clear();
 }
 
 void TMelodyPlayer::LoadMelody(int index) {
     try {
-        if (index < 0) return;
-        if (useCustom_) {
-            if (index >= static_cast<int>(customPlaylist_.size())) return;
-            const std::string& path = customPlaylist_[static_cast<size_t>(index)];
-            std::error_code error;
-            if (path.empty() || !std::filesystem::exists(path, error)) return;
-            PlayFile(path);
-            return;
-        }
-        if (index >= order_.MelodyCount) return;
-        const MelodyRecord& melody = package_.Melodies[static_cast<size_t>(index)];
-        const std::string path = MelodyFilePath(index);
-        ExtractEntry(programFile_, path, melody.Compressed(), package_.EntryOffset(melody),
-                     melody.StoredSize, melody.DataSize);
-        PlayFile(path);
+        ForgetNext();
+        const std::string path = PlayableFile(index);
+        if (path.empty()) return;
+        SndPlay_.Close();
+        SndPlay_.SetFileName(path);
+        SndPlay_.Open();
+        SndPlay_.Play();
+        SndPlay_.SetNotify(true);
+        if (!useCustom_) currentFile_ = path;
+        PrepareNext();
     } catch (const std::exception&) {
         // No music rather than no show.
     }
+}
+
+// The next melody is chosen while this one plays, exactly as its end would choose it, and
+// handed to the player to follow without a pause. A user's file that is missing now is not
+// queued: its turn comes the usual way and ends the music there.
+void TMelodyPlayer::PrepareNext() {
+    nextOrder_ = order_;
+    nextChosen_ = true;
+    if (!ChooseNextMelody(nextOrder_, shuffle_, loop_)) return;
+    const std::string path = PlayableFile(nextOrder_.CurrentMelody);
+    if (path.empty()) return;
+    if (!useCustom_) nextFile_ = path;
+    SndPlay_.QueueNext(path);
 }
 
 void TMelodyPlayer::SndPlayNotify(TNotifyValue value) {
     if (value != TNotifyValue::Successful) return;
     try {
         SndPlay_.SetNotify(false);
+        const std::string ended = currentFile_;
+        currentFile_.clear();
+        if (!nextChosen_) {
+            nextOrder_ = order_;
+            ChooseNextMelody(nextOrder_, shuffle_, loop_);
+        }
+        order_ = nextOrder_;
+        nextChosen_ = false;
+        if (SndPlay_.PlayQueued()) {
+            SndPlay_.SetNotify(true);
+            currentFile_ = std::move(nextFile_);
+            nextFile_.clear();
+            if (!ended.empty()) std::remove(ended.c_str());
+            PrepareNext();
+            return;
+        }
         SndPlay_.Close();
-        DeleteMelodyFile();
-        if (ChooseNextMelody(order_, shuffle_, loop_)) LoadMelody(order_.CurrentMelody);
+        if (!ended.empty()) std::remove(ended.c_str());
+        ForgetNext();
+        if (MelodyInRange(order_)) LoadMelody(order_.CurrentMelody);
     } catch (const std::exception&) {
     }
 }
@@ -93,10 +138,10 @@ void TMelodyPlayer::Stop() {
 }
 
 void TMelodyPlayer::DeleteMelodyFile() {
-    if (useCustom_ || !MelodyInRange(order_)) return;
-    try {
-        std::remove(MelodyFilePath(order_.CurrentMelody).c_str());
-    } catch (const std::exception&) {
+    if (useCustom_) return;
+    for (std::string* file : {&currentFile_, &nextFile_}) {
+        if (!file->empty()) std::remove(file->c_str());
+        file->clear();
     }
 }
 

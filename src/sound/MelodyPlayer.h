@@ -42,25 +42,34 @@ public:
     // Prepares and plays one melody; an index outside the list, or a user's file that does
     // not exist, plays nothing (and, as no notification follows, ends the music).
     void LoadMelody(int index);
-    // SndPlay's end notification: after a melody played to its end, the next one.
+    // SndPlay's end notification: after a melody played to its end, the next one, which is
+    // already prepared and usually already playing.
     void SndPlayNotify(TNotifyValue value);
-    // Ends the music: notification off, SndPlay closed, the built-in list's temporary file
+    // Ends the music: notification off, SndPlay closed, the built-in list's temporary files
     // deleted.
     void Stop();
-    // Deletes the temporary file of CurrentMelody when the built-in list is in use (the
-    // window's last clean-up at close); the user's files are never touched.
+    // Deletes the temporary files of CurrentMelody and of the melody prepared to follow it
+    // when the built-in list is in use (the window's last clean-up at close); the user's files
+    // are never touched.
     void DeleteMelodyFile();
 
     int CurrentMelody() const { return order_.CurrentMelody; }
     int MelodyCount() const { return order_.MelodyCount; }
     bool UsesCustomPlaylist() const { return useCustom_; }
     const std::vector<std::string>& CustomPlaylist() const { return customPlaylist_; }
-    // The temporary file of a built-in melody; empty for an index outside the list.
+    // The temporary file of a built-in melody that plays first; the one prepared to follow it
+    // takes the name SSSND2 + extension, and the two take turns. Empty for an index outside
+    // the list.
     std::string MelodyFilePath(int index) const;
     TMediaPlayer& SndPlay() { return SndPlay_; }
 
 private:
-    void PlayFile(const std::string& path);
+    std::string ExtractMelody(int index);
+    // The file to play for a melody: a built-in one extracted, a user's one where it is; empty
+    // when there is none to play.
+    std::string PlayableFile(int index);
+    void PrepareNext();
+    void ForgetNext();
 
     std::string programFile_;
     const Package& package_;
@@ -69,7 +78,14 @@ private:
     bool shuffle_;
     std::vector<std::string> customPlaylist_;
     TMelodyOrder order_;
-    TMediaPlayer SndPlay_;
+    // The choice after the current melody, made when it started (PrepareNext), and the
+    // temporary files of the built-in melody playing and of the one prepared to follow it.
+    TMelodyOrder nextOrder_;
+    bool nextChosen_ = false;
+    std::string currentFile_;
+    std::string nextFile_;
+    bool secondName_ = false;
+    TMediaPlayer SndPlay_{TPlayerRole::Music};
 };
 
 } // namespace pictorelle

@@ -85,5 +85,31 @@ TEST_F(VideoSound, MuteVideoSilencesTheVideoWhileTheMusicGoesOn) {
     EXPECT_TRUE(TempFoldersGone());
 }
 
+// A user who starts a show from a terminal reads only the show's own lines: the libraries
+// behind the music (the sound server's client libraries, the MIDI synthesiser), the enter
+// sound and the video (its decoders) keep theirs to themselves. This machine has PipeWire's
+// client library without a PipeWire server, and no video decoding hardware.
+TEST_F(VideoSound, AShowWithMusicAnEnterSoundAndAVideoPrintsNothingOfTheLibraries) {
+    PackageContent c = Content(false);
+    c.Header.Seconds = 2;
+    PackageEntry<ItemRecord> picture;
+    picture.Record.Ext = ".png";
+    picture.Record.EnterSoundIndex = 0;
+    picture.Data = SolidPng(Qt::blue);
+    c.Items.insert(c.Items.begin(), std::move(picture));
+    c.EnterSounds.push_back({{{}, ".wav"}, ToneWav(1320, 0.5)});
+    c.Melodies.push_back({{{}, ".mid"}, OneNoteMidi(81, 1.0)});
+    Recorder recorder(*server);
+    auto show = StartShow(c);
+    // The enter sound, the melodies and then the video, each heard.
+    ASSERT_TRUE(recorder.WaitForTone(1320, 0, 30000)) << show->Err();
+    const auto video = recorder.WaitForTone(kVideoTone, 0, 30000);
+    ASSERT_TRUE(video) << show->Err();
+    ASSERT_TRUE(recorder.WaitForTone(880, 0, 30000)) << show->Err();
+    x.Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Err(), "");
+}
+
 } // namespace
 } // namespace pictorelle::test
