@@ -41,8 +41,11 @@ size_t sideChunkCap(const uint8_t* type) {
 // The pieces of a PNG file libpng is shown: the signature, every critical chunk, the side
 // chunks we use within their caps, and all from the first image data chunk on (libpng stops
 // reading where the picture ends). A chunk that claims more than the file holds ends the walk:
-// libpng then finds the file truncated.
+// libpng then finds the file truncated. So does a header followed by more pieces than any
+// valid file has (a few critical chunks and side chunks that may each come once), so that
+// millions of tiny chunks cannot make the list itself large.
 std::vector<Piece> keptPieces(std::span<const uint8_t> data) {
+    constexpr size_t kMaxPieces = 64;
     std::vector<Piece> pieces{{0, 8}};
     auto keep = [&pieces](size_t begin, size_t end) {
         if (pieces.back().end == begin)
@@ -60,7 +63,7 @@ std::vector<Piece> keptPieces(std::span<const uint8_t> data) {
         const uint64_t end = at + 12 + length;
         if (critical || length <= sideChunkCap(type))
             keep(at, static_cast<size_t>(std::min<uint64_t>(end, data.size())));
-        if (end >= data.size()) return pieces;
+        if (end >= data.size() || pieces.size() == kMaxPieces) return pieces;
         at = static_cast<size_t>(end);
     }
     keep(at, data.size());

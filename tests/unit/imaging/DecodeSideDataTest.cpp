@@ -303,3 +303,17 @@ TEST(DecodeSideData, BmpIsWeighedAtThirtyTwoBitsBeforeQtReadsIt) {
         peakGrowthKiB([&] { EXPECT_THROW(DecodePictureData(large, ".bmp"), ImageError); });
     EXPECT_LT(grown, 16 << 10);
 }
+
+// Found by fuzzing: 140 bytes whose icon directory claims 65402 pictures, each of which Qt's
+// reader looked for by walking the directory again.
+TEST(DecodeSideData, AnIconDirectoryLargerThanItsFileIsRefusedBeforeQtWalksIt) {
+    const Bytes found = foundFile("ico/directory-claims-65402-pictures.ico");
+    ASSERT_EQ(found.size(), 140u);
+    try {
+        DecodePictureData(found, ".ico");
+        ADD_FAILURE() << "decoded";
+    } catch (const ImageError& e) {
+        EXPECT_NE(std::string(e.what()).find("directory of 65402 pictures"), std::string::npos)
+            << e.what();
+    }
+}
