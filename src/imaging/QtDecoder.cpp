@@ -18,6 +18,20 @@ namespace {
     throw ImageError(std::string(format) + ": " + why.toStdString());
 }
 
+// An icon file names its pictures in a directory of 16 bytes each after a 6-byte header. Qt
+// walks the directory again for every picture it is asked about, so a few bytes claiming tens
+// of thousands of pictures keep it busy for seconds: the directory must fit in the file, and
+// hold no more pictures than any icon has.
+constexpr size_t kMaxIconPictures = 256;
+
+void checkIconDirectory(std::span<const uint8_t> data) {
+    if (data.size() < 6) fail("ico", QStringLiteral("not an icon file"));
+    const size_t count = data[4] | size_t{data[5]} << 8;
+    if (count == 0 || count > kMaxIconPictures || 6 + 16 * count > data.size())
+        fail("ico",
+             QStringLiteral("its directory of %1 pictures does not fit the file").arg(count));
+}
+
 } // namespace
 
 // Qt decodes a picture whole; a run-length coded bitmap of a few kilobytes can claim a picture
@@ -27,6 +41,7 @@ constexpr int kMaxQtImageMiB = 96;
 TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format,
                              const TDecodePlan& plan) {
     if (data.empty()) fail(format, QStringLiteral("empty file"));
+    if (std::strcmp(format, "ico") == 0) checkIconDirectory(data);
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                                      static_cast<qsizetype>(data.size()));
     QBuffer buffer;
@@ -54,6 +69,12 @@ TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format,
     const QSize size = reader.size();
     if (!size.isValid()) fail(format, reader.errorString());
     CheckPictureSize(size.width(), size.height());
+    // Qt's limit weighs the picture as stored, but every picture is turned into 32-bit pixels
+    // below, which costs four times as much for one of 8 bits a pixel and 32 times for one of
+    // a bit: the header's size is weighed at 32 bits before the reader allocates anything.
+    if (int64_t{size.width()} * size.height() * 4 > int64_t{kMaxQtImageMiB} << 20)
+        fail(format,
+             QStringLiteral("picture too large: %1 x %2").arg(size.width()).arg(size.height()));
 
     QImage image;
     if (!reader.read(&image) || image.isNull()) fail(format, reader.errorString());

@@ -403,6 +403,149 @@ INSTANTIATE_TEST_SUITE_P(
                       huge::Case{".jpg", huge::Jpeg, huge::HonestJpeg, 3840, 2160, 48}),
     huge::Name);
 
+// Pictures whose cost hides outside their pixels: a side chunk, marker, tag or comment that
+// claims, repeats or points at far more than the picture needs.
+namespace side {
+
+// Found by fuzzing: a 23 x 17 PNG header, a background chunk, then a text chunk declaring
+// 0x6C0DA580 bytes in a file of 79.
+std::vector<uint8_t> Png() {
+    const QByteArray bytes = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAABcAAAAREAIAAADpgXypAAAABmJLR0T///////8JWPfKbA2lgHRFWHRkYXRlOm0"
+        "FMPB2vh5JRU5ErkJggg==");
+    return {bytes.begin(), bytes.end()};
+}
+
+// A 64 x 48 JPEG behind the longest chain of colour-profile pieces a file can number (255
+// markers of 64 KiB, four times the profile cap) and a hundred EXIF markers as large.
+std::vector<uint8_t> Jpeg() {
+    std::vector<uint8_t> b = huge::HonestJpeg();
+    std::vector<uint8_t> chain;
+    auto marker = [&chain](uint8_t code, const std::string& tag, size_t size) {
+        const size_t length = 2 + tag.size() + size;
+        chain.insert(chain.end(),
+                     {0xFF, code, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+        chain.insert(chain.end(), tag.begin(), tag.end());
+        chain.resize(chain.size() + size, 0x5A);
+    };
+    for (int k = 1; k <= 255; ++k)
+        marker(0xE2, std::string("ICC_PROFILE\0", 12) + char(k) + char(255), 65519);
+    for (int k = 0; k < 100; ++k)
+        marker(0xE1, std::string("Exif\0\0", 6), 65527);
+    b.insert(b.begin() + 2, chain.begin(), chain.end());
+    return b;
+}
+
+// A 1 x 1 grey TIFF whose directory has 400 unknown tags, each pointing at the same 1 MiB
+// stretch of the file: libtiff would read that stretch 400 times.
+std::vector<uint8_t> Tiff() {
+    constexpr uint32_t kTags = 400, kBlob = 1 << 20;
+    std::vector<uint8_t> b = {'I', 'I', 42, 0};
+    huge::Put32(b, 8);
+    const uint32_t entries = 9 + kTags, pixel = 8 + 2 + 12 * entries + 4;
+    huge::Put16(b, entries);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        huge::Put16(b, tag);
+        huge::Put16(b, type);
+        huge::Put32(b, count);
+        huge::Put32(b, value);
+    };
+    entry(256, 4, 1, 1);     // width
+    entry(257, 4, 1, 1);     // height
+    entry(258, 3, 1, 8);     // 8 bits
+    entry(259, 3, 1, 1);     // not compressed
+    entry(262, 3, 1, 1);     // grey
+    entry(273, 4, 1, pixel); // the strip
+    entry(277, 3, 1, 1);     // one sample
+    entry(278, 4, 1, 1);     // one row a strip
+    entry(279, 4, 1, 1);     // one byte in it
+    for (uint32_t k = 0; k < kTags; ++k)
+        entry(static_cast<uint16_t>(40000 + k), 7, kBlob, pixel + 4);
+    huge::Put32(b, 0);
+    huge::Put32(b, 0x80);
+    b.resize(b.size() + kBlob, 0);
+    return b;
+}
+
+// A 64 x 48 GIF with a comment of 24 MB before its picture.
+std::vector<uint8_t> Gif() {
+    std::vector<uint8_t> b = huge::HonestGif();
+    std::vector<uint8_t> comment = {0x21, 0xFE};
+    for (int k = 0; k < 24 * 1000 * 1000 / 255; ++k) {
+        comment.push_back(255);
+        comment.resize(comment.size() + 255, 'c');
+    }
+    comment.push_back(0);
+    b.insert(b.begin() + 19, comment.begin(), comment.end()); // after the colour table
+    return b;
+}
+
+struct Case {
+    const char* ext;
+    std::vector<uint8_t> (*make)();
+    bool skipped; // passed over (the picture cannot be had without what it claims) or shown
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.ext;
+}
+
+std::string Name(const ::testing::TestParamInfo<Case>& info) {
+    return std::string(info.param.ext + 1);
+}
+
+} // namespace side
+
+class SideBombs : public HostileOnDisplay, public ::testing::WithParamInterface<side::Case> {};
+
+// Each hostile picture as the first item of a show, a broken one next: the show gets past
+// both, the hostile one shown without what it claims or passed over with one line, within the
+// memory goal of the huge headers above.
+TEST_P(SideBombs, AreShownOrPassedOverWithinTheMemoryGoal) {
+    const side::Case& p = GetParam();
+    PackageContent c = ShowContent();
+    c.Header.Seconds = 1;
+    PackageEntry<ItemRecord> hostile = GoodItem();
+    hostile.Record.Ext = p.ext;
+    hostile.Data = p.make();
+    const size_t bytes = hostile.Data.size();
+    c.Items.push_back(std::move(hostile));
+    c.Items.push_back(GoodItem());
+    c.Items[1].Data.resize(10); // broken: its skip says the hostile one is behind us
+    c.Items.push_back(GoodItem());
+    std::vector<std::string> skips = {"Skipping item 1"};
+    if (p.skipped) skips.push_back("Skipping item 0");
+    Process show(MakeShow(c), {"/s"}, Env());
+    const bool passed = WaitUntil(
+        [&] {
+            for (const auto& s : skips)
+                if (show.Err().find(s) == std::string::npos) return false;
+            return true;
+        },
+        60000);
+    const int64_t peak = PeakKiB(show.Pid());
+    EXPECT_TRUE(passed) << show.Err();
+    const std::string err = show.Err();
+    const size_t first = err.find("Skipping item 0");
+    if (p.skipped)
+        EXPECT_EQ(err.find("Skipping item 0", first + 1), std::string::npos) << err;
+    else
+        EXPECT_EQ(first, std::string::npos) << err;
+    EXPECT_TRUE(show.Running()) << err;
+    EXPECT_LT(peak, 150 * int64_t{1000000} / 1024);
+    std::printf("%s of %zu bytes: peak %lld KiB\n", p.ext, bytes, static_cast<long long>(peak));
+    x.Key("Escape");
+    EXPECT_TRUE(show.WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show.Status(), 0) << show.Err();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, SideBombs,
+                         ::testing::Values(side::Case{".png", side::Png, true},
+                                           side::Case{".jpg", side::Jpeg, false},
+                                           side::Case{".tif", side::Tiff, true},
+                                           side::Case{".gif", side::Gif, false}),
+                         side::Name);
+
 // The threads of a process by name.
 bool HasThread(int pid, const std::string& name) {
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
