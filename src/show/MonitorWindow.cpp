@@ -1,6 +1,6 @@
 #include "show/MonitorWindow.h"
 
-#include "platform/ScreenCover.h"
+#include "platform/Session.h"
 
 #include <QPalette>
 
@@ -14,7 +14,7 @@ TMonitorWindow::TMonitorWindow(const QRect& monitor, const QColor& color)
     p.setColor(QPalette::Window, color);
     setPalette(p);
     setAutoFillBackground(true);
-    CoverScreen(*this, monitor);
+    DisplaySession().CoverMonitor(*this, monitor);
     image_->setGeometry(0, 0, monitor.width(), monitor.height());
     image_->Bitmap().SetSize(monitor.width(), monitor.height());
 }
