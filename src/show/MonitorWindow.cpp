@@ -17,6 +17,9 @@ TMonitorWindow::TMonitorWindow(const QRect& monitor, const QColor& color)
     DisplaySession().CoverMonitor(*this, monitor);
     image_->setGeometry(0, 0, monitor.width(), monitor.height());
     image_->Bitmap().SetSize(monitor.width(), monitor.height());
+    // Opaque black until the show paints here: a compositor would show the desktop through
+    // the new bitmap's transparent zeros.
+    image_->Bitmap().Clear(0xFF000000u);
 }
 
 } // namespace pictorelle
