@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Time from starting `SHOW /s` to its first picture on screen, on a private Xvfb and on a private
 # headless sway at the same size, side by side. The show is one solid red picture; the screen's
-# centre is polled (xwd on X, grim on sway) until it turns red. Run as root: sway runs as the
+# centre is polled (ImageMagick's import on X, grim on sway) until it turns red. Run as root: sway runs as the
 # test user pictorelle-wayland, which the end-to-end tests create.
 #   bench/start-time.sh [BUILD_DIR] [RUNS]     (default build, 5)
 set -euo pipefail
@@ -30,7 +30,7 @@ as_user() {
 Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 3>"$work/xdisplay" 2>/dev/null &
 until [ -s "$work/xdisplay" ]; do sleep 0.1; done
 xdisplay=:$(cat "$work/xdisplay")
-x_red() { DISPLAY=$xdisplay xwd -root -silent | convert xwd:- -crop 1x1+512+384 -depth 8 rgb:- |
+x_red() { import -display "$xdisplay" -window root -crop 1x1+512+384 -depth 8 rgb:- 2>/dev/null |
   od -An -tu1 | tr -s ' ' | grep -q '^ 220 30 30'; }
 
 # sway, headless, as the test user.
