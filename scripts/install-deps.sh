@@ -11,6 +11,9 @@ packages=(
   # libraries the player uses
   zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
+  # Wayland sessions: Qt's Wayland platform, the idle-inhibit protocol on Qt's own connection
+  # (its private platform header, the protocol description and its scanner)
+  qt6-wayland qt6-base-private-dev libwayland-dev wayland-protocols libwayland-bin
   # Flash movies: Ruffle (fetched by npm at build time) in Qt WebEngine; LZMA movie headers
   qt6-webengine-dev liblzma-dev
   # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
@@ -19,6 +22,9 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
+  # the show on Wayland: a headless compositor, its screenshots, pointer and keys, its idle
+  # watcher and background
+  sway grim wtype swayidle swaybg
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
   # benchmark and the demo show's music
   pulseaudio pulseaudio-utils lame sox

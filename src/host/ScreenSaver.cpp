@@ -7,8 +7,7 @@
 #include "platform/Embed.h"
 #include "platform/MessageBox.h"
 #include "platform/Monitors.h"
-#include "platform/ScreenCover.h"
-#include "platform/X11.h"
+#include "platform/Session.h"
 #include "show/Panel.h"
 
 #include <QWidget>
@@ -100,8 +99,8 @@ void TScreenSaver::DoMainSaverActive() {
     if (MainScreenSaver) {
         if (AutoMouseHide) HideCursorOnce();
         if (AutoMaximize) {
-            CoverScreen(owner_, MonitorBounds(0));
-            new InputGrab(owner_);
+            DisplaySession().CoverMonitor(owner_, MonitorBounds(0));
+            DisplaySession().HoldInput(owner_);
         }
         if (AutoBorderLess) owner_.setWindowFlag(Qt::FramelessWindowHint, true);
         if (AutoOnTop) owner_.setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -163,15 +162,16 @@ bool TScreenSaver::VerifyPassword() {
 }
 
 void TScreenSaver::HookOwnerWindow() {
-    // A running show refuses to let a second screen saver start: here, the X screen saver.
+    // A running show refuses to let a second screen saver start: here, the session's own
+    // blanking and locking.
     if (hooked_) return;
-    SuspendSystemScreenSaver(true);
+    DisplaySession().InhibitIdle(owner_, true);
     hooked_ = true;
 }
 
 void TScreenSaver::UnhookOwnerWindow() {
     if (!hooked_) return;
-    SuspendSystemScreenSaver(false);
+    DisplaySession().InhibitIdle(owner_, false);
     hooked_ = false;
 }
 

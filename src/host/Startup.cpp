@@ -1,7 +1,9 @@
 #include "host/Startup.h"
 
+#include "host/CommandLine.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
+#include "platform/Wayland.h"
 #include "platform/X11.h"
 
 #include <QApplication>
@@ -32,9 +34,22 @@ bool InstallFlashControl(const std::string&, bool) {
     return false;
 }
 
-bool DisplayAvailable(const std::vector<std::string>& arguments) {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && std::string_view(platform).substr(0, 3) != "xcb") return true;
+TSessionChoice ChooseSessionForRun(const std::vector<std::string>& arguments) {
+    auto env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    const bool needsX11Window =
+        !IsPresentationFileName(OwnProgramFile()) &&
+        (ModeForLetter(ModeLetter(arguments)) == TSaverMode::Preview ||
+         HackTarget(arguments, std::getenv("XSCREENSAVER_WINDOW")).has_value());
+    return ChooseSession({env("QT_QPA_PLATFORM"), env("WAYLAND_DISPLAY"), env("DISPLAY")},
+                         needsX11Window);
+}
+
+bool DisplayAvailable(const std::vector<std::string>& arguments, const TSessionChoice& session) {
+    if (session.kind == TSessionKind::Other) return true;
+    if (session.kind == TSessionKind::Wayland) return WaylandDisplayReachable();
     // A display named on the command line is Qt's to open.
     for (const std::string& a : arguments)
         if (a == "-display") return true;
@@ -52,10 +67,17 @@ int RunWithoutDisplay(const std::string& programFile) {
         return 1;
     }
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display)
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland && (!display || !*display))
         std::fprintf(stderr,
-                     "pictorelle: no display is set (DISPLAY is empty or unset). Run the show "
-                     "from a graphical session, or name the display: DISPLAY=:0 SHOW /s\n");
+                     "pictorelle: cannot connect to the Wayland compositor \"%s\"; the show "
+                     "needs one.\n",
+                     wayland);
+    else if (!display || !*display)
+        std::fprintf(stderr,
+                     "pictorelle: no display is set (DISPLAY and WAYLAND_DISPLAY are empty or "
+                     "unset). Run the show from a graphical session, or name the display: "
+                     "DISPLAY=:0 SHOW /s\n");
     else
         std::fprintf(stderr, "pictorelle: cannot open the display \"%s\"; the show needs one.\n",
                      display);

@@ -2,6 +2,7 @@
 // player available), creates the options mode's extra windows, and runs the event loop.
 #pragma once
 
+#include "platform/SessionChoice.h"
 #include "show/SSWindow.h"
 
 #include <string>
@@ -17,10 +18,13 @@ std::string OwnProgramFile();
 // reports that nothing was done.
 bool InstallFlashControl(const std::string& fileName, bool showMessage);
 
-// Whether the player can open windows: the display the environment names (or another window
-// system that Qt is told to use) is there. Asked before the application is made, because the
-// framework cannot start without one.
-bool DisplayAvailable(const std::vector<std::string>& arguments);
+// The session this run joins, from the environment and the mode the arguments ask for.
+TSessionChoice ChooseSessionForRun(const std::vector<std::string>& arguments);
+
+// Whether the player can open windows: the display or compositor of the chosen session (or
+// another window system that Qt is told to use) is there. Asked before the application is
+// made, because the framework cannot start without one.
+bool DisplayAvailable(const std::vector<std::string>& arguments, const TSessionChoice& session);
 
 // Without a display nothing can be shown, but a user at a terminal still learns why the show
 // did not start: a broken package is reported with its usual message, anything else as the

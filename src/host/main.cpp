@@ -34,7 +34,15 @@ int main(int argc, char** argv) {
     if (!IsPresentationFileName(OwnProgramFile()) &&
         ModeForLetter(ModeLetter(arguments)) == TSaverMode::PasswordSet)
         return 0;
-    if (!DisplayAvailable(arguments)) return RunWithoutDisplay(OwnProgramFile());
+    const TSessionChoice session = ChooseSessionForRun(arguments);
+    if (session.refused) {
+        std::fputs("pictorelle: the preview inside a host window and drawing into another screen "
+                   "saver's window need an X server; this session offers Wayland only.\n",
+                   stderr);
+        return 2;
+    }
+    if (!session.qtPlatform.empty()) qputenv("QT_QPA_PLATFORM", session.qtPlatform.c_str());
+    if (!DisplayAvailable(arguments, session)) return RunWithoutDisplay(OwnProgramFile());
 
     // The web engine's options go in before the application exists, and only for a show
     // that may need it.

@@ -1,6 +1,7 @@
 #include "platform/Desktop.h"
 
 #include "platform/Monitors.h"
+#include "platform/Session.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -10,6 +11,10 @@
 namespace pictorelle {
 
 void CaptureDesktop(TBitmap32& surface) {
+    DisplaySession().CaptureDesktop(surface);
+}
+
+void CaptureScreen(TBitmap32& surface) {
     QScreen* screen = MonitorScreen(0);
     if (!screen || surface.Empty()) return;
     // Window 0 is the whole desktop (the root window on X11).

@@ -7,9 +7,12 @@
 
 namespace pictorelle {
 
-// Copies the primary screen's current pixels, from its top-left corner, onto surface at
-// (0, 0), fully opaque and clipped to the surface. A screen that cannot be read leaves the
-// surface as it was.
+// Copies the desktop as the session allows (see Session.h).
 void CaptureDesktop(TBitmap32& surface);
+
+// Copies the primary screen's current pixels through Qt's screen grab, from its top-left corner,
+// onto surface at (0, 0), fully opaque and clipped to the surface. A screen that cannot be read
+// leaves the surface as it was.
+void CaptureScreen(TBitmap32& surface);
 
 } // namespace pictorelle

@@ -1,6 +1,7 @@
 #include "platform/Wallpaper.h"
 
 #include "core/AsciiCase.h"
+#include "platform/Session.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -110,6 +111,19 @@ TDesktopOutcome ApplyXfce(const std::string& file, TWallpaperStyle style, const 
     return RunSteps(steps, run);
 }
 
+// sway reads its command as one line of words: the file goes in double quotes, so that blanks,
+// ';' and ',' stay part of the name instead of starting another command.
+TDesktopOutcome ApplySway(const std::string& file, TWallpaperStyle style, const TToolRunner& run) {
+    const std::optional<std::string> quoted = SwayQuoted(file);
+    if (!quoted) {
+        std::fprintf(stderr, "Setting the wallpaper: sway cannot be given the file name %s\n",
+                     file.c_str());
+        return TDesktopOutcome::Failed;
+    }
+    const char* mode = style == TWallpaperStyle::Stretched ? "fill" : "center";
+    return RunSteps({{{"swaymsg", "output", "*", "bg", *quoted, mode}}}, run);
+}
+
 using DesktopApply = TDesktopOutcome (*)(const std::string&, TWallpaperStyle, const TToolRunner&);
 
 struct DesktopRow {
@@ -118,6 +132,7 @@ struct DesktopRow {
 };
 
 const DesktopRow kDesktops[] = {
+    {{"sway"}, ApplySway},
     {{"GNOME", "Unity", "Budgie"},
      [](const std::string& f, TWallpaperStyle s, const TToolRunner& run) {
          return RunSteps(GSettingsSteps(kGnome, f, s), run);
@@ -364,6 +379,29 @@ bool SetRootWindowWallpaper(const std::string& file, TWallpaperStyle style) {
     return done;
 }
 
+std::optional<std::string> SwayQuoted(const std::string& file) {
+    for (const char c : file)
+        if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return std::nullopt;
+    return '"' + file + '"';
+}
+
+void SetWlrootsWallpaper(const std::string& file, TWallpaperStyle style) {
+    const char* sway = std::getenv("SWAYSOCK");
+    if (sway && *sway) {
+        ApplySway(file, style, RunDesktopTool);
+        return;
+    }
+    // swaybg draws the background of any compositor with the layer-shell protocol for as
+    // long as it runs, so it is left running when the show ends.
+    const char* mode = style == TWallpaperStyle::Stretched ? "fill" : "center";
+    if (QProcess::startDetached(QStringLiteral("swaybg"),
+                                {QStringLiteral("-i"), QString::fromStdString(file),
+                                 QStringLiteral("-m"), QString::fromLatin1(mode)}))
+        return;
+    std::fprintf(stderr, "Setting the wallpaper: this desktop is not one we know, and swaybg is "
+                         "not installed to set it\n");
+}
+
 void ApplyWallpaper(const std::string& file, TWallpaperStyle style) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     const TDesktopOutcome outcome =
@@ -372,9 +410,9 @@ void ApplyWallpaper(const std::string& file, TWallpaperStyle style) {
     if (desktop && *desktop)
         std::fprintf(stderr,
                      "Setting the wallpaper: the desktop \"%s\" is not one we know; setting the "
-                     "root window's background instead\n",
+                     "session's own background instead\n",
                      desktop);
-    SetRootWindowWallpaper(file, style);
+    DisplaySession().SetBareWallpaper(file, style);
 }
 
 } // namespace pictorelle

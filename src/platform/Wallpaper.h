@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,7 +50,16 @@ TToolResult RunDesktopTool(const std::vector<std::string>& argv);
 // the picture cannot be read.
 bool SetRootWindowWallpaper(const std::string& file, TWallpaperStyle style);
 
-// The whole step: the desktop of XDG_CURRENT_DESKTOP, or the root window. Failures are said on
+// file in the double quotes of a sway command; nothing for a name sway cannot be given (one
+// with a double quote, a backslash or a control character).
+std::optional<std::string> SwayQuoted(const std::string& file);
+
+// The background of a wlroots compositor: sway's own (swaymsg) where sway runs, otherwise
+// swaybg, left running; a line on standard error when neither is there.
+void SetWlrootsWallpaper(const std::string& file, TWallpaperStyle style);
+
+// The whole step: the desktop of XDG_CURRENT_DESKTOP, or the session's own background (the
+// root window on X11, sway's or swaybg's on Wayland). Failures are said on
 // standard error; the show goes on either way.
 void ApplyWallpaper(const std::string& file, TWallpaperStyle style);
 

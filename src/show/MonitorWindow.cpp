@@ -1,6 +1,6 @@
 #include "show/MonitorWindow.h"
 
-#include "platform/ScreenCover.h"
+#include "platform/Session.h"
 
 #include <QPalette>
 
@@ -14,9 +14,12 @@ TMonitorWindow::TMonitorWindow(const QRect& monitor, const QColor& color)
     p.setColor(QPalette::Window, color);
     setPalette(p);
     setAutoFillBackground(true);
-    CoverScreen(*this, monitor);
+    DisplaySession().CoverMonitor(*this, monitor);
     image_->setGeometry(0, 0, monitor.width(), monitor.height());
     image_->Bitmap().SetSize(monitor.width(), monitor.height());
+    // Opaque black until the show paints here: a compositor would show the desktop through
+    // the new bitmap's transparent zeros.
+    image_->Bitmap().Clear(0xFF000000u);
 }
 
 } // namespace pictorelle

@@ -16,6 +16,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Monitors.h"
 #include "platform/OpenAddress.h"
+#include "platform/Session.h"
 #include "platform/X11.h"
 #include "show/Image32.h"
 #include "show/InputEvents.h"
@@ -26,6 +27,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QPalette>
 #include <cstdio>
@@ -282,7 +284,9 @@ void TSSWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void TSSWindow::FormShow() {
-    flags_.MouseOrigin = CursorPos();
+    const std::optional<QPoint> pointer = DisplaySession().PointerAtStart();
+    flags_.MouseOrigin = pointer.value_or(QPoint());
+    flags_.MouseOriginPending = !pointer;
 }
 
 void TSSWindow::FormHide() {
@@ -308,6 +312,7 @@ bool TSSWindow::eventFilter(QObject* watched, QEvent* event) {
 
 bool TSSWindow::DeactivateScrSaver(QObject* watched, QEvent* event) {
     if (flags_.InputSuspended) return false;
+    if (flags_.MouseOriginPending && TakeMouseOrigin(watched, event)) return false;
     const std::optional<TInput> input = InputFromEvent(watched, event);
     if (!input) return false;
     if (flags_.MoviePlayerStarting && (input->Message == TInputMessage::WindowActivation ||
@@ -330,6 +335,19 @@ bool TSSWindow::DeactivateScrSaver(QObject* watched, QEvent* event) {
     if (d.SetWallpaper) SetCurrentImageAsWallpaper();
     FinishScreenSaver(d.Exit);
     return d.Exit;
+}
+
+// Where the session only tells the pointer's place with its first event (the pointer entering
+// the show's surface, or its first move over it), that place is where it was when the show
+// began; a first click counts from there at once.
+bool TSSWindow::TakeMouseOrigin(QObject* watched, QEvent* event) {
+    if (!watched->isWindowType()) return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Enter && type != QEvent::MouseMove && type != QEvent::MouseButtonPress)
+        return false;
+    flags_.MouseOrigin = static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
+    flags_.MouseOriginPending = false;
+    return type != QEvent::MouseButtonPress;
 }
 
 void TSSWindow::SetCurrentImageAsWallpaper() {

@@ -64,10 +64,11 @@ struct TShowFlags {
     bool SecondMonitorInUse = false;
     bool DirectDraw = false; // the next item comes without a transition
     bool CursorShown = false;
-    bool ExitBannerShown = false; // at most once per run
-    QPoint MouseOrigin;           // the pointer when the window was shown, in screen pixels
-    int ShownPicture = -1;        // the picture item on screen; -1 while a movie or video is
-    int ShownItem = -1;           // the item the loader put on screen last
+    bool ExitBannerShown = false;    // at most once per run
+    QPoint MouseOrigin;              // the pointer when the window was shown, in screen pixels
+    bool MouseOriginPending = false; // ... not known yet: the first pointer event tells
+    int ShownPicture = -1;           // the picture item on screen; -1 while a movie or video is
+    int ShownItem = -1;              // the item the loader put on screen last
 };
 
 class TSSWindow : public QWidget {
@@ -166,6 +167,9 @@ private:
     void InstallInputHook();
     void RemoveInputHook();
     bool DeactivateScrSaver(QObject* watched, QEvent* event);
+    // Takes the pointer's first place from a pointer event while it is not known; true when
+    // the event has nothing more to say to the exit rules.
+    bool TakeMouseOrigin(QObject* watched, QEvent* event);
     // F2: the picture on screen becomes the wallpaper, with a notice on the main display.
     void SetCurrentImageAsWallpaper();
 

@@ -6,7 +6,7 @@
 #include "package/TempFolder.h"
 #include "package/Translation.h"
 #include "platform/OpenAddress.h"
-#include "platform/ScreenCover.h"
+#include "platform/Session.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -108,12 +108,13 @@ TExitWindow::TExitWindow(std::string linkAddress, std::function<void(std::string
 
     setWindowTitle(FromPackageText(Translate("Exit Banner")));
     imgClose->setToolTip(FromPackageText(Translate("Close")));
-    new InputGrab(*this);
+    DisplaySession().HoldInput(*this);
 }
 
 void TExitWindow::LoadBanner(const QImage& picture, const QRect& screen) {
     imgBanner->setPixmap(QPixmap::fromImage(picture));
-    setGeometry(ExitBannerGeometry(screen, picture.width(), picture.height()));
+    DisplaySession().PlaceCentred(
+        *this, ExitBannerGeometry(screen, picture.width(), picture.height()), screen);
     if (!linkAddress_.empty()) imgBanner->setCursor(Qt::PointingHandCursor);
 }
 

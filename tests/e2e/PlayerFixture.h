@@ -64,6 +64,16 @@ inline PackageContent ShowContent() {
     return c;
 }
 
+// A show: a copy of the player with the package appended, written to path.
+inline std::string WriteShow(const PackageContent& content, const std::string& path) {
+    std::vector<uint8_t> bytes = ReadWholeFile(BinPath("pictorelle"));
+    const std::vector<uint8_t> package = WritePackage(content);
+    bytes.insert(bytes.end(), package.begin(), package.end());
+    WriteBytes(path, bytes);
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
 class PlayerOnDisplay : public ::testing::Test {
 protected:
     explicit PlayerOnDisplay(int width = 1024, int height = 768) : x(width, height) {}
@@ -91,13 +101,7 @@ protected:
 
     // A show: a copy of the player with the package appended.
     std::string MakeShow(const PackageContent& content, const std::string& name = "show.scr") {
-        std::vector<uint8_t> bytes = ReadWholeFile(BinPath("pictorelle"));
-        const std::vector<uint8_t> package = WritePackage(content);
-        bytes.insert(bytes.end(), package.begin(), package.end());
-        const std::string path = dir / name;
-        WriteBytes(path, bytes);
-        fs::permissions(path, fs::perms::owner_all);
-        return path;
+        return WriteShow(content, dir / name);
     }
 
     std::unique_ptr<Process> Start(const std::string& program, std::vector<std::string> args) {

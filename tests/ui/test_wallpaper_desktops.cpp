@@ -84,6 +84,9 @@ TEST(WallpaperDesktops, EachKnownDesktopHasItsOwnToolAndUnknownOnesNone) {
         {"LXDE",
          TWallpaperStyle::Stretched,
          {{"pcmanfm", "--set-wallpaper", kFile, "--wallpaper-mode", "stretch"}}},
+        {"sway",
+         TWallpaperStyle::Stretched,
+         {{"swaymsg", "output", "*", "bg", "\"" + kFile + "\"", "fill"}}},
         {"i3", TWallpaperStyle::Centred, {}},
         {"", TWallpaperStyle::Centred, {}},
         {"::", TWallpaperStyle::Centred, {}},
@@ -140,6 +143,19 @@ TEST(WallpaperDesktops, AnyCharacterInThePathReachesTheToolIntact) {
     EXPECT_EQ(echoed.out, odd);
     EXPECT_FALSE(RunDesktopTool({"false"}).ok);
     EXPECT_FALSE(RunDesktopTool({"pictorelle-no-such-tool"}).ok);
+}
+
+// sway parses its command line itself: a name stays one word in its quotes, whatever ';' or ','
+// it holds, and a name that would end the quotes early is never handed over.
+TEST(WallpaperDesktops, SwayGetsTheNameAsOneQuotedWordOrNotAtAll) {
+    EXPECT_EQ(SwayQuoted("/tmp/a b;exec x,y.bmp"), "\"/tmp/a b;exec x,y.bmp\"");
+    for (const std::string bad : {"/tmp/a\"; exec x\".bmp", "/tmp/a\\\".bmp", "/tmp/a\nb.bmp"}) {
+        EXPECT_FALSE(SwayQuoted(bad).has_value()) << bad;
+        FakeTools tools;
+        EXPECT_EQ(ApplyDesktopWallpaper("sway", bad, TWallpaperStyle::Centred, tools.Runner()),
+                  TDesktopOutcome::Failed);
+        EXPECT_TRUE(tools.runs.empty());
+    }
 }
 
 } // namespace

@@ -1,0 +1,158 @@
+#include "platform/IdleInhibit.h"
+
+#include "idle-inhibit-unstable-v1-client-protocol.h"
+#include "platform/Application.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWindow>
+#include <cstdio>
+#include <cstring>
+#include <qpa/qplatformnativeinterface.h>
+#include <wayland-client.h>
+
+namespace pictorelle {
+namespace {
+
+constexpr int kBusTimeoutMs = 2000;
+
+QPlatformNativeInterface* Native() {
+    return qGuiApp ? QGuiApplication::platformNativeInterface() : nullptr;
+}
+
+wl_display* QtWaylandDisplay() {
+    QPlatformNativeInterface* native = Native();
+    return native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
+                  : nullptr;
+}
+
+struct ManagerSearch {
+    zwp_idle_inhibit_manager_v1* manager = nullptr;
+};
+
+void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+    auto* search = static_cast<ManagerSearch*>(data);
+    if (search->manager || std::strcmp(interface, zwp_idle_inhibit_manager_v1_interface.name) != 0)
+        return;
+    search->manager = static_cast<zwp_idle_inhibit_manager_v1*>(
+        wl_registry_bind(registry, name, &zwp_idle_inhibit_manager_v1_interface, 1));
+}
+
+void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
+
+const wl_registry_listener kRegistryListener{OnGlobal, OnGlobalRemove};
+
+// Looks the manager up on Qt's own connection (an inhibitor must name a surface of the same
+// connection), through a queue of our own so that Qt's dispatching never sees our registry.
+zwp_idle_inhibit_manager_v1* BindManager(wl_display* display) {
+    wl_event_queue* queue = wl_display_create_queue(display);
+    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+    ManagerSearch search;
+    wl_registry* registry = wl_display_get_registry(wrapper);
+    wl_registry_add_listener(registry, &kRegistryListener, &search);
+    wl_display_roundtrip_queue(display, queue);
+    wl_registry_destroy(registry);
+    wl_proxy_wrapper_destroy(wrapper);
+    // The manager and its inhibitors send no events; they may live on the default queue.
+    if (search.manager) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(search.manager), nullptr);
+    wl_event_queue_destroy(queue);
+    return search.manager;
+}
+
+QDBusMessage CallScreenSaverService(const QString& method, const QVariantList& arguments) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
+                                       QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                       QStringLiteral("org.freedesktop.ScreenSaver"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, kBusTimeoutMs);
+}
+
+} // namespace
+
+TIdleInhibitor::TIdleInhibitor() {
+    if (wl_display* display = QtWaylandDisplay()) manager_ = BindManager(display);
+}
+
+TIdleInhibitor::~TIdleInhibitor() {
+    // After the application, Qt's connection and every proxy on it are gone with it; the
+    // compositor has dropped the inhibitor already.
+    wl_display* display = QtWaylandDisplay();
+    if (!display) return;
+    Release();
+    if (manager_) zwp_idle_inhibit_manager_v1_destroy(manager_);
+    wl_display_flush(display);
+}
+
+void TIdleInhibitor::Hold(QWidget& window) {
+    if (holding_) return;
+    holding_ = true;
+    if (manager_) {
+        window_ = &window;
+        window.installEventFilter(this);
+        if (window.isVisible()) AttachToSurface();
+        return;
+    }
+    const QDBusReply<uint32_t> reply = CallScreenSaverService(
+        QStringLiteral("Inhibit"), {ApplicationTitle(), QStringLiteral("A slide show is running")});
+    if (reply.isValid()) {
+        cookie_ = reply.value();
+        return;
+    }
+    std::fprintf(stderr, "pictorelle: the desktop offers no way to hold off its screen saver (no "
+                         "idle-inhibit protocol, no org.freedesktop.ScreenSaver); it may blank the "
+                         "screen during the show.\n");
+}
+
+void TIdleInhibitor::Release() {
+    if (!holding_) return;
+    holding_ = false;
+    if (window_) window_->removeEventFilter(this);
+    DetachFromSurface();
+    window_ = nullptr;
+    if (cookie_ != 0) {
+        CallScreenSaverService(QStringLiteral("UnInhibit"), {cookie_});
+        cookie_ = 0;
+    }
+}
+
+bool TIdleInhibitor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != window_) return false;
+    // Qt makes the surface when the window is shown and destroys it when hidden; a surface
+    // that is not there yet at the show gets its inhibitor with the first paint.
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Paint:
+        if (!inhibitor_) AttachToSurface();
+        break;
+    case QEvent::Hide:
+        DetachFromSurface();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void TIdleInhibitor::AttachToSurface() {
+    QPlatformNativeInterface* native = Native();
+    QWindow* handle = window_ ? window_->windowHandle() : nullptr;
+    if (!manager_ || !native || !handle) return;
+    auto* surface = static_cast<wl_surface*>(native->nativeResourceForWindow("surface", handle));
+    if (!surface) return;
+    inhibitor_ = zwp_idle_inhibit_manager_v1_create_inhibitor(manager_, surface);
+    wl_display_flush(QtWaylandDisplay());
+}
+
+void TIdleInhibitor::DetachFromSurface() {
+    if (!inhibitor_) return;
+    zwp_idle_inhibitor_v1_destroy(inhibitor_);
+    inhibitor_ = nullptr;
+    if (wl_display* display = QtWaylandDisplay()) wl_display_flush(display);
+}
+
+} // namespace pictorelle
