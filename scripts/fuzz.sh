@@ -12,7 +12,7 @@ cmake --build build-fuzz || exit 1
 dir=build-fuzz/tests/fuzz
 mkdir -p "$dir/logs" "$dir/crashes"
 targets="package_reader:package-reader-fuzzer:package manifest:manifest-fuzzer:manifest"
-for f in jpg png gif tif bmp ico; do targets+=" decoder_$f:decoder-$f-fuzzer:$f"; done
+for f in jpg png gif tif bmp ico webp heic avif jxl svg; do targets+=" decoder_$f:decoder-$f-fuzzer:$f"; done
 
 failed=0
 printf '%-16s %12s %10s %8s %s\n' target executions exec/s cov result

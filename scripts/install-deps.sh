@@ -11,12 +11,16 @@ packages=(
   # libraries the player uses
   zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
+  # the newer picture formats: WebP, HEIF and AVIF, JPEG XL, SVG
+  libwebp-dev libheif-dev libjxl-dev librsvg2-dev
   # Flash movies: Ruffle (fetched by npm at build time) in Qt WebEngine; LZMA movie headers
   qt6-webengine-dev liblzma-dev
   # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+  # the encoders that make the newer formats' test pictures
+  webp libheif-examples libavif-bin libjxl-tools librsvg2-bin
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 namespace pictorelle::test {
 namespace {
@@ -86,6 +87,64 @@ TEST_F(FolderShow, ATurnedPhotoStandsUprightAndTheManifestPacksTheSameShowAgain)
         RunProgram(BinPath("pictorelle-pack"), {"--pictures", dir / "empty", "-o", dir / "e.scr"});
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.err.find("no pictures"), std::string::npos) << empty.err;
+}
+
+// One picture of each of the newer formats, each a flat colour, made by Debian's encoders:
+// packed from a folder, every one comes on screen in its colour.
+TEST_F(FolderShow, TodaysFormatsArePackedFromAFolderAndShown) {
+    const fs::path pics = dir / "formats";
+    fs::create_directory(pics);
+    struct Picture {
+        const char* name;
+        const char* colour;
+        Rgb rgb;
+        std::vector<std::string> encode; // program and arguments; IN and OUT stand for files
+    };
+    const std::vector<Picture> pictures = {
+        {"a.heic", "#ff0000", {255, 0, 0}, {"heif-enc", "-q", "90", "IN", "-o", "OUT"}},
+        {"b.avif", "#00ff00", {0, 255, 0}, {"avifenc", "IN", "OUT"}},
+        {"c.webp", "#0000ff", {0, 0, 255}, {"cwebp", "-quiet", "IN", "-o", "OUT"}},
+        {"d.jxl", "#ffff00", {255, 255, 0}, {"cjxl", "IN", "OUT"}},
+    };
+    for (const Picture& p : pictures) {
+        const fs::path in = dir / (std::string(p.name) + ".png");
+        ASSERT_EQ(
+            RunProgram("convert", {"-size", "64x48", std::string("xc:") + p.colour, in}).status, 0);
+        std::vector<std::string> args(p.encode.begin() + 1, p.encode.end());
+        for (std::string& a : args)
+            a = a == "IN" ? in.string() : a == "OUT" ? (pics / p.name).string() : a;
+        const RunResult made = RunProgram(p.encode.front(), args);
+        ASSERT_EQ(made.status, 0) << p.name << ": " << made.err;
+    }
+    WriteText(pics / "e.svg", "<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+                              "width='64' height='48'><rect width='64' height='48' "
+                              "fill='#ff00ff'/></svg>\n");
+    const RunResult packed =
+        RunProgram(BinPath("pictorelle-pack"), {"--pictures", pics, "--title", kTitle, "--seconds",
+                                                "2", "--effects", "69", "-o", dir / "formats.scr"});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    EXPECT_EQ(packed.err.find("not a picture"), std::string::npos) << packed.err;
+
+    std::vector<Rgb> colours;
+    for (const Picture& p : pictures)
+        colours.push_back(p.rgb);
+    colours.push_back({255, 0, 255});
+    std::vector<bool> seen(colours.size(), false);
+    auto show = Start(dir / "formats.scr", {"/s"});
+    ASSERT_FALSE(WaitForWindow(kTitleRegex).empty());
+    WaitUntil(
+        [&] {
+            const Rgb centre = x.Pixel(512, 384);
+            for (size_t i = 0; i < colours.size(); ++i)
+                if (Near(centre, colours[i])) seen[i] = true;
+            return std::find(seen.begin(), seen.end(), false) == seen.end();
+        },
+        60000);
+    const char* names[] = {"HEIC", "AVIF", "WebP", "JPEG XL", "SVG"};
+    for (size_t i = 0; i < colours.size(); ++i)
+        EXPECT_TRUE(seen[i]) << names[i] << " never came on screen";
+    x.Key("Escape");
+    EXPECT_TRUE(show->WaitExit(kExitTimeoutMs));
 }
 
 } // namespace

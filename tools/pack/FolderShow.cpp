@@ -1,6 +1,7 @@
 #include "FolderShow.h"
 
 #include "Manifest.h"
+#include "imaging/PictureFormats.h"
 
 #include <algorithm>
 #include <array>
@@ -23,21 +24,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// The first bytes of each picture format the player decodes, by extension.
-struct TPictureKind {
-    std::string_view extension;
-    std::string_view magic;
-};
-constexpr std::array<TPictureKind, 8> kPictures = {{
-    {".jpg", "\xFF\xD8"},
-    {".jpeg", "\xFF\xD8"},
-    {".png", "\x89PNG"},
-    {".gif", "GIF8"},
-    {".tif", "II*"},
-    {".tiff", "II*"},
-    {".bmp", "BM"},
-    {".ico", std::string_view("\0\0\1\0", 4)},
-}};
 // Videos are played by their extension; their content is the player's business.
 constexpr std::array<std::string_view, 10> kVideos = {".asf", ".wmv", ".avi", ".mpeg", ".mpg",
                                                       ".mp4", ".m4v", ".mov", ".mkv",  ".webm"};
@@ -69,17 +55,15 @@ std::vector<fs::path> FilesOf(const std::string& folder) {
     return files;
 }
 
+// A picture the player decodes: its extension names a format of the player's table, and its
+// first bytes are of that format. Videos go by their extension alone.
 bool IsPicture(const fs::path& file) {
     const std::string ext = Lower(file.extension().string());
     if (Contains(kVideos, ext)) return true;
-    for (const TPictureKind& kind : kPictures) {
-        if (kind.extension != ext) continue;
-        const std::string head = Head(file, 4);
-        // Big-endian TIFF files begin "MM\0*".
-        if (kind.magic == "II*" && head.rfind(std::string("MM\0*", 4), 0) == 0) return true;
-        return head.rfind(kind.magic, 0) == 0;
-    }
-    return false;
+    const TPictureFormatRow* row = FormatRowOfExtension(ext);
+    if (!row || !row->decode) return false;
+    const std::string head = Head(file, kPictureHeadBytes);
+    return row->recognises({reinterpret_cast<const uint8_t*>(head.data()), head.size()});
 }
 
 } // namespace
