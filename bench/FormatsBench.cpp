@@ -56,7 +56,8 @@ const Files& files() {
         f.heic = dir + "photo12.heic";
         f.webp = dir + "square.webp";
         f.ok = run("convert '" + photo + "' '" + dir + "photo12.png'") &&
-               run("heif-enc -q 85 '" + dir + "photo12.png' -o '" + f.heic + "'") &&
+               run("heif-enc -q 85 -p preset=ultrafast '" + dir + "photo12.png' -o '" + f.heic +
+                   "'") &&
                run("convert '" + square + "' '" + dir + "square.png'") &&
                run("cwebp -quiet -q 85 '" + dir + "square.png' -o '" + f.webp + "'");
         return f;
@@ -68,12 +69,11 @@ const Files& files() {
 // never more than twice the screen.
 TDecodePlan fittedOnto1080p() {
     return [](TSize natural) {
-        const double scale =
-            std::min(1920.0 / natural.width, 1080.0 / natural.height);
-        return TDecodeRequest{{},
-                              {static_cast<int>(natural.width * scale),
-                               static_cast<int>(natural.height * scale)},
-                              {3840, 2160}};
+        const double scale = std::min(1920.0 / natural.width, 1080.0 / natural.height);
+        return TDecodeRequest{
+            {},
+            {static_cast<int>(natural.width * scale), static_cast<int>(natural.height * scale)},
+            {3840, 2160}};
     };
 }
 
@@ -113,17 +113,18 @@ void BM_Webp4096_Dwebp(benchmark::State& state) {
     decodeTheirs(state, "dwebp '" + files().webp + "' -ppm -o '" + TempFolder() + "out.ppm'");
 }
 
-#define FORMAT_BENCH(name)                                                                       \
-    BENCHMARK(name)                                                                              \
-        ->Unit(benchmark::kMillisecond)                                                          \
-        ->Iterations(1)                                                                          \
-        ->Repetitions(5)                                                                         \
-        ->ComputeStatistics("median", [](const std::vector<double>& v) {                        \
-            std::vector<double> s = v;                                                           \
-            std::sort(s.begin(), s.end());                                                       \
-            return s[s.size() / 2];                                                              \
-        })                                                                                       \
-        ->ReportAggregatesOnly(true)                                                             \
+#define FORMAT_BENCH(name)                                                                         \
+    BENCHMARK(name)                                                                                \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->Iterations(1)                                                                            \
+        ->Repetitions(5)                                                                           \
+        ->ComputeStatistics("median",                                                              \
+                            [](const std::vector<double>& v) {                                     \
+                                std::vector<double> s = v;                                         \
+                                std::sort(s.begin(), s.end());                                     \
+                                return s[s.size() / 2];                                            \
+                            })                                                                     \
+        ->ReportAggregatesOnly(true)                                                               \
         ->UseRealTime()
 
 FORMAT_BENCH(BM_Heic12MpOnto1080p_Ours);
