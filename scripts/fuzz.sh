@@ -14,6 +14,8 @@ mkdir -p "$dir/logs" "$dir/crashes"
 targets="package_reader:package-reader-fuzzer:package manifest:manifest-fuzzer:manifest"
 for f in jpg png gif tif bmp ico webp heic avif jxl svg; do targets+=" decoder_$f:decoder-$f-fuzzer:$f"; done
 
+# The font caches librsvg's text drawing keeps for the whole process are no leak.
+export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan-suppressions.txt
 failed=0
 printf '%-16s %12s %10s %8s %s\n' target executions exec/s cov result
 for t in $targets; do

@@ -41,7 +41,7 @@ webpmux -frame "$out/webp/red.webp" +50 -frame "$out/webp/blue.webp" +30+2+2+1-b
   -o "$out/webp/animation.webp" >/dev/null
 heif-enc -q 50 "$out/png/seed-src.png" -o "$out/heic/lossy.heic" >/dev/null
 heif-enc -q 50 "$out/png/seed-alpha.png" -o "$out/heic/alpha.heic" >/dev/null
-avifenc -q 50 "$out/png/seed-src.png" "$out/avif/lossy.avif" >/dev/null
+avifenc --min 20 --max 40 "$out/png/seed-src.png" "$out/avif/lossy.avif" >/dev/null
 avifenc -l "$out/png/seed-alpha.png" "$out/avif/alpha.avif" >/dev/null
 cjxl -d 1 "$out/png/seed-src.png" "$out/jxl/lossy.jxl" >/dev/null 2>&1
 cjxl -d 0 "$out/png/seed-alpha.png" "$out/jxl/lossless.jxl" >/dev/null 2>&1
