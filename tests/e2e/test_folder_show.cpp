@@ -116,6 +116,9 @@ TEST_F(FolderShow, TodaysFormatsArePackedFromAFolderAndShown) {
         const RunResult made = RunProgram(p.encode.front(), args);
         ASSERT_EQ(made.status, 0) << p.name << ": " << made.err;
     }
+    // A plain picture first: the formats under test all come on screen by the show's own
+    // sequence, none of them only at its start.
+    ASSERT_EQ(RunProgram("convert", {"-size", "64x48", "xc:gray", pics / "0-start.png"}).status, 0);
     WriteText(pics / "e.svg", "<?xml version='1.0'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
                               "width='64' height='48'><rect width='64' height='48' "
                               "fill='#ff00ff'/></svg>\n");
