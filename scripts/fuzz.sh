@@ -14,11 +14,13 @@ cmake --build build-fuzz || exit 1
 dir=build-fuzz/tests/fuzz
 mkdir -p "$dir/logs" "$dir/crashes"
 targets="package_reader:package-reader-fuzzer:package manifest:manifest-fuzzer:manifest"
-for f in jpg png gif tif bmp ico; do targets+=" decoder_$f:decoder-$f-fuzzer:$f"; done
+for f in jpg png gif tif bmp ico webp heic avif jxl svg; do targets+=" decoder_$f:decoder-$f-fuzzer:$f"; done
 # The memory limits the build chose for every target (PICTORELLE_FUZZ_MEMORY_MB), and the
 # sanitizer's options that go with them.
 { read -r -a limits && read -r asan; } <"$dir/fuzz-limits" || exit 1
 export ASAN_OPTIONS=$asan
+# The font caches librsvg's text drawing keeps for the whole process are no leak.
+export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan-suppressions.txt
 
 run() {
   IFS=: read -r name binary seed <<<"$1"

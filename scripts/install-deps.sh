@@ -14,12 +14,16 @@ packages=(
   # Wayland sessions: Qt's Wayland platform, the idle-inhibit protocol on Qt's own connection
   # (its private platform header, the protocol description and its scanner)
   qt6-wayland qt6-base-private-dev libwayland-dev wayland-protocols libwayland-bin
+  # the newer picture formats: WebP, HEIF and AVIF, JPEG XL, SVG
+  libwebp-dev libheif-dev libjxl-dev librsvg2-dev
   # Flash movies: Ruffle (fetched by npm at build time) in Qt WebEngine; LZMA movie headers
   qt6-webengine-dev liblzma-dev
   # sound: the player, MIDI synthesis with a General MIDI SoundFont, ALSA's error hook
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+  # the encoders that make the newer formats' test pictures
+  webp libheif-examples libavif-bin libjxl-tools librsvg2-bin
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # the show on Wayland: a headless compositor, its screenshots, pointer and keys, its idle

@@ -2,6 +2,7 @@
 
 #include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
+#include "imaging/PictureFormats.h"
 
 #include <algorithm>
 #include <array>
@@ -15,14 +16,6 @@
 namespace pictorelle {
 
 namespace {
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return out;
-}
 
 // The extension of the last path component, without its dot; empty when there is none.
 std::string_view extensionOf(std::string_view path) {
@@ -134,53 +127,16 @@ int ReductionFactor(TSize part, TSize wanted, TSize limit) {
 }
 
 TPictureFormat FormatOfExtension(std::string_view extension) {
-    if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
-    const std::string ext = upper(extension);
-    struct Entry {
-        const char* ext;
-        TPictureFormat format;
-    };
-    static constexpr std::array<Entry, 13> kTable = {{
-        {"JPG", TPictureFormat::Jpeg},
-        {"JPEG", TPictureFormat::Jpeg},
-        {"JPE", TPictureFormat::Jpeg},
-        {"JFIF", TPictureFormat::Jpeg},
-        {"PNG", TPictureFormat::Png},
-        {"TIF", TPictureFormat::Tiff},
-        {"TIFF", TPictureFormat::Tiff},
-        {"GIF", TPictureFormat::Gif},
-        {"BMP", TPictureFormat::Bmp},
-        {"DIB", TPictureFormat::Bmp},
-        {"ICO", TPictureFormat::Ico},
-        {"WMF", TPictureFormat::Metafile},
-        {"EMF", TPictureFormat::Metafile},
-    }};
-    for (const Entry& e : kTable)
-        if (ext == e.ext) return e.format;
-    return TPictureFormat::Unknown;
+    const TPictureFormatRow* row = FormatRowOfExtension(extension);
+    return row ? row->format : TPictureFormat::Unknown;
 }
 
 TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
                                   const TDecodePlan& plan) {
-    switch (FormatOfExtension(extension)) {
-    case TPictureFormat::Jpeg:
-        return decoders::DecodeJpeg(data, plan);
-    case TPictureFormat::Png:
-        return decoders::DecodePng(data, plan);
-    case TPictureFormat::Tiff:
-        return decoders::DecodeTiff(data, plan);
-    case TPictureFormat::Gif:
-        return decoders::DecodeGifFirstFrame(data, plan);
-    case TPictureFormat::Bmp:
-        return decoders::DecodeWithQt(data, "bmp", plan);
-    case TPictureFormat::Ico:
-        return decoders::DecodeWithQt(data, "ico", plan);
-    case TPictureFormat::Metafile:
-        throw ImageError("Windows metafiles are not supported");
-    case TPictureFormat::Unknown:
-        break;
-    }
-    throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
+    const TPictureFormatRow* row = FormatRowOfExtension(extension);
+    if (!row) throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
+    if (!row->decode) throw ImageError(row->refusal ? row->refusal : "format not supported");
+    return row->decode(data, plan);
 }
 
 std::vector<uint8_t> ReadPictureFile(const std::string& path) {
@@ -190,9 +146,8 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path) {
 TDecodedPicture DecodePicture(const std::string& path, const TDecodePlan& plan) {
     const std::string_view ext = extensionOf(path);
     // Refuse unknown formats before reading a possibly large file.
-    const TPictureFormat format = FormatOfExtension(ext);
-    if (format == TPictureFormat::Unknown || format == TPictureFormat::Metafile)
-        return DecodePictureData({}, ext, plan);
+    const TPictureFormatRow* row = FormatRowOfExtension(ext);
+    if (!row || !row->decode) return DecodePictureData({}, ext, plan);
     const std::vector<uint8_t> bytes = readWholeFile(path);
     return DecodePictureData(bytes, ext, plan);
 }

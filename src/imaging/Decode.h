@@ -1,5 +1,6 @@
 // Decoding picture files into TBitmap32, by the file's extension: JPEG, PNG, TIFF, GIF (its
-// first frame), BMP and ICO. Every decoder reports failure as ImageError, whatever library sits
+// first frame), BMP, ICO, WebP, HEIF, AVIF, JPEG XL and SVG (the table of formats is in
+// PictureFormats.h). Every decoder reports failure as ImageError, whatever library sits
 // underneath, and refuses pictures too large to hold before it allocates their pixels.
 #pragma once
 
@@ -42,7 +43,21 @@ inline constexpr size_t kMaxTextChunkBytes = size_t{64} << 10;
 // Throws ImageError unless width x height is a picture size we accept (both at least 1).
 void CheckPictureSize(int64_t width, int64_t height);
 
-enum class TPictureFormat { Jpeg, Png, Tiff, Gif, Bmp, Ico, Metafile, Unknown };
+enum class TPictureFormat {
+    Jpeg,
+    Png,
+    Tiff,
+    Gif,
+    Bmp,
+    Ico,
+    Metafile,
+    WebP,
+    Heif,
+    Avif,
+    JpegXl,
+    Svg,
+    Unknown
+};
 
 // The format for a file extension, with or without its leading dot, in any letter case.
 TPictureFormat FormatOfExtension(std::string_view extension);
@@ -75,9 +90,11 @@ int ReductionFactor(TSize part, TSize wanted, TSize limit);
 int LimitFactor(TSize part, TSize limit);
 
 struct TDecodedPicture {
-    TBitmap32 bitmap; // the source part; smaller than it only after reduced-scale decoding
-    TSize natural;    // the picture's true size: what placement works with
-    TRect source;     // the part of the picture the bitmap holds: the whole picture unless cropped
+    // The source part; smaller than it only after reduced-scale decoding. A vector picture
+    // (SVG) is drawn at the size it is wanted, which may be larger than its natural size.
+    TBitmap32 bitmap;
+    TSize natural; // the picture's true size: what placement works with
+    TRect source;  // the part of the picture the bitmap holds: the whole picture unless cropped
     // GIF with a transparent colour: the exact pixel value its transparent pixels carry (the
     // palette colour with alpha 0), so they can be told apart from visible pixels of the
     // same colour.

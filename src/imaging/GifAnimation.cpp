@@ -2,6 +2,7 @@
 
 #include "imaging/Decode.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -14,6 +15,22 @@ namespace {
 // them instead of clearing them.
 void ensureSize(TBitmap32& bitmap, int width, int height) {
     if (bitmap.Width() != width || bitmap.Height() != height) bitmap.SetSize(width, height);
+}
+
+// Straight-alpha source-over of one true-colour pixel onto the canvas.
+uint32_t blendOver(uint32_t src, uint32_t dst) {
+    const uint32_t sa = src >> 24;
+    if (sa == 255) return src;
+    if (sa == 0) return dst;
+    const uint32_t da = dst >> 24;
+    if (da == 0) return src;
+    const uint32_t dw = da * (255 - sa); // the canvas's weight, scaled by 255
+    const uint32_t a255 = sa * 255 + dw; // the result's alpha, scaled by 255
+    auto channel = [&](int shift) {
+        const uint32_t s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
+        return ((s * sa * 255 + d * dw + a255 / 2) / a255) << shift;
+    };
+    return (((a255 + 127) / 255) << 24) | channel(16) | channel(8) | channel(0);
 }
 
 } // namespace
@@ -66,8 +83,23 @@ void TGifAnimator::drawNext() {
         ensureSize(saved_, visible.width(), visible.height());
         saved_.Draw(0, 0, visible, canvas_);
     }
-    const bool transparent = frame.transparentIndex >= 0;
     const int w = kept.width();
+    if (!frame.pixels.empty()) {
+        for (int y = visible.top; y < visible.bottom; ++y) {
+            const uint32_t* src = frame.pixels.data() +
+                                  static_cast<size_t>(y - kept.top) * static_cast<size_t>(w) +
+                                  (visible.left - kept.left);
+            uint32_t* dst = canvas_.ScanLine(y);
+            if (!frame.blend) {
+                std::copy_n(src, visible.width(), dst + visible.left);
+                continue;
+            }
+            for (int x = visible.left; x < visible.right; ++x, ++src)
+                dst[x] = blendOver(*src, dst[x]);
+        }
+        return;
+    }
+    const bool transparent = frame.transparentIndex >= 0;
     for (int y = visible.top; y < visible.bottom; ++y) {
         const uint8_t* src = frame.indices.data() +
                              static_cast<size_t>(y - kept.top) * static_cast<size_t>(w) +

@@ -35,6 +35,9 @@ public:
     // composed (or the same one again) costs only that frame's rectangle; any other order
     // starts again from frame 0. Throws std::out_of_range for k outside 0..FrameCount()-1.
     const TBitmap32& Frame(int k);
+    // The canvas behind the last Frame(k): every pixel some frame left there, and 0 (fully
+    // transparent) where nothing covers the screen, whatever the frame's own background.
+    const TBitmap32& Canvas() const { return canvas_; }
 
 private:
     void restart();

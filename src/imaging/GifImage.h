@@ -1,6 +1,7 @@
 // A GIF file as giflib reads it: the logical screen and its frames, each with its own palette,
 // transparent index, delay and disposal. Frames stay as palette indices; composing them over
-// one another (the disposal rules) is the animator's business.
+// one another (the disposal rules) is the animator's business. An animated WebP is read into
+// the same object with true-colour frames, so both play through one animator and one timer.
 //
 // A GIF shown small need not be held at its full size: read with a factor f, the logical screen
 // is sampled on a grid, canvas pixel (x, y) standing for screen pixel (x*f + f/2, y*f + f/2)
@@ -33,6 +34,13 @@ struct TGifFrame {
     int transparentIndex = -1;           // -1: none
     int delayMs = 0;                     // the file's hundredths of a second times 10
     TGifDisposal disposal = TGifDisposal::Unspecified;
+    // A true-colour frame (animated WebP) holds 0xAARRGGBB pixels at its sample points instead
+    // of indices, a fully transparent pixel always as 0. With blend it is laid over the canvas
+    // by its alpha, otherwise it replaces what its rectangle holds. Such frames of a picture
+    // with transparency carry transparentIndex 0 with palette[0] = 0: their transparent pixel
+    // is 0.
+    std::vector<uint32_t> pixels;
+    bool blend = false;
 
     // The pixel this frame's transparent colour gives on a picture: the palette colour with
     // alpha 0, so that it differs from every visible pixel. Meaningful with a transparent index.
@@ -76,11 +84,18 @@ private:
 // 40 M holds 20 full frames at 1920 x 1080, or 160 of 500 x 500.
 inline constexpr int64_t kMaxGifTotalPixels = 40'000'000;
 
+// An animated WebP's true-colour frames take four bytes a sampled pixel from the same budget.
+inline constexpr int64_t kTrueColourPixelCost = 4;
+
 // Reads up to maxFrames frames (at least one must be there), sampled by the factor the plan
 // asks for the whole logical screen (ReductionFactor; the plan's source part is not cropped,
 // since every frame is composed on the whole screen). Throws ImageError.
 TGifImage ReadGif(std::span<const uint8_t> data, int maxFrames = std::numeric_limits<int>::max(),
                   const TDecodePlan& plan = {});
+
+// Reads an animated WebP's frames (offsets, delays, disposal, blending, loop) the same way,
+// sampled as ReadGif samples, true-colour. Throws ImageError.
+TGifImage ReadAnimatedWebp(std::span<const uint8_t> data, const TDecodePlan& plan = {});
 
 // The canvas-sized image of the first frame: areas the frame leaves uncovered and its
 // transparent pixels carry the frame's TransparentPixel() (or, without a transparent colour,

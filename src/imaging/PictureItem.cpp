@@ -3,6 +3,7 @@
 #include "imaging/Compose.h"
 #include "imaging/Decode.h"
 #include "imaging/Label.h"
+#include "imaging/PictureFormats.h"
 #include "imaging/Placement.h"
 #include "package/ExtractEntry.h"
 #include "package/PackageLayout.h"
@@ -135,7 +136,14 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     if (!in.item) throw std::invalid_argument("ComposePictureItem needs an item");
     const ItemRecord& item = *in.item;
     TPictureItem out;
-    out.isGif = IsGifExtension(item.Ext);
+    // Whether the item plays through the animator is known from its bytes (a WebP may be a
+    // still or an animation) before any pixel is decoded, since the decode plan depends on it.
+    const TPictureFormatRow* format = FormatRowOfExtension(item.Ext);
+    std::vector<uint8_t> bytes;
+    if (format && format->animates) {
+        bytes = ReadPictureFile(in.picturePath);
+        out.isGif = format->Animates(bytes);
+    }
     out.frame = backgroundFrame(in);
 
     const int W = in.frameWidth, H = in.frameHeight;
@@ -151,10 +159,13 @@ TPictureItem ComposePictureItem(const TPictureItemInput& in) {
     };
     TDecodedPicture decoded;
     if (out.isGif) {
-        out.gif = LoadGif(in.picturePath, plan);
+        out.gif = std::make_unique<TGifAnimator>(format->readFrames(bytes, plan));
+        bytes = {};
         decoded = firstGifFrame(*out.gif);
         // A GIF of one frame never animates: its animator and canvases go now.
         if (!GifAnimates(out.gif->Gif())) out.gif.reset();
+    } else if (!bytes.empty()) {
+        decoded = DecodePictureData(bytes, item.Ext, plan);
     } else {
         decoded = DecodePicture(in.picturePath, plan);
     }

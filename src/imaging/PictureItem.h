@@ -65,11 +65,12 @@ struct TPictureItem {
     std::optional<TBitmap32> mask; // the item's mask, when it has one
     TRect itemRect;                // where the picture lies in the frame
     TSize naturalSize;             // the picture's true size
-    bool isGif = false;
+    bool isGif = false;            // played through the GIF animator: a GIF, or an animated WebP
     // Animated GIF items with transparency: background, logo and caption without the picture,
     // under the item's rectangle (later frames of the GIF change nothing else).
     std::optional<TFramePart> gifBackground;
-    std::unique_ptr<TGifAnimator> gif; // animated GIF items: all frames, for the animation
+    // Animated GIF and WebP items: all frames, for the animation.
+    std::unique_ptr<TGifAnimator> gif;
 };
 
 // What of a picture of the given size is decoded once placement has put it at itemRect in a
@@ -80,8 +81,9 @@ struct TPictureItem {
 TDecodeRequest PictureDecodeRequest(const TRect& itemRect, TSize natural, TSize frameSize,
                                     int flags, bool wholePicture);
 
-// Composes a picture item's frame. A GIF item's file is read whole once (LoadGif): its
-// picture is the animator's frame 0, and the animator comes along for the later frames. Throws
+// Composes a picture item's frame. A GIF or animated WebP item's file is read whole once into
+// its frames: its picture is the animator's frame 0, and the animator comes along for the
+// later frames. Throws
 // ImageError when the picture cannot be decoded (and std::bad_alloc when memory runs out); the
 // caller then leaves the screen as it is.
 TPictureItem ComposePictureItem(const TPictureItemInput& input);

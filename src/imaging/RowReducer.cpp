@@ -1,6 +1,7 @@
 #include "imaging/RowReducer.h"
 
 #include "core/IntMath.h"
+#include "imaging/Decode.h"
 
 #include <algorithm>
 
@@ -74,6 +75,20 @@ TBitmap32 TRowReducer::Finish() {
     for (int y = nextRow_; y < out_.Height(); ++y)
         std::fill_n(out_.ScanLine(y), out_.Width(), 0xFF000000u);
     return std::move(out_);
+}
+
+TBitmap32 ReduceRgbaPicture(const uint8_t* rgba, size_t stride, TRect part, int factor) {
+    TRowReducer reducer(part, factor);
+    std::vector<uint32_t> row(static_cast<size_t>(part.right));
+    for (int y = part.top; y < part.bottom; ++y) {
+        if ((y - part.top) % 64 == 0) CheckDecodeCancelled();
+        const uint8_t* in = rgba + static_cast<size_t>(y) * stride + size_t{4} * part.left;
+        for (int x = part.left; x < part.right; ++x, in += 4)
+            row[static_cast<size_t>(x)] = (uint32_t{in[3]} << 24) | (uint32_t{in[0]} << 16) |
+                                          (uint32_t{in[1]} << 8) | uint32_t{in[2]};
+        reducer.AddRow(y, row.data());
+    }
+    return reducer.Finish();
 }
 
 } // namespace pictorelle

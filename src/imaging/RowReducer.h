@@ -7,6 +7,7 @@
 #include "core/Bitmap32.h"
 #include "core/Rect.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -41,5 +42,10 @@ private:
     int rowsInBlock_ = 0;
     int nextRow_ = 0; // result rows finished so far
 };
+
+// A picture a library hands over whole as interleaved 8-bit RGBA with straight alpha, rows
+// stride bytes apart: its part, reduced by factor through a TRowReducer. Looks at the cancel
+// flag every few rows.
+TBitmap32 ReduceRgbaPicture(const uint8_t* rgba, size_t stride, TRect part, int factor);
 
 } // namespace pictorelle

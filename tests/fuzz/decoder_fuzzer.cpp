@@ -2,6 +2,7 @@
 // once per format (PICTORELLE_FUZZ_FORMAT is the extension). A damaged picture must end as
 // ImageError, never as a crash, a leak or a bitmap that disagrees with its own size.
 #include "imaging/Decode.h"
+#include "imaging/GifAnimation.h"
 #include "imaging/GifImage.h"
 
 #include <cstdlib>
@@ -36,6 +37,21 @@ void WalkGifFrames(std::span<const uint8_t> data) {
     CheckBitmap(GifFirstFrameImage(gif));
 }
 
+// Every frame of an animated WebP composed, at most at a modest size as a show would ask.
+void WalkWebpFrames(std::span<const uint8_t> data) {
+    TGifAnimator animator(ReadAnimatedWebp(data, [](TSize) {
+        return TDecodeRequest{{}, {320, 240}, {640, 480}};
+    }));
+    for (int k = 0; k < animator.FrameCount(); ++k) {
+        const TGifFrame& f = animator.Gif().frames[static_cast<size_t>(k)];
+        const TRect kept = animator.Gif().SampledRect(f);
+        if (f.pixels.size() !=
+            static_cast<size_t>(kept.width()) * static_cast<size_t>(kept.height()))
+            std::abort();
+        CheckBitmap(animator.Frame(k));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,9 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const ImageError&) {
     } catch (const std::bad_alloc&) {
     }
-    if (kFormat == "gif") {
+    if (kFormat == "gif" || kFormat == "webp") {
         try {
-            WalkGifFrames(bytes);
+            if (kFormat == "gif")
+                WalkGifFrames(bytes);
+            else
+                WalkWebpFrames(bytes);
         } catch (const ImageError&) {
         } catch (const std::bad_alloc&) {
         }

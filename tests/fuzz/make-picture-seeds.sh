@@ -3,7 +3,7 @@
 # encodings each, an animation for GIF) and a few manifests. Usage: make-picture-seeds.sh DIR
 set -euo pipefail
 out=$1
-mkdir -p "$out"/{jpg,png,gif,tif,bmp,ico,manifest}
+mkdir -p "$out"/{jpg,png,gif,tif,bmp,ico,webp,heic,avif,jxl,svg,manifest}
 im() { convert "$@"; }
 src="-size 23x17 gradient:red-blue"
 im $src -quality 80 "$out/jpg/baseline.jpg"
@@ -28,6 +28,34 @@ im $src -alpha set "BMP:$out/bmp/argb.bmp"
 im $src -colors 16 -type Palette "BMP3:$out/bmp/palette.bmp"
 im -size 16x16 gradient:red-blue \( +clone -resize 8x8 \) "$out/ico/two.ico"
 im -size 16x16 xc:orange "$out/ico/one.ico"
+im $src "$out/png/seed-src.png"
+cwebp -quiet -q 70 "$out/png/seed-src.png" -o "$out/webp/lossy.webp"
+cwebp -quiet -lossless "$out/png/seed-src.png" -o "$out/webp/lossless.webp"
+im $src -alpha set -channel A -evaluate set 50% +channel "$out/png/seed-alpha.png"
+cwebp -quiet -q 70 "$out/png/seed-alpha.png" -o "$out/webp/alpha.webp"
+im -size 9x7 xc:red "$out/png/seed-red.png"
+im -size 4x3 xc:blue "$out/png/seed-blue.png"
+cwebp -quiet -lossless "$out/png/seed-red.png" -o "$out/webp/red.webp"
+cwebp -quiet -lossless "$out/png/seed-blue.png" -o "$out/webp/blue.webp"
+webpmux -frame "$out/webp/red.webp" +50 -frame "$out/webp/blue.webp" +30+2+2+1-b -loop 0 \
+  -o "$out/webp/animation.webp" >/dev/null
+heif-enc -q 50 "$out/png/seed-src.png" -o "$out/heic/lossy.heic" >/dev/null
+heif-enc -q 50 "$out/png/seed-alpha.png" -o "$out/heic/alpha.heic" >/dev/null
+avifenc --min 20 --max 40 "$out/png/seed-src.png" "$out/avif/lossy.avif" >/dev/null
+avifenc -l "$out/png/seed-alpha.png" "$out/avif/alpha.avif" >/dev/null
+cjxl -d 1 "$out/png/seed-src.png" "$out/jxl/lossy.jxl" >/dev/null 2>&1
+cjxl -d 0 "$out/png/seed-alpha.png" "$out/jxl/lossless.jxl" >/dev/null 2>&1
+rm -f "$out"/png/seed-*.png
+cat > "$out/svg/shapes.svg" <<'SVG'
+<?xml version="1.0"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="23" height="17" viewBox="0 0 23 17">
+  <defs><linearGradient id="g"><stop offset="0" stop-color="red"/><stop offset="1" stop-color="blue"/></linearGradient></defs>
+  <rect width="23" height="17" fill="url(#g)"/><circle cx="11" cy="8" r="5" fill="lime" opacity="0.5"/>
+  <path d="M1 1 L22 16" stroke="black" stroke-width="2"/><text x="2" y="15" font-size="6">Ab</text>
+</svg>
+SVG
+printf '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 4 3"><g transform="rotate(9)"><use href="#r"/><rect id="r" width="2" height="2"/></g></svg>' \
+  > "$out/svg/viewbox.svg"
 cat > "$out/manifest/full.json" <<'JSON'
 { "Header": { "Seconds": 4, "BackColor": "0x00301810", "AllowStandalone": true, "Loop": true },
   "Strings": { "SaverTitle": "Seed", "Effect": [69, 70], "AboutText": "About" },

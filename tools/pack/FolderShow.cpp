@@ -2,6 +2,7 @@
 
 #include "ItemContent.h"
 #include "Manifest.h"
+#include "imaging/PictureFormats.h"
 #include "sound/engine/AudioFormats.h"
 
 #include <algorithm>

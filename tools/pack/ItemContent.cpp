@@ -1,5 +1,7 @@
 #include "ItemContent.h"
 
+#include "imaging/PictureFormats.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -17,28 +19,6 @@ std::string Lower(std::string_view s) {
 bool StartsWith(std::string_view head, std::string_view magic, size_t at = 0) {
     return head.size() >= at + magic.size() && head.substr(at, magic.size()) == magic;
 }
-
-// The picture formats the player decodes, by extension, with the first bytes of each.
-struct TPictureKind {
-    std::string_view extension;
-    std::string_view name;
-    std::array<std::string_view, 2> magic; // either one
-};
-constexpr std::string_view kIcoMagic("\0\0\1\0", 4);
-constexpr std::string_view kTiffBigEndian("MM\0*", 4);
-constexpr std::array<TPictureKind, 11> kPictures = {{
-    {".jpg", "JPEG picture", {"\xFF\xD8\xFF", ""}},
-    {".jpeg", "JPEG picture", {"\xFF\xD8\xFF", ""}},
-    {".jpe", "JPEG picture", {"\xFF\xD8\xFF", ""}},
-    {".jfif", "JPEG picture", {"\xFF\xD8\xFF", ""}},
-    {".png", "PNG picture", {"\x89PNG\r\n\x1A\n", ""}},
-    {".gif", "GIF picture", {"GIF87a", "GIF89a"}},
-    {".tif", "TIFF picture", {"II*", kTiffBigEndian}},
-    {".tiff", "TIFF picture", {"II*", kTiffBigEndian}},
-    {".bmp", "BMP picture", {"BM", ""}},
-    {".dib", "BMP picture", {"BM", ""}},
-    {".ico", "ICO picture", {kIcoMagic, ""}},
-}};
 
 // Videos the show plays (its own extensions and what cameras and phones make); the media
 // player finds the container from the content, so any container it knows will do.
@@ -63,9 +43,9 @@ bool IsVideoContainer(std::string_view head) {
 
 bool IsPictureOrVideoExtension(std::string_view extension) {
     const std::string ext = Lower(extension);
-    return std::find(kVideos.begin(), kVideos.end(), ext) != kVideos.end() ||
-           std::any_of(kPictures.begin(), kPictures.end(),
-                       [&](const TPictureKind& k) { return k.extension == ext; });
+    if (std::find(kVideos.begin(), kVideos.end(), ext) != kVideos.end()) return true;
+    const TPictureFormatRow* row = FormatRowOfExtension(ext);
+    return row != nullptr && row->decode != nullptr;
 }
 
 std::optional<std::string> ItemContentProblem(std::string_view extension, std::string_view head) {
@@ -79,11 +59,12 @@ std::optional<std::string> ItemContentProblem(std::string_view extension, std::s
         if (IsVideoContainer(head)) return std::nullopt;
         return "not a video";
     }
-    for (const TPictureKind& kind : kPictures) {
-        if (kind.extension != ext) continue;
-        for (std::string_view magic : kind.magic)
-            if (!magic.empty() && StartsWith(head, magic)) return std::nullopt;
-        return "not a " + std::string(kind.name);
+    // Pictures go by the player's own table of formats, so the packer and the player never
+    // disagree on what a file is.
+    if (const TPictureFormatRow* row = FormatRowOfExtension(ext); row && row->decode) {
+        if (row->recognises({reinterpret_cast<const uint8_t*>(head.data()), head.size()}))
+            return std::nullopt;
+        return "not a " + std::string(row->name) + " picture";
     }
     // Whatever else the show would try to decode as a picture, and fail.
     return "\"" + std::string(extension) + "\" is not a picture, a video or a Flash movie";

@@ -4,6 +4,8 @@
 // an empty file never reaches a show.
 #pragma once
 
+#include "imaging/PictureFormats.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -12,7 +14,7 @@
 namespace pictorelle {
 
 // How many of a file's first bytes ItemContentProblem looks at.
-inline constexpr size_t kItemHeadSize = 256;
+inline constexpr size_t kItemHeadSize = kPictureHeadBytes;
 
 // True for an extension (with its dot, any case) the show plays as a picture or a video (a
 // folder of pictures takes these; a Flash movie comes only from a manifest).

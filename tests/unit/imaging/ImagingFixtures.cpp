@@ -9,6 +9,7 @@
 #include <QImageWriter>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -258,6 +259,51 @@ std::string WriteTempFile(const std::string& name, const Bytes& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+Bytes EncodeWithTool(const std::vector<TBitmap32>& pictures, const std::string& command) {
+    static int made = 0;
+    const std::string stem = TempFolder() + "tool-" + std::to_string(++made);
+    std::string line = command;
+    auto replace = [&line](const std::string& what, const std::string& with) {
+        for (size_t at = line.find(what); at != std::string::npos; at = line.find(what, at))
+            line.replace(at, what.size(), with);
+    };
+    for (size_t i = pictures.size(); i-- > 0;) {
+        const std::string in = stem + "-in" + std::to_string(i) + ".png";
+        WriteTempFile(in.substr(TempFolder().size()), EncodePng(pictures[i]));
+        replace("IN" + std::to_string(i), "'" + in + "'");
+    }
+    const std::string out = stem + "-out";
+    replace("OUT", "'" + out + "'");
+    line = "( " + line + " ) >/dev/null 2>&1";
+    if (std::system(line.c_str()) != 0) {
+        ADD_FAILURE() << "encoder failed: " << line;
+        return {};
+    }
+    std::ifstream file(out, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+Bytes EncodeWebp(const TBitmap32& picture, bool lossless) {
+    return EncodeWithTool({picture}, lossless ? "cwebp -quiet -lossless -exact IN0 -o OUT"
+                                              : "cwebp -quiet -q 95 IN0 -o OUT");
+}
+
+Bytes EncodeHeif(const TBitmap32& picture, bool lossless) {
+    return EncodeWithTool({picture}, lossless
+                                         ? "heif-enc -L -p chroma=444 IN0 -o OUT.heic"
+                                           " && mv OUT.heic OUT"
+                                         : "heif-enc -q 95 IN0 -o OUT.heic && mv OUT.heic OUT");
+}
+
+Bytes EncodeAvif(const TBitmap32& picture) {
+    return EncodeWithTool({picture}, "avifenc -l IN0 OUT.avif && mv OUT.avif OUT");
+}
+
+Bytes EncodeJxl(const TBitmap32& picture, bool lossless) {
+    return EncodeWithTool({picture}, lossless ? "cjxl -d 0 IN0 OUT.jxl && mv OUT.jxl OUT"
+                                              : "cjxl -d 1 IN0 OUT.jxl && mv OUT.jxl OUT");
 }
 
 QGuiApplication& GuiApp() {

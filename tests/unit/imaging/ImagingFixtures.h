@@ -30,6 +30,15 @@ Bytes EncodeGif(const std::vector<TBitmap32>& frames, bool loops = false, int de
                 bool interlaced = false);
 Bytes EncodeWithQt(const TBitmap32& picture, const char* format);
 
+// Pictures made by Debian's command-line encoders: each picture goes to the tool as a PNG
+// (IN0, IN1, ... in command), and what it writes to OUT comes back. Fails the test when the
+// tool does.
+Bytes EncodeWithTool(const std::vector<TBitmap32>& pictures, const std::string& command);
+Bytes EncodeWebp(const TBitmap32& picture, bool lossless = true);  // cwebp
+Bytes EncodeHeif(const TBitmap32& picture, bool lossless = false); // heif-enc
+Bytes EncodeAvif(const TBitmap32& picture);                        // avifenc, lossless
+Bytes EncodeJxl(const TBitmap32& picture, bool lossless = true);   // cjxl
+
 // Writes bytes to name inside the process's temporary folder and returns the path.
 std::string WriteTempFile(const std::string& name, const Bytes& bytes);
 
