@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   # libraries the player uses
   zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
+  liblcms2-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
   # Flash movies: Ruffle (fetched by npm at build time) in Qt WebEngine; LZMA movie headers
   qt6-webengine-dev liblzma-dev
@@ -17,6 +18,8 @@ packages=(
   libmpv-dev libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # end-to-end tests and the demo show's generated pictures
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
+  # colour tests: Adobe RGB and other profiles Debian ships; EXIF tags written at test time
+  colord-data libimage-exiftool-perl
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound

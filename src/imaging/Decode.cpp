@@ -1,7 +1,10 @@
 #include "imaging/Decode.h"
 
+#include "core/ExifOrientation.h"
 #include "core/IntMath.h"
+#include "imaging/ColourProfile.h"
 #include "imaging/DecoderParts.h"
+#include "imaging/Upright.h"
 
 #include <algorithm>
 #include <array>
@@ -160,9 +163,11 @@ TPictureFormat FormatOfExtension(std::string_view extension) {
     return TPictureFormat::Unknown;
 }
 
-TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
-                                  const TDecodePlan& plan) {
-    switch (FormatOfExtension(extension)) {
+namespace {
+
+TDecodedPicture decodeStored(std::span<const uint8_t> data, TPictureFormat format,
+                             std::string_view extension, const TDecodePlan& plan) {
+    switch (format) {
     case TPictureFormat::Jpeg:
         return decoders::DecodeJpeg(data, plan);
     case TPictureFormat::Png:
@@ -181,6 +186,43 @@ TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_vie
         break;
     }
     throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
+}
+
+// The orientation of a picture read from its bytes before decoding, so that the decode plan
+// can be asked about the upright picture; 0 where the format's EXIF is not looked for here.
+int orientationBeforeDecoding(std::span<const uint8_t> data, TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Jpeg:
+        return ExifOrientation(JpegExifBlock(data));
+    case TPictureFormat::Png:
+        return ExifOrientation(PngExifBlock(data));
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void ApplySideInformation(TDecodedPicture& picture, int orientation) {
+    // A profile that cannot be used leaves the pixels as decoded: taken as sRGB, like a
+    // picture without one.
+    if (!picture.iccProfile.empty()) ConvertToSrgb(picture.bitmap, picture.iccProfile);
+    picture.iccProfile.clear();
+    TurnDecodedUpright(picture, orientation);
+}
+
+TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
+                                  const TDecodePlan& plan) {
+    const TPictureFormat format = FormatOfExtension(extension);
+    const int known = orientationBeforeDecoding(data, format);
+    TDecodedPicture picture =
+        decodeStored(data, format, extension, StoredPlan(plan, std::max(known, 1)));
+    int orientation = known;
+    // Where the orientation is only known from the decoder, the plan saw the stored picture;
+    // turning it still shows it upright. TIFF's own orientation tag is libtiff's to apply.
+    if (known == 0 && format != TPictureFormat::Tiff) orientation = ExifOrientation(picture.exif);
+    ApplySideInformation(picture, orientation);
+    return picture;
 }
 
 std::vector<uint8_t> ReadPictureFile(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <QImageWriter>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <map>
 #include <png.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <tiffio.h>
 
 namespace pictorelle::test {
@@ -250,6 +252,27 @@ void ExpectSamePixels(const TBitmap32& expected, const TBitmap32& actual, const 
         for (int x = 0; x < expected.Width(); ++x)
             ASSERT_EQ(actual.Pixel(x, y), expected.Pixel(x, y))
                 << what << " at (" << x << ", " << y << ")";
+}
+
+int MaxChannelError(const TBitmap32& a, const TBitmap32& b) {
+    int worst = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            for (int shift : {0, 8, 16, 24}) {
+                const int ca = static_cast<int>((a.Pixel(x, y) >> shift) & 0xFF);
+                const int cb = static_cast<int>((b.Pixel(x, y) >> shift) & 0xFF);
+                worst = std::max(worst, std::abs(ca - cb));
+            }
+    return worst;
+}
+
+int RunTool(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Bytes ReadTestFile(const std::string& path) {
+    return readFile(path);
 }
 
 std::string WriteTempFile(const std::string& name, const Bytes& bytes) {

@@ -30,6 +30,13 @@ Bytes EncodeGif(const std::vector<TBitmap32>& frames, bool loops = false, int de
                 bool interlaced = false);
 Bytes EncodeWithQt(const TBitmap32& picture, const char* format);
 
+// The largest difference of any channel (alpha included) between two bitmaps of one size.
+int MaxChannelError(const TBitmap32& a, const TBitmap32& b);
+
+// Runs a shell command (a Debian tool that makes a fixture) and returns its exit status.
+int RunTool(const std::string& command);
+Bytes ReadTestFile(const std::string& path);
+
 // Writes bytes to name inside the process's temporary folder and returns the path.
 std::string WriteTempFile(const std::string& name, const Bytes& bytes);
 
