@@ -107,6 +107,15 @@ TEST(Colour, AdobeRgbComesOutAsItsSrgbEquivalent) {
         MaxChannelError(SolidBitmap(1, 1, colours[5]), SolidBitmap(1, 1, picture.Pixel(5, 0))), 10);
 }
 
+// A photo whose profile is sRGB under its own name keeps its pixels exactly.
+TEST(Colour, AnSrgbProfileChangesNothing) {
+    const Bytes srgb = saved(cmsCreate_sRGBProfile());
+    const TBitmap32 original = PatternBitmap(33, 9);
+    TBitmap32 picture = original;
+    EXPECT_TRUE(ConvertToSrgb(picture, srgb));
+    ExpectSamePixels(original, picture);
+}
+
 TEST(Colour, GreyPicturesGoThroughAGreyProfile) {
     cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
     const Bytes grey = saved(cmsCreateGrayProfile(cmsD50_xyY(), linear));
