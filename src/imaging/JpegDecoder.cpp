@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <new>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace pictorelle::decoders {
@@ -76,12 +78,110 @@ void onProgress(j_common_ptr cinfo) {
     }
 }
 
+// The side information carried in APP markers, gathered as libjpeg meets them: the EXIF block
+// of the first "Exif" APP1 marker, and the pieces of an ICC profile, which a file splits over
+// numbered APP2 markers of at most 64 KiB each (up to 255 of them). Only the pieces are held,
+// and only while their sum stays within the profile's cap; a profile past it, or whose pieces
+// do not agree, is dropped, and the picture decodes without it.
+struct MarkerSideData {
+    std::vector<uint8_t> body; // the marker being read; a marker holds at most 65533 bytes
+    std::vector<uint8_t> exif;
+    bool exifSeen = false;
+    std::vector<std::vector<uint8_t>> iccPieces; // by sequence number - 1
+    size_t iccBytes = 0;
+    bool iccDropped = false;
+    bool closed = false; // the header is read: markers between later scans are passed over
+
+    void dropIcc() {
+        iccDropped = true;
+        iccPieces = {};
+    }
+
+    void addExif(std::span<const uint8_t> data) {
+        static constexpr uint8_t kTag[] = {'E', 'x', 'i', 'f', 0, 0};
+        if (exifSeen || data.size() < sizeof kTag || !std::equal(kTag, kTag + 6, data.begin()))
+            return;
+        exifSeen = true;
+        if (data.size() - sizeof kTag <= kMaxExifBytes) exif.assign(data.begin() + 6, data.end());
+    }
+
+    void addIccPiece(std::span<const uint8_t> data) {
+        static constexpr char kTag[] = "ICC_PROFILE"; // with its terminating zero
+        if (data.size() < sizeof kTag + 2 || !std::equal(kTag, kTag + sizeof kTag, data.begin()))
+            return;
+        if (iccDropped) return;
+        const unsigned sequence = data[sizeof kTag];
+        const unsigned count = data[sizeof kTag + 1];
+        const auto piece = data.subspan(sizeof kTag + 2);
+        if (iccPieces.empty()) iccPieces.resize(count);
+        if (sequence == 0 || count != iccPieces.size() || sequence > count ||
+            !iccPieces[sequence - 1].empty() || piece.empty() ||
+            iccBytes + piece.size() > kMaxIccProfileBytes)
+            return dropIcc();
+        iccPieces[sequence - 1].assign(piece.begin(), piece.end());
+        iccBytes += piece.size();
+    }
+
+    // The whole profile when every piece came; empty otherwise.
+    std::vector<uint8_t> iccProfile() const {
+        std::vector<uint8_t> profile;
+        if (iccDropped || iccPieces.empty()) return profile;
+        for (const auto& piece : iccPieces)
+            if (piece.empty()) return {};
+        profile.reserve(iccBytes);
+        for (const auto& piece : iccPieces)
+            profile.insert(profile.end(), piece.begin(), piece.end());
+        return profile;
+    }
+};
+
+// Reads the body of an APP1 or APP2 marker (libjpeg has read the marker code) into the side
+// data. libjpeg's memory source never suspends: past the end of the data it serves a made-up
+// end-of-image marker, so every byte asked for comes.
+boolean onAppMarker(j_decompress_ptr cinfo) {
+    auto* side = static_cast<MarkerSideData*>(cinfo->client_data);
+    jpeg_source_mgr* src = cinfo->src;
+    auto readBytes = [&](uint8_t* to, size_t n) {
+        while (n > 0) {
+            if (src->bytes_in_buffer == 0) (*src->fill_input_buffer)(cinfo);
+            const size_t k = std::min(n, src->bytes_in_buffer);
+            std::copy_n(src->next_input_byte, k, to);
+            src->next_input_byte += k;
+            src->bytes_in_buffer -= k;
+            to += k;
+            n -= k;
+        }
+    };
+    uint8_t length[2];
+    readBytes(length, 2);
+    const size_t size = std::max((size_t{length[0]} << 8 | length[1]), size_t{2}) - 2;
+    if (side->closed) {
+        (*src->skip_input_data)(cinfo, static_cast<long>(size));
+        return TRUE;
+    }
+    side->body.resize(size); // within the capacity reserved before decoding: no allocation
+    readBytes(side->body.data(), size);
+    const std::span<const uint8_t> body(side->body);
+    // Holding a piece allocates; a failure only costs the side information.
+    try {
+        if (cinfo->unread_marker == JPEG_APP0 + 1)
+            side->addExif(body);
+        else
+            side->addIccPiece(body);
+    } catch (const std::bad_alloc&) {
+        side->exif = {};
+        side->dropIcc();
+    }
+    return TRUE;
+}
+
 // Everything the decoder touches lives here, outside runDecoder's frame, so that nothing it
 // changes is left indeterminate by the jump.
 struct State {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     jpeg_progress_mgr progress{};
+    MarkerSideData side;
     bool created = false;
     std::span<const uint8_t> data;
     const TDecodePlan* plan = nullptr;
@@ -144,8 +244,15 @@ bool runDecoder(State& s) {
     s.cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     s.progress.progress_monitor = onProgress;
     s.cinfo.progress = &s.progress;
+    s.cinfo.client_data = &s.side;
+    jpeg_set_marker_processor(&s.cinfo, JPEG_APP0 + 1, onAppMarker);
+    jpeg_set_marker_processor(&s.cinfo, JPEG_APP0 + 2, onAppMarker);
     jpeg_mem_src(&s.cinfo, s.data.data(), static_cast<unsigned long>(s.data.size()));
     jpeg_read_header(&s.cinfo, TRUE);
+    s.out.exif = std::move(s.side.exif);
+    s.out.iccProfile = s.side.iccProfile();
+    s.side.iccPieces = {};
+    s.side.closed = true;
 
     const int naturalW = static_cast<int>(std::min<JDIMENSION>(s.cinfo.image_width, 1u << 30));
     const int naturalH = static_cast<int>(std::min<JDIMENSION>(s.cinfo.image_height, 1u << 30));
@@ -220,6 +327,7 @@ TDecodedPicture DecodeJpeg(std::span<const uint8_t> data, const TDecodePlan& pla
     s.data = data;
     s.plan = &plan;
     s.err.message[0] = '\0';
+    s.side.body.reserve(65535);
     s.cinfo.err = jpeg_std_error(&s.err.pub);
     s.err.pub.error_exit = onError;
     s.err.pub.emit_message = onMessage;

@@ -1,9 +1,14 @@
 // PNG through libpng, alpha kept. libpng reports errors by jumping to the buffer set with
 // setjmp; the jump lands in runDecoder, whose frame holds nothing with a destructor.
+//
+// libpng buffers a side chunk whole at the length its header declares, whatever the file
+// holds, so it never sees a side chunk we do not use or one past its cap: the file is walked
+// chunk by chunk first, and libpng reads only the pieces kept.
 #include "core/IntMath.h"
 #include "imaging/DecoderParts.h"
 #include "imaging/RowReducer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <png.h>
@@ -13,14 +18,62 @@ namespace pictorelle::decoders {
 
 namespace {
 
-// Ancillary chunks (text, profiles) beyond this are refused instead of buffered.
-constexpr png_alloc_size_t kMaxChunkSize = png_alloc_size_t{64} << 20;
+// A stretch of the file, [begin, end).
+struct Piece {
+    size_t begin;
+    size_t end;
+};
+
+uint32_t bigEndian32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// The most of a side chunk's body we let libpng read, by its type; 0 for the side chunks we
+// have no use for (text, background, histogram, time, palettes of suggestions, animation and
+// unknown chunks), which are passed over however short.
+size_t sideChunkCap(const uint8_t* type) {
+    if (std::memcmp(type, "tRNS", 4) == 0) return 256 * 2; // one entry a palette colour at most
+    if (std::memcmp(type, "iCCP", 4) == 0) return kMaxIccProfileBytes;
+    if (std::memcmp(type, "eXIf", 4) == 0) return kMaxExifBytes;
+    return 0;
+}
+
+// The pieces of a PNG file libpng is shown: the signature, every critical chunk, the side
+// chunks we use within their caps, and all from the first image data chunk on (libpng stops
+// reading where the picture ends). A chunk that claims more than the file holds ends the walk:
+// libpng then finds the file truncated.
+std::vector<Piece> keptPieces(std::span<const uint8_t> data) {
+    std::vector<Piece> pieces{{0, 8}};
+    auto keep = [&pieces](size_t begin, size_t end) {
+        if (pieces.back().end == begin)
+            pieces.back().end = end;
+        else
+            pieces.push_back({begin, end});
+    };
+    size_t at = 8;
+    while (data.size() - at >= 8) {
+        const uint8_t* header = data.data() + at;
+        const uint64_t length = bigEndian32(header);
+        const uint8_t* type = header + 4;
+        const bool critical = (type[0] & 0x20) == 0;
+        if (std::memcmp(type, "IDAT", 4) == 0) break;
+        const uint64_t end = at + 12 + length;
+        if (critical || length <= sideChunkCap(type))
+            keep(at, static_cast<size_t>(std::min<uint64_t>(end, data.size())));
+        if (end >= data.size()) return pieces;
+        at = static_cast<size_t>(end);
+    }
+    keep(at, data.size());
+    return pieces;
+}
 
 struct State {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::span<const uint8_t> data;
-    size_t position = 0;
+    std::vector<Piece> pieces; // what libpng reads of data
+    size_t piece = 0;          // the piece being read
+    size_t position = 0;       // in data, within that piece
     char message[200] = {};
     const TDecodePlan* plan = nullptr;
     bool cancelled = false;
@@ -47,9 +100,33 @@ void onWarning(png_structp, png_const_charp) {}
 
 void onRead(png_structp png, png_bytep buffer, size_t length) {
     auto* s = static_cast<State*>(png_get_io_ptr(png));
-    if (s->data.size() - s->position < length) png_error(png, "file is truncated");
-    std::memcpy(buffer, s->data.data() + s->position, length);
-    s->position += length;
+    while (length > 0) {
+        if (s->piece == s->pieces.size()) png_error(png, "file is truncated");
+        const Piece& p = s->pieces[s->piece];
+        if (s->position < p.begin) s->position = p.begin;
+        const size_t n = std::min(length, p.end - s->position);
+        std::memcpy(buffer, s->data.data() + s->position, n);
+        buffer += n;
+        length -= n;
+        s->position += n;
+        if (s->position == p.end) ++s->piece;
+    }
+}
+
+// The colour profile and EXIF block libpng found, copied out; both are within their caps.
+void takeSideInformation(State& s) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(s.png, s.info, &name, &compression, &profile, &profileLength) != 0 &&
+        profile && profileLength <= kMaxIccProfileBytes)
+        s.out.iccProfile.assign(profile, profile + profileLength);
+    png_bytep exif = nullptr;
+    png_uint_32 exifLength = 0;
+    if (png_get_eXIf_1(s.png, s.info, &exifLength, &exif) != 0 && exif &&
+        exifLength <= kMaxExifBytes)
+        s.out.exif.assign(exif, exif + exifLength);
 }
 
 void checkCancelled(State& s) {
@@ -107,8 +184,12 @@ bool runDecoder(State& s) {
     if (setjmp(png_jmpbuf(s.png))) return false;
     png_set_read_fn(s.png, &s, onRead);
     png_set_user_limits(s.png, kMaxPictureSide, kMaxPictureSide);
-    png_set_chunk_malloc_max(s.png, kMaxChunkSize);
+    // The kept pieces hold no longer side chunk than this; it also bounds what a compressed
+    // profile may inflate to.
+    png_set_chunk_malloc_max(s.png, kMaxIccProfileBytes);
+    png_set_chunk_cache_max(s.png, 16);
     png_read_info(s.png, s.info);
+    takeSideInformation(s);
 
     const png_uint_32 width = png_get_image_width(s.png, s.info);
     const png_uint_32 height = png_get_image_height(s.png, s.info);
@@ -169,6 +250,7 @@ TDecodedPicture DecodePng(std::span<const uint8_t> data, const TDecodePlan& plan
         throw ImageError("PNG: not a PNG file");
     State s;
     s.data = data;
+    s.pieces = keptPieces(data);
     s.plan = &plan;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, onError, onWarning);
     if (!s.png) throw ImageError("PNG: cannot create the decoder");

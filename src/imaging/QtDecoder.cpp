@@ -54,6 +54,12 @@ TDecodedPicture DecodeWithQt(std::span<const uint8_t> data, const char* format,
     const QSize size = reader.size();
     if (!size.isValid()) fail(format, reader.errorString());
     CheckPictureSize(size.width(), size.height());
+    // Qt's limit weighs the picture as stored, but every picture is turned into 32-bit pixels
+    // below, which costs four times as much for one of 8 bits a pixel and 32 times for one of
+    // a bit: the header's size is weighed at 32 bits before the reader allocates anything.
+    if (int64_t{size.width()} * size.height() * 4 > int64_t{kMaxQtImageMiB} << 20)
+        fail(format,
+             QStringLiteral("picture too large: %1 x %2").arg(size.width()).arg(size.height()));
 
     QImage image;
     if (!reader.read(&image) || image.isNull()) fail(format, reader.errorString());

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <tiffio.h>
 #include <vector>
@@ -19,6 +20,12 @@ namespace {
 // The most libtiff may allocate at once. A strip or tile is decoded into one buffer of its
 // whole size, so this bounds what one strip may cost; a giant single strip is refused.
 constexpr tmsize_t kMaxSingleAllocation = tmsize_t{64} << 20;
+// What libtiff may hold of the first directory's tags in all. It reads every tag, known or not,
+// when it opens the file, each into its own buffer, so a few kilobytes of entries that all
+// point at the same large stretch of the file would otherwise cost that stretch many times
+// over. Real files stay far below: the strip or tile tables of a 100-megapixel picture cut in
+// 16 x 16 tiles take 6 MB, and a colour profile is capped far lower.
+constexpr uint64_t kMaxTagBytes = uint64_t{32} << 20;
 // The pixels one band of the RGBA raster holds (8 MiB).
 constexpr int64_t kBandPixels = int64_t{1} << 21;
 
@@ -79,6 +86,62 @@ int onWarning(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
 
+// The bytes of one value of a TIFF field type (0 for types libtiff passes over).
+uint64_t typeSize(uint64_t type) {
+    // bytes, text, shorts, longs, rationals, signed ones, undefined, floats, doubles, directory
+    // offsets, and BigTIFF's 64-bit longs and offsets
+    static constexpr uint8_t kSizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 0, 0, 8, 8, 8};
+    return type < std::size(kSizes) ? kSizes[type] : 0;
+}
+
+// What the tags of the file's first directory make libtiff read, counting of each tag's data
+// only what lies inside the file; 0 when the header is not a TIFF's (libtiff then says why).
+uint64_t tagBytes(std::span<const uint8_t> data) {
+    if (data.size() < 16) return 0;
+    const bool little = data[0] == 'I' && data[1] == 'I';
+    if (!little && !(data[0] == 'M' && data[1] == 'M')) return 0;
+    auto read = [&](uint64_t at, int bytes) -> uint64_t {
+        if (at > data.size() || data.size() - at < static_cast<uint64_t>(bytes)) return 0;
+        uint64_t v = 0;
+        for (int k = 0; k < bytes; ++k) {
+            const uint64_t b = data[at + static_cast<uint64_t>(little ? bytes - 1 - k : k)];
+            v = v << 8 | b;
+        }
+        return v;
+    };
+    const uint64_t version = read(2, 2);
+    if (version != 42 && version != 43) return 0;
+    const bool big = version == 43;
+    const int countBytes = big ? 8 : 2, fieldBytes = big ? 8 : 4, entryBytes = big ? 20 : 12;
+    const uint64_t directory = big ? read(8, 8) : read(4, 4);
+    const uint64_t entries = read(directory, countBytes);
+    uint64_t total = 0;
+    for (uint64_t k = 0; k < std::min<uint64_t>(entries, 65535); ++k) {
+        const uint64_t entry = directory + static_cast<uint64_t>(countBytes) + k * entryBytes;
+        if (entry >= data.size()) break;
+        const uint64_t type = read(entry + 2, 2);
+        const uint64_t count = read(entry + 4, fieldBytes);
+        const uint64_t unit = typeSize(type);
+        if (unit == 0 || count > (uint64_t{1} << 40)) continue;
+        const uint64_t size = unit * count;
+        if (size <= static_cast<uint64_t>(fieldBytes)) continue; // held in the entry itself
+        const uint64_t offset = read(entry + 4 + static_cast<uint64_t>(fieldBytes), fieldBytes);
+        if (offset < data.size()) total += std::min(size, data.size() - offset);
+    }
+    return total;
+}
+
+// The embedded colour profile, when there is one within its cap.
+std::vector<uint8_t> iccProfile(TIFF* tif) {
+    uint32_t length = 0;
+    void* profile = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) || !profile ||
+        length > kMaxIccProfileBytes)
+        return {};
+    const auto* bytes = static_cast<const uint8_t*>(profile);
+    return {bytes, bytes + length};
+}
+
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
@@ -133,6 +196,7 @@ int bandRows(TIFF* tif, int width, int height) {
 } // namespace
 
 TDecodedPicture DecodeTiff(std::span<const uint8_t> data, const TDecodePlan& plan) {
+    if (tagBytes(data) > kMaxTagBytes) throw ImageError("TIFF: its tags hold too much data");
     MemoryFile file;
     file.data = data;
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
@@ -161,6 +225,7 @@ TDecodedPicture DecodeTiff(std::span<const uint8_t> data, const TDecodePlan& pla
     img.req_orientation = ORIENTATION_TOPLEFT;
 
     TDecodedPicture out;
+    out.iccProfile = iccProfile(tif.get());
     out.natural = {w, h};
     const TDecodeRequest req = ResolveRequest(plan, out.natural);
     out.source = req.source;

@@ -43,3 +43,6 @@ printf '{}' > "$out/manifest/empty.json"
 # Once escaped the reader as a stray exception instead of a manifest error.
 printf '{ "Header": { "Seconds": 66E33333333 } }' > "$out/manifest/overflow.json"
 printf '{ "Items": [ { "File": "a.jpg" } ] }' > "$out/manifest/one.json"
+# Files the fuzzers once failed on, each kept by a regression test too.
+found=$(dirname "$0")/found
+for d in "$found"/*/; do cp "$d"* "$out/$(basename "$d")/"; done
