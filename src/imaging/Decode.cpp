@@ -207,7 +207,6 @@ void ApplySideInformation(TDecodedPicture& picture, int orientation) {
     // A profile that cannot be used leaves the pixels as decoded: taken as sRGB, like a
     // picture without one.
     if (!picture.iccProfile.empty()) ConvertToSrgb(picture.bitmap, picture.iccProfile);
-    picture.iccProfile.clear();
     TurnDecodedUpright(picture, orientation);
 }
 

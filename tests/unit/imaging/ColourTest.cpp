@@ -5,6 +5,7 @@
 #include "core/Color.h"
 #include "imaging/ColourProfile.h"
 #include "imaging/Decode.h"
+#include "package/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -196,6 +197,33 @@ TEST(Colour, CmykGoesThroughItsProfileOrThePlainFormula) {
     const uint8_t halfBlack[4] = {0, 0, 0, 128};
     wrongKind.Convert(halfBlack, &out, 1);
     EXPECT_EQ(out, 0xFF7F7F7Fu);
+}
+
+// The profile travels in the file: APP2 pieces of a JPEG, a PNG's iCCP chunk, a CMYK JPEG's
+// press profile.
+TEST(Colour, ProfilesEmbeddedInFilesAreApplied) {
+    const Bytes adobe = ReadTestFile(kAdobeRgb);
+    const uint8_t rgb[3] = {0x30, 0x80, 0xC0};
+    const uint32_t want = expectedSrgb(adobe, TYPE_RGB_8, rgb);
+    for (const char* name : {"adobe.png", "adobe.jpg"}) {
+        // Assigned, not converted to: the file has no profile before.
+        const std::string path = TempFolder() + name;
+        ASSERT_EQ(RunTool(std::string("convert -size 16x16 xc:'rgb(48,128,192)' -quality 100 "
+                                      "-profile ") +
+                          kAdobeRgb + " " + path),
+                  0);
+        const TDecodedPicture d = DecodePicture(path);
+        expectNear(want, d.bitmap.Pixel(8, 8), 2, name);
+    }
+
+    const Bytes press = cmykProfile();
+    const uint8_t cyan[4] = {255, 0, 0, 0};
+    const uint32_t teal = expectedSrgb(press, TYPE_CMYK_8, cyan);
+    for (const bool adobeStorage : {true, false}) {
+        const TDecodedPicture d = DecodePictureData(
+            EncodeCmykJpeg(16, 16, 255, 0, 0, 0, {adobeStorage, false, press}), ".jpg");
+        expectNear(teal, d.bitmap.Pixel(8, 8), 3, adobeStorage ? "Adobe CMYK" : "plain CMYK");
+    }
 }
 
 } // namespace

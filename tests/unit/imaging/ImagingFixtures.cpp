@@ -45,7 +45,8 @@ TBitmap32 SolidBitmap(int width, int height, uint32_t pixel) {
 namespace {
 
 Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, int quality,
-                   const std::vector<const uint8_t*>& rows, bool progressive = false) {
+                   const std::vector<const uint8_t*>& rows, bool progressive = false,
+                   const TCmykJpeg& cmyk = {}) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -58,11 +59,14 @@ Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, i
     cinfo.input_components = components;
     cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
-    if (space == JCS_CMYK) jpeg_set_colorspace(&cinfo, JCS_CMYK);
+    if (space == JCS_CMYK) jpeg_set_colorspace(&cinfo, cmyk.ycck ? JCS_YCCK : JCS_CMYK);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (space == JCS_CMYK) cinfo.write_Adobe_marker = TRUE;
+    if (space == JCS_CMYK) cinfo.write_Adobe_marker = cmyk.adobe ? TRUE : FALSE;
     if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!cmyk.profile.empty())
+        jpeg_write_icc_profile(&cinfo, cmyk.profile.data(),
+                               static_cast<unsigned>(cmyk.profile.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows[cinfo.next_scanline]);
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -102,14 +106,17 @@ Bytes EncodeJpeg(const TBitmap32& picture, int quality, bool progressive) {
                         progressive);
 }
 
-Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k) {
+Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k,
+                     const TCmykJpeg& kind) {
     // Adobe CMYK JPEGs store the channels inverted.
+    auto stored = [&kind](uint8_t ink) {
+        return kind.adobe ? static_cast<uint8_t>(255 - ink) : ink;
+    };
     std::vector<uint8_t> row;
     for (int x = 0; x < width; ++x)
-        row.insert(row.end(), {static_cast<uint8_t>(255 - c), static_cast<uint8_t>(255 - m),
-                               static_cast<uint8_t>(255 - y), static_cast<uint8_t>(255 - k)});
+        row.insert(row.end(), {stored(c), stored(m), stored(y), stored(k)});
     const std::vector<const uint8_t*> rows(static_cast<size_t>(height), row.data());
-    return jpegCompress(width, height, 4, JCS_CMYK, 95, rows);
+    return jpegCompress(width, height, 4, JCS_CMYK, 95, rows, false, kind);
 }
 
 Bytes EncodePng(const TBitmap32& picture, bool alpha, bool interlaced) {
