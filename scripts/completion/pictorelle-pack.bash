@@ -10,7 +10,7 @@ _pictorelle_pack() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-o --player --dump --pictures --music --title --seconds
-            --effects --captions --write-manifest" -- "$cur"))
+            --effects --captions --recursive --write-manifest" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -X '!*.json' -- "$cur") $(compgen -d -- "$cur"))
     fi

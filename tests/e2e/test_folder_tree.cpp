@@ -74,7 +74,7 @@ TEST(FolderTree, AFolderTooLargeForAShowIsRefusedBeforeAnythingIsWritten) {
         RunProgram(BinPath("pictorelle-pack"), {"--pictures", dir / "big", "--write-manifest",
                                                 dir / "show.json", "-o", dir / "show.scr"});
     EXPECT_EQ(made.status, 1);
-    EXPECT_NE(made.err.find("2200000016 bytes"), std::string::npos) << made.err;
+    EXPECT_NE(made.err.find("(2200000000 bytes)"), std::string::npos) << made.err;
     EXPECT_NE(made.err.find("limit is 2 GiB (2147483647 bytes)"), std::string::npos) << made.err;
     EXPECT_FALSE(fs::exists(dir / "show.json"));
     EXPECT_FALSE(fs::exists(dir / "show.scr"));

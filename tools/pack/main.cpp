@@ -1,8 +1,9 @@
 // pictorelle-pack: builds a runnable show from a JSON manifest or a folder of pictures, or
 // prints a show's package.
 //   pictorelle-pack MANIFEST.json -o SHOW [--player PATH]
-//   pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N] [--effects LIST]
-//                   [--captions] [--write-manifest FILE] -o SHOW [--player PATH]
+//   pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]
+//                   [--effects LIST] [--captions] [--write-manifest FILE] -o SHOW
+//                   [--player PATH]
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
 #include "FolderShow.h"
@@ -28,7 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
     "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH]\n"
-    "       pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N]\n"
+    "       pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]\n"
     "                       [--effects LIST] [--captions] [--write-manifest FILE]\n"
     "                       [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
@@ -61,7 +62,9 @@ int Pack(const std::string& manifest, const std::string& output, const std::stri
     if (CarriesPackage(file)) throw PictorelleError(player + " already carries a package");
     const auto package = WritePackage(content);
     if (file.size() + package.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw PictorelleError("the show would be larger than 2 GiB");
+        throw PictorelleError("the show would be " + std::to_string(file.size() + package.size()) +
+                              " bytes, more than the package's limit of 2 GiB (" +
+                              std::to_string(std::numeric_limits<int32_t>::max()) + " bytes)");
     file.insert(file.end(), package.begin(), package.end());
 
     // Write beside the target and rename, so a failed run never leaves half a show.
@@ -136,6 +139,8 @@ int main(int argc, char** argv) {
                 folderOptions().effects = ParseEffectList(args[++i]);
             else if (a == "--captions")
                 folderOptions().captions = true;
+            else if (a == "--recursive")
+                folderOptions().recursive = true;
             else if (a == "--write-manifest" && hasValue)
                 writeManifest = args[++i];
             else if (manifest.empty() && !a.starts_with("-"))
@@ -152,9 +157,11 @@ int main(int argc, char** argv) {
                 std::cerr << kUsage;
                 return 2;
             }
+            // Made before the file is opened: a folder that cannot make a show leaves nothing.
+            const std::string made = FolderManifest(*folder).dump(2);
             manifest = writeManifest.empty() ? TempFilePath("manifest.json") : writeManifest;
             std::ofstream out(manifest, std::ios::trunc);
-            out << FolderManifest(*folder).dump(2) << '\n';
+            out << made << '\n';
             if (!out.flush()) throw PictorelleError("cannot write " + manifest);
             if (output.empty()) return 0;
         } else if (manifest.empty() || output.empty() || !writeManifest.empty()) {
