@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 #include <lcms2.h>
 #include <mutex>
 #include <string>
@@ -30,7 +32,9 @@ struct TMatrixShaper {
 
     void Run(uint32_t* pixels, unsigned count) const {
         unsigned done = 0;
+#if defined(__x86_64__)
         if (hasAvx2()) done = runAvx2(pixels, count);
+#endif
         runScalar(pixels + done, count - done);
     }
 
@@ -51,11 +55,18 @@ struct TMatrixShaper {
         }
     }
 
+    // The plain path alone in builds that test it (PICTORELLE_SCALAR_ONLY), and on other
+    // processors.
     static bool hasAvx2() {
+#if defined(__x86_64__) && !defined(PICTORELLE_SCALAR_ONLY)
         static const bool has = __builtin_cpu_supports("avx2");
         return has;
+#else
+        return false;
+#endif
     }
 
+#if defined(__x86_64__)
     // One output channel of eight pixels: a row of the matrix, rounded, clamped and looked up.
     __attribute__((target("avx2"))) static __m256i
     channelAvx2(const __m256i* m, int k, __m256i r, __m256i g, __m256i b, const int* srgb) {
@@ -94,6 +105,7 @@ struct TMatrixShaper {
         }
         return i;
     }
+#endif
 };
 
 // One transform into sRGB: nothing for a profile that is sRGB already, the matrix-and-curves
@@ -241,7 +253,9 @@ std::unique_ptr<TMatrixShaper> buildMatrixShaper(cmsContext context, cmsHPROFILE
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
             const double entry = column[j][i] / (fast->toLinear[j][255] / 65535.0);
-            if (!std::isfinite(entry) || std::abs(entry) > 7) return nullptr;
+            // Three products of at most 2.6 x 2^12 x 65535 stay within 32 bits (ProPhoto's
+            // largest entry is about 2); a wider gamut goes through Little CMS.
+            if (!std::isfinite(entry) || std::abs(entry) > 2.6) return nullptr;
             fast->matrix[i * 3 + j] =
                 static_cast<int32_t>(std::lround(entry * (1 << TMatrixShaper::kMatrixShift)));
         }
