@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   # libraries the player uses
   zlib1g-dev libjpeg-dev libturbojpeg0-dev libpng-dev libtiff-dev libgif-dev libsqlite3-dev
+  liblcms2-dev
   qt6-base-dev libgl-dev libxss-dev nlohmann-json3-dev
   # Wayland sessions: Qt's Wayland platform, the idle-inhibit protocol on Qt's own connection
   # (its private platform header, the protocol description and its scanner)
@@ -24,6 +25,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core fontconfig
   # the encoders that make the newer formats' test pictures
   webp libheif-examples libavif-bin libjxl-tools librsvg2-bin
+  # colour tests: Adobe RGB and other profiles Debian ships; EXIF tags written at test time
+  colord-data libimage-exiftool-perl
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # the show on Wayland: a headless compositor, its screenshots, pointer and keys, its idle

@@ -10,8 +10,8 @@ _pictorelle_pack() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-o --player --dump --pictures --music --title --seconds
-            --effects --captions --write-manifest --allow-broken --allow-empty --help
-            --version" -- "$cur"))
+            --effects --captions --recursive --write-manifest --allow-broken --allow-empty
+            --help --version" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -X '!*.json' -- "$cur") $(compgen -d -- "$cur"))
     fi

@@ -1,8 +1,11 @@
 #include "imaging/Decode.h"
 
+#include "core/ExifOrientation.h"
 #include "core/IntMath.h"
+#include "imaging/ColourProfile.h"
 #include "imaging/DecoderParts.h"
 #include "imaging/PictureFormats.h"
+#include "imaging/Upright.h"
 
 #include <algorithm>
 #include <array>
@@ -131,12 +134,50 @@ TPictureFormat FormatOfExtension(std::string_view extension) {
     return row ? row->format : TPictureFormat::Unknown;
 }
 
-TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
-                                  const TDecodePlan& plan) {
-    const TPictureFormatRow* row = FormatRowOfExtension(extension);
+namespace {
+
+TDecodedPicture decodeStored(std::span<const uint8_t> data, const TPictureFormatRow* row,
+                             std::string_view extension, const TDecodePlan& plan) {
     if (!row) throw ImageError("no decoder for the extension \"" + std::string(extension) + "\"");
     if (!row->decode) throw ImageError(row->refusal ? row->refusal : "format not supported");
     return row->decode(data, plan);
+}
+
+// The orientation of a picture read from its bytes before decoding, so that the decode plan
+// can be asked about the upright picture; 0 where the format's EXIF is not looked for here.
+int orientationBeforeDecoding(std::span<const uint8_t> data, TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Jpeg:
+        return ExifOrientation(JpegExifBlock(data));
+    case TPictureFormat::Png:
+        return ExifOrientation(PngExifBlock(data));
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void ApplySideInformation(TDecodedPicture& picture, int orientation) {
+    // A profile that cannot be used leaves the pixels as decoded: taken as sRGB, like a
+    // picture without one.
+    if (!picture.iccProfile.empty()) ConvertToSrgb(picture.bitmap, picture.iccProfile);
+    TurnDecodedUpright(picture, orientation);
+}
+
+TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
+                                  const TDecodePlan& plan) {
+    const TPictureFormatRow* row = FormatRowOfExtension(extension);
+    const TPictureFormat format = row ? row->format : TPictureFormat::Unknown;
+    const int known = orientationBeforeDecoding(data, format);
+    TDecodedPicture picture =
+        decodeStored(data, row, extension, StoredPlan(plan, std::max(known, 1)));
+    int orientation = known;
+    // Where the orientation is only known from the decoder, the plan saw the stored picture;
+    // turning it still shows it upright. TIFF's own orientation tag is libtiff's to apply.
+    if (known == 0 && format != TPictureFormat::Tiff) orientation = ExifOrientation(picture.exif);
+    ApplySideInformation(picture, orientation);
+    return picture;
 }
 
 std::vector<uint8_t> ReadPictureFile(const std::string& path) {

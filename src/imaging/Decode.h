@@ -133,7 +133,14 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path);
 // Decodes the file at path by its extension. Throws ImageError.
 TDecodedPicture DecodePicture(const std::string& path, const TDecodePlan& plan = {});
 
-// Decodes bytes held in memory as the format of extension. Throws ImageError.
+// The step that follows every decoder, run once by DecodePictureData: the pixels converted
+// from the embedded ICC profile to sRGB, and the picture turned by the EXIF orientation (1 to
+// 8; natural and source turn with it). The profile and the EXIF block stay in the result as
+// what the file said; nothing applies them again.
+void ApplySideInformation(TDecodedPicture& picture, int orientation);
+
+// Decodes bytes held in memory as the format of extension, converted to sRGB and turned
+// upright (the plan is asked about the upright picture). Throws ImageError.
 TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_view extension,
                                   const TDecodePlan& plan = {});
 

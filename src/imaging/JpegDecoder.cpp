@@ -2,6 +2,7 @@
 // not return; ours jumps back into runDecoder, whose frame holds nothing with a destructor, and
 // the caller turns the stored message into ImageError.
 #include "core/IntMath.h"
+#include "imaging/ColourProfile.h"
 #include "imaging/DecoderParts.h"
 #include "imaging/RowReducer.h"
 
@@ -187,7 +188,8 @@ struct State {
     const TDecodePlan* plan = nullptr;
     TDecodedPicture out;
     std::vector<uint8_t> cmykRows;
-    std::vector<uint32_t> row; // one output row, when rows are cropped or reduced
+    std::optional<TCmykToSrgb> cmyk; // for CMYK and YCCK files
+    std::vector<uint32_t> row;       // one output row, when rows are cropped or reduced
     std::optional<TRowReducer> reducer;
 
     State() = default;
@@ -212,26 +214,6 @@ long decoderMemory(TSize limit) {
     if (limit.isEmpty()) return kMaxDecoderMemory;
     return static_cast<long>(
         std::min<int64_t>(int64_t{limit.width} * limit.height * 4, kMaxDecoderMemory));
-}
-
-uint8_t mul255(unsigned a, unsigned b) {
-    return static_cast<uint8_t>((a * b + 127) / 255);
-}
-
-// CMYK rows to BGRA. Adobe writes the four channels inverted, which is what most CMYK JPEGs
-// carry.
-void cmykToBgra(const uint8_t* cmyk, uint32_t* out, unsigned width, bool inverted) {
-    for (unsigned x = 0; x < width; ++x, cmyk += 4) {
-        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        out[x] = 0xFF000000u | (uint32_t{mul255(c, k)} << 16) | (uint32_t{mul255(m, k)} << 8) |
-                 mul255(y, k);
-    }
 }
 
 // Returns false after a library error; the message is then in s.err.message. C++ exceptions
@@ -264,6 +246,12 @@ bool runDecoder(State& s) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = d;
     const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
+    if (cmyk) {
+        // A printer's colours go through the file's own CMYK profile where it has one; the
+        // step after decoding leaves the RGB pixels made here alone, as a CMYK profile says
+        // nothing about them.
+        s.cmyk.emplace(s.out.iccProfile, s.cinfo.saw_Adobe_marker != 0);
+    }
     s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&s.cinfo);
 
@@ -305,7 +293,7 @@ bool runDecoder(State& s) {
         for (JDIMENSION k = 0; k < got; ++k) {
             uint32_t* target =
                 direct ? s.out.bitmap.ScanLine(static_cast<int>(first + k)) : s.row.data();
-            if (cmyk) cmykToBgra(rows[k], target, width, s.cinfo.saw_Adobe_marker);
+            if (cmyk) s.cmyk->Convert(rows[k], target, width);
             if (!direct) s.reducer->AddRow(static_cast<int>(first + k), s.row.data());
         }
     }

@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string_view>
+#include <utility>
 
 namespace pictorelle {
 namespace {
@@ -40,6 +43,56 @@ std::vector<fs::path> FilesOf(const std::string& folder) {
     std::sort(files.begin(), files.end(),
               [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
     return files;
+}
+
+bool IsHidden(const fs::path& path) {
+    return path.filename().string().starts_with('.');
+}
+
+// The regular files of a folder and of all its subfolders, by their path below it. Hidden
+// files and folders are left out; a folder reached through a symbolic link is walked only if
+// it has not been walked already, so a link back up the tree ends there.
+void CollectTree(const fs::path& folder, const fs::path& below, std::set<fs::path>& walked,
+                 std::vector<std::pair<fs::path, fs::path>>& files) {
+    std::error_code error;
+    const fs::path real = fs::canonical(folder, error);
+    if (error || !walked.insert(real).second) return;
+    // In name order, so that which of two ways to one folder is taken never varies.
+    std::vector<fs::directory_entry> entries;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        entries.push_back(entry);
+    if (error) throw ManifestError(folder.string() + ": cannot be read (" + error.message() + ")");
+    std::sort(entries.begin(), entries.end());
+    for (const auto& entry : entries) {
+        const fs::path name = entry.path().filename();
+        if (IsHidden(name)) continue;
+        std::error_code kind;
+        if (entry.is_directory(kind))
+            CollectTree(entry.path(), below / name, walked, files);
+        else if (entry.is_regular_file(kind))
+            files.emplace_back(below / name, fs::absolute(entry.path()));
+    }
+    if (error) throw ManifestError(folder.string() + ": cannot be read (" + error.message() + ")");
+}
+
+std::vector<fs::path> TreeFilesOf(const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) throw ManifestError(folder + ": not a folder");
+    std::set<fs::path> walked;
+    std::vector<std::pair<fs::path, fs::path>> found;
+    CollectTree(folder, {}, walked, found);
+    std::sort(found.begin(), found.end());
+    std::vector<fs::path> files;
+    for (auto& [below, path] : found)
+        files.push_back(std::move(path));
+    return files;
+}
+
+// A byte count as people read it.
+std::string Gibibytes(uintmax_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f GiB", static_cast<double>(bytes) / (1u << 30));
+    return text;
 }
 
 // A picture, video or movie whose first bytes are what its extension says.
@@ -91,11 +144,15 @@ std::vector<int> ParseEffectList(const std::string& list) {
 
 nlohmann::json FolderManifest(const TFolderShowOptions& o) {
     nlohmann::json items = nlohmann::json::array();
-    for (const fs::path& file : FilesOf(o.pictures)) {
+    // What the show's entries will weigh, the files as they are.
+    uintmax_t bytes = 0;
+    for (const fs::path& file : o.recursive ? TreeFilesOf(o.pictures) : FilesOf(o.pictures)) {
         if (!IsPicture(file)) {
             std::cerr << "pictorelle-pack: skipping " << file.string() << ": not a picture\n";
             continue;
         }
+        std::error_code error;
+        bytes += fs::file_size(file, error);
         nlohmann::json item = {{"File", file.string()}};
         if (o.captions) item["CaptionText"] = file.stem().string();
         items.push_back(item);
@@ -110,8 +167,16 @@ nlohmann::json FolderManifest(const TFolderShowOptions& o) {
                 continue;
             }
             Head(file, 1); // an unreadable file is named now, not deep inside the packing
+            std::error_code error;
+            bytes += fs::file_size(file, error);
             melodies.push_back({{"File", file.string()}});
         }
+    // Said before anything is written, rather than after minutes of packing.
+    if (bytes > kMaxFolderShowBytes)
+        throw ManifestError(o.pictures + ": its pictures and music come to " + Gibibytes(bytes) +
+                            " (" + std::to_string(bytes) +
+                            " bytes), more than a show can hold: the package's limit is 2 GiB (" +
+                            std::to_string(kMaxFolderShowBytes) + " bytes)");
 
     std::vector<int> effects = o.effects;
     if (effects.empty())

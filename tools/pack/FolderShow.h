@@ -3,6 +3,7 @@
 // folder), written as JSON so it can be edited and packed again.
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -17,16 +18,21 @@ struct TFolderShowOptions {
     int seconds = 5;
     std::vector<int> effects; // empty: every effect
     bool captions = false;    // each file's name without its extension as caption
+    bool recursive = false;   // subfolders too, by path; hidden files and folders left out
 };
 
 // The show's title for a folder: its own name however the path was written ("Trip/", "."),
 // "Pictures" for the root folder.
 std::string FolderTitle(const std::string& folder);
 
+// What a show can hold: the package's offsets are signed 32-bit numbers.
+inline constexpr uintmax_t kMaxFolderShowBytes = 2147483647;
+
 // The effect numbers of a list such as "1-10,69,115": throws ManifestError on anything else.
 std::vector<int> ParseEffectList(const std::string& list);
 
-// The manifest for the folder, with absolute file names. Files that are not pictures are left
+// The manifest for the folder, with absolute file names; throws ManifestError, naming the size
+// and the limit, when the files together would not fit a show. Files that are not pictures are left
 // out with a warning on standard error; an unreadable file or a folder without pictures throws
 // ManifestError naming it.
 nlohmann::json FolderManifest(const TFolderShowOptions& options);

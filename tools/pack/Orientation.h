@@ -13,8 +13,8 @@ namespace pictorelle {
 // read.
 int JpegOrientation(std::span<const uint8_t> jpeg);
 
-// The picture turned (or mirrored) upright by a lossless transform, with its orientation tag
-// gone (the whole EXIF block is dropped, so no viewer turns it a second time). Edge blocks
+// The picture turned (or mirrored) upright by a lossless transform, its markers kept and its
+// orientation tag set to upright, so no viewer turns it a second time. Edge blocks
 // that cannot be transformed losslessly are trimmed (at most 15 pixels). The file as it is
 // when it stands upright already or cannot be transformed.
 std::vector<uint8_t> UprightJpeg(std::span<const uint8_t> jpeg);

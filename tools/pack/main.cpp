@@ -1,8 +1,9 @@
 // pictorelle-pack: builds a runnable show from a JSON manifest or a folder of pictures, or
 // prints a show's package.
 //   pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken] [--allow-empty]
-//   pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N] [--effects LIST]
-//                   [--captions] [--write-manifest FILE] -o SHOW [--player PATH]
+//   pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]
+//                   [--effects LIST] [--captions] [--write-manifest FILE] -o SHOW
+//                   [--player PATH]
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
 #include "FolderShow.h"
@@ -30,7 +31,7 @@ namespace fs = std::filesystem;
 constexpr const char* kUsage =
     "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken]\n"
     "                       [--allow-empty]\n"
-    "       pictorelle-pack --pictures DIR [--music DIR] [--title T] [--seconds N]\n"
+    "       pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]\n"
     "                       [--effects LIST] [--captions] [--write-manifest FILE]\n"
     "                       [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
@@ -46,6 +47,7 @@ constexpr const char* kOptions =
     "                        extension says, with a warning, instead of failing\n"
     "  --allow-empty         pack a manifest that says \"Items\": [] (a background only)\n"
     "  --pictures DIR        every picture and video of DIR, in file-name order\n"
+    "  --recursive           with --pictures: its subfolders too, in path order\n"
     "  --music DIR           DIR's sound files (MIDI, MP3, WAV, WMA, Ogg, Opus, FLAC, AAC)\n"
     "                        as the show's playlist\n"
     "  --title T             the show's title (default: the folder's name); each user's\n"
@@ -104,7 +106,9 @@ int Pack(const std::string& manifest, const std::string& output, const std::stri
     if (CarriesPackage(file)) throw PictorelleError(player + " already carries a package");
     const auto package = WritePackage(content);
     if (file.size() + package.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw PictorelleError("the show would be larger than 2 GiB");
+        throw PictorelleError("the show would be " + std::to_string(file.size() + package.size()) +
+                              " bytes, more than the package's limit of 2 GiB (" +
+                              std::to_string(std::numeric_limits<int32_t>::max()) + " bytes)");
     file.insert(file.end(), package.begin(), package.end());
 
     // Write beside the target and rename, so a failed run never leaves half a show.
@@ -192,6 +196,8 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
                 folderOptions(a).effects = ParseEffectList(value);
         } else if (a == "--captions") {
             folderOptions(a).captions = true;
+        } else if (a == "--recursive") {
+            folderOptions(a).recursive = true;
         } else if (a == "--allow-broken") {
             c.checks.allowBroken = true;
         } else if (a == "--allow-empty") {
@@ -246,9 +252,11 @@ int main(int argc, char** argv) {
         std::string manifest = c.manifest;
         // A folder's show: its manifest is made here, then packed like any other.
         if (c.folder) {
+            // Made before the file is opened: a folder that cannot make a show leaves nothing.
+            const std::string made = FolderManifest(*c.folder).dump(2);
             manifest = c.writeManifest.empty() ? TempFilePath("manifest.json") : c.writeManifest;
             std::ofstream out(manifest, std::ios::trunc);
-            out << FolderManifest(*c.folder).dump(2) << '\n';
+            out << made << '\n';
             if (!out.flush()) throw PictorelleError("cannot write " + manifest);
             if (c.output.empty()) return 0;
         }

@@ -25,18 +25,6 @@ TBitmap32 smooth(int w, int h) {
     return b;
 }
 
-int maxChannelError(const TBitmap32& a, const TBitmap32& b) {
-    int worst = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x)
-            for (int shift : {0, 8, 16, 24}) {
-                const int ca = static_cast<int>((a.Pixel(x, y) >> shift) & 0xFF);
-                const int cb = static_cast<int>((b.Pixel(x, y) >> shift) & 0xFF);
-                worst = std::max(worst, std::abs(ca - cb));
-            }
-    return worst;
-}
-
 // A picture with a spread of alpha values, for the formats that carry alpha.
 TBitmap32 translucent(int w, int h) {
     TBitmap32 b = PatternBitmap(w, h);
@@ -83,11 +71,11 @@ TEST(Decode, JpegDecodesOpaqueAndCloseToTheOriginal) {
     const TBitmap32 picture = smooth(64, 48);
     const TDecodedPicture d = DecodePictureData(EncodeJpeg(picture, 98), ".JPG");
     ASSERT_EQ(d.natural, (TSize{64, 48}));
-    EXPECT_LE(maxChannelError(picture, d.bitmap), 8);
+    EXPECT_LE(MaxChannelError(picture, d.bitmap), 8);
 
     // Adobe CMYK: pure magenta + yellow is red.
     const TBitmap32 red = DecodePictureData(EncodeCmykJpeg(16, 16, 0, 255, 255, 0), ".jpeg").bitmap;
-    EXPECT_LE(maxChannelError(SolidBitmap(16, 16, 0xFFFF0000u), red), 6);
+    EXPECT_LE(MaxChannelError(SolidBitmap(16, 16, 0xFFFF0000u), red), 6);
 }
 
 // A progressive file padded with copies of its last scan, which cost a pass over the whole
@@ -105,7 +93,7 @@ TEST(Decode, ProgressiveScansAreCappedByThePictureSize) {
         return jpeg;
     };
     auto near = [](uint32_t p) {
-        return maxChannelError(SolidBitmap(1, 1, p), SolidBitmap(1, 1, 0xFF3080C0u)) <= 2;
+        return MaxChannelError(SolidBitmap(1, 1, p), SolidBitmap(1, 1, 0xFF3080C0u)) <= 2;
     };
     EXPECT_TRUE(near(DecodePictureData(padded(3000, 0), ".jpg").bitmap.Pixel(1500, 1500)));
     try {
@@ -222,7 +210,7 @@ TEST(Decode, BmpAndIcoThroughQt) {
             ASSERT_EQ(PixelAlpha(d.bitmap.Pixel(x, y)), PixelAlpha(icon.Pixel(x, y)));
             if (PixelAlpha(icon.Pixel(x, y)) < 128) icon.SetPixel(x, y, d.bitmap.Pixel(x, y));
         }
-    EXPECT_LE(maxChannelError(icon, d.bitmap), 2);
+    EXPECT_LE(MaxChannelError(icon, d.bitmap), 2);
 }
 
 TEST(Decode, ByFileExtensionInAnyCase) {

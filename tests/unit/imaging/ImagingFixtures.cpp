@@ -18,6 +18,7 @@
 #include <map>
 #include <png.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <tiffio.h>
 
 namespace pictorelle::test {
@@ -44,7 +45,8 @@ TBitmap32 SolidBitmap(int width, int height, uint32_t pixel) {
 namespace {
 
 Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, int quality,
-                   const std::vector<const uint8_t*>& rows, bool progressive = false) {
+                   const std::vector<const uint8_t*>& rows, bool progressive = false,
+                   const TCmykJpeg& cmyk = {}) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -57,11 +59,14 @@ Bytes jpegCompress(int width, int height, int components, J_COLOR_SPACE space, i
     cinfo.input_components = components;
     cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
-    if (space == JCS_CMYK) jpeg_set_colorspace(&cinfo, JCS_CMYK);
+    if (space == JCS_CMYK) jpeg_set_colorspace(&cinfo, cmyk.ycck ? JCS_YCCK : JCS_CMYK);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (space == JCS_CMYK) cinfo.write_Adobe_marker = TRUE;
+    if (space == JCS_CMYK) cinfo.write_Adobe_marker = cmyk.adobe ? TRUE : FALSE;
     if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!cmyk.profile.empty())
+        jpeg_write_icc_profile(&cinfo, cmyk.profile.data(),
+                               static_cast<unsigned>(cmyk.profile.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows[cinfo.next_scanline]);
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -101,14 +106,17 @@ Bytes EncodeJpeg(const TBitmap32& picture, int quality, bool progressive) {
                         progressive);
 }
 
-Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k) {
+Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k,
+                     const TCmykJpeg& kind) {
     // Adobe CMYK JPEGs store the channels inverted.
+    auto stored = [&kind](uint8_t ink) {
+        return kind.adobe ? static_cast<uint8_t>(255 - ink) : ink;
+    };
     std::vector<uint8_t> row;
     for (int x = 0; x < width; ++x)
-        row.insert(row.end(), {static_cast<uint8_t>(255 - c), static_cast<uint8_t>(255 - m),
-                               static_cast<uint8_t>(255 - y), static_cast<uint8_t>(255 - k)});
+        row.insert(row.end(), {stored(c), stored(m), stored(y), stored(k)});
     const std::vector<const uint8_t*> rows(static_cast<size_t>(height), row.data());
-    return jpegCompress(width, height, 4, JCS_CMYK, 95, rows);
+    return jpegCompress(width, height, 4, JCS_CMYK, 95, rows, false, kind);
 }
 
 Bytes EncodePng(const TBitmap32& picture, bool alpha, bool interlaced) {
@@ -251,6 +259,27 @@ void ExpectSamePixels(const TBitmap32& expected, const TBitmap32& actual, const 
         for (int x = 0; x < expected.Width(); ++x)
             ASSERT_EQ(actual.Pixel(x, y), expected.Pixel(x, y))
                 << what << " at (" << x << ", " << y << ")";
+}
+
+int MaxChannelError(const TBitmap32& a, const TBitmap32& b) {
+    int worst = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            for (int shift : {0, 8, 16, 24}) {
+                const int ca = static_cast<int>((a.Pixel(x, y) >> shift) & 0xFF);
+                const int cb = static_cast<int>((b.Pixel(x, y) >> shift) & 0xFF);
+                worst = std::max(worst, std::abs(ca - cb));
+            }
+    return worst;
+}
+
+int RunTool(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Bytes ReadTestFile(const std::string& path) {
+    return readFile(path);
 }
 
 std::string WriteTempFile(const std::string& name, const Bytes& bytes) {

@@ -20,8 +20,16 @@ TBitmap32 PatternBitmap(int width, int height);
 TBitmap32 SolidBitmap(int width, int height, uint32_t pixel);
 
 Bytes EncodeJpeg(const TBitmap32& picture, int quality = 95, bool progressive = false);
-// Four-channel Adobe-style (inverted) CMYK JPEG of one flat colour.
-Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
+// Four-channel CMYK JPEG of one flat colour (ink amounts, 255 full): Adobe-style by default
+// (an Adobe marker, the channels stored inverted), or plain without the marker; stored as
+// YCCK on request; with an embedded ICC profile when one is given.
+struct TCmykJpeg {
+    bool adobe = true;
+    bool ycck = false;
+    std::vector<uint8_t> profile;
+};
+Bytes EncodeCmykJpeg(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k,
+                     const TCmykJpeg& kind = {});
 Bytes EncodePng(const TBitmap32& picture, bool alpha = true, bool interlaced = false);
 Bytes EncodeTiff(const TBitmap32& picture, bool alpha = false);
 // One frame per picture, each with a palette of the picture's distinct colours (at most 255);
@@ -38,6 +46,13 @@ Bytes EncodeWebp(const TBitmap32& picture, bool lossless = true);  // cwebp
 Bytes EncodeHeif(const TBitmap32& picture, bool lossless = false); // heif-enc
 Bytes EncodeAvif(const TBitmap32& picture);                        // avifenc, lossless
 Bytes EncodeJxl(const TBitmap32& picture, bool lossless = true);   // cjxl
+
+// The largest difference of any channel (alpha included) between two bitmaps of one size.
+int MaxChannelError(const TBitmap32& a, const TBitmap32& b);
+
+// Runs a shell command (a Debian tool that makes a fixture) and returns its exit status.
+int RunTool(const std::string& command);
+Bytes ReadTestFile(const std::string& path);
 
 // Writes bytes to name inside the process's temporary folder and returns the path.
 std::string WriteTempFile(const std::string& name, const Bytes& bytes);
