@@ -199,9 +199,14 @@ TEST_F(FolderShow, TodaysFormatsArePackedFromAFolderAndShown) {
         {"d.jxl", "#ffff00", {255, 255, 0}, {"cjxl", "IN", "OUT"}},
     };
     for (const Picture& p : pictures) {
+        // Eight-bit RGB, not the one-bit palette ImageMagick writes for a single colour:
+        // heif-enc misreads that one, and a red picture comes out half red and half
+        // blue with a green seam down its middle.
         const fs::path in = dir / (std::string(p.name) + ".png");
-        ASSERT_EQ(
-            RunProgram("convert", {"-size", "64x48", std::string("xc:") + p.colour, in}).status, 0);
+        ASSERT_EQ(RunProgram("convert", {"-size", "64x48", std::string("xc:") + p.colour,
+                                         "PNG24:" + in.string()})
+                      .status,
+                  0);
         std::vector<std::string> args(p.encode.begin() + 1, p.encode.end());
         for (std::string& a : args)
             a = a == "IN" ? in.string() : a == "OUT" ? (pics / p.name).string() : a;
@@ -224,11 +229,9 @@ TEST_F(FolderShow, TodaysFormatsArePackedFromAFolderAndShown) {
                   .out.find("\"ItemCount\": 6"),
               std::string::npos);
 
-    // The HEIC is packed but not yet looked for on screen: under Xvfb the player has not been
-    // seen to show it, while the same file decodes in the unit tests and the render tool.
     std::vector<Rgb> colours;
-    for (size_t i = 1; i < pictures.size(); ++i)
-        colours.push_back(pictures[i].rgb);
+    for (const Picture& p : pictures)
+        colours.push_back(p.rgb);
     colours.push_back({255, 0, 255});
     std::vector<bool> seen(colours.size(), false);
     auto show = Start(dir / "formats.scr", {"/s"});
@@ -241,7 +244,7 @@ TEST_F(FolderShow, TodaysFormatsArePackedFromAFolderAndShown) {
             return std::find(seen.begin(), seen.end(), false) == seen.end();
         },
         60000);
-    const char* names[] = {"AVIF", "WebP", "JPEG XL", "SVG"};
+    const char* names[] = {"HEIC", "AVIF", "WebP", "JPEG XL", "SVG"};
     for (size_t i = 0; i < colours.size(); ++i)
         EXPECT_TRUE(seen[i]) << names[i] << " never came on screen";
     x.Key("Escape");
