@@ -2,9 +2,12 @@
 // pointer's position: a show window asks the compositor for the full-screen state on its
 // monitor's output (which also keeps bars and other windows off it), gets the keyboard by
 // being activated, and learns where the pointer is from the first pointer event it receives.
+#include "platform/Cursor.h"
 #include "platform/IdleInhibit.h"
 #include "platform/Session.h"
 
+#include <QBitmap>
+#include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -43,6 +46,33 @@ private:
     QWidget& window_;
 };
 
+// Hides the pointer again each time it enters a show window. A client may only set the
+// pointer's image with the serial of the pointer's entry into one of its surfaces, and Qt sends
+// nothing on entry when the shape has not changed since it last set one: a blank pointer chosen
+// before the pointer first entered never reaches the compositor, which keeps drawing its own
+// arrow. Going through another blank shape makes Qt send it again; neither is ever visible.
+class HideCursorOnEnter : public QObject {
+public:
+    explicit HideCursorOnEnter(QWidget& window) : QObject(&window), window_(window) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Enter && CursorShowCount() < 0 &&
+            QGuiApplication::overrideCursor()) {
+            QBitmap empty(16, 16);
+            empty.clear();
+            QGuiApplication::changeOverrideCursor(QCursor(empty, empty));
+            QGuiApplication::changeOverrideCursor(QCursor(Qt::BlankCursor));
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
 class WaylandSession final : public TDisplaySession {
 public:
     void CoverMonitor(QWidget& window, const QRect& monitor) override {
@@ -50,6 +80,7 @@ public:
         window.setGeometry(monitor);
         if (QScreen* screen = ScreenOf(monitor)) window.setScreen(screen);
         window.setWindowState(window.windowState() | Qt::WindowFullScreen);
+        new HideCursorOnEnter(window);
     }
 
     void HoldInput(QWidget& window) override { new ActivateOnShow(window); }

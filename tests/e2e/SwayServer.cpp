@@ -37,7 +37,7 @@ void ChownTree(const std::string& path, int uid, int gid) {
 
 } // namespace
 
-SwayServer::SwayServer(int width, int height, const std::string& background) {
+SwayServer::SwayServer(int width, int height, const std::string& background, int outputs) {
     for (const char* tool : {"sway", "swaymsg", "grim", "wtype", "swaybg"})
         if (!OnPath(tool))
             throw SwayUnavailable(std::string(tool) +
@@ -67,7 +67,8 @@ SwayServer::SwayServer(int width, int height, const std::string& background) {
 
     const char* path = std::getenv("PATH");
     sway_ = Start("sway", {"-c", root_ + "/config"},
-                  {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                  {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs),
+                   "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
                    "PATH=" + std::string(path ? path : "/usr/bin:/bin")});
     const bool up = WaitUntil([&] {
         if (!sway_->Running()) return false;

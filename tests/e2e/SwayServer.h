@@ -23,9 +23,11 @@ struct SwayUnavailable : std::runtime_error {
 
 class SwayServer {
 public:
-    // Starts sway with one output of this size and a solid background of the given colour
-    // ("#rrggbb"), so that anything not covered by a window shows in it.
-    SwayServer(int width, int height, const std::string& background);
+    // Starts sway with outputs of this size (HEADLESS-1, HEADLESS-2, ...) and a solid
+    // background of the given colour ("#rrggbb"), so that anything not covered by a window
+    // shows in it. The outputs exist from the start: sway 1.7 never repaints a headless output
+    // made later with `create_output` for the windows on it, only for its background.
+    SwayServer(int width, int height, const std::string& background, int outputs = 1);
     ~SwayServer();
     SwayServer(const SwayServer&) = delete;
     SwayServer& operator=(const SwayServer&) = delete;
