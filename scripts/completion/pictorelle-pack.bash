@@ -6,11 +6,11 @@ _pictorelle_pack() {
     case $prev in
         --pictures|--music) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -o|--player|--dump|--write-manifest) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-        --title|--seconds|--effects) return ;;
+        --title|--seconds|--effects|--max-size) return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-o --player --dump --pictures --music --title --seconds
-            --effects --captions --recursive --write-manifest --allow-broken --allow-empty
+            --effects --captions --recursive --max-size --write-manifest --allow-broken --allow-empty
             --help --version" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -X '!*.json' -- "$cur") $(compgen -d -- "$cur"))

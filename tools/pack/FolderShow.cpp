@@ -1,5 +1,6 @@
 #include "FolderShow.h"
 
+#include "FitPicture.h"
 #include "ItemContent.h"
 #include "Manifest.h"
 #include "imaging/PictureFormats.h"
@@ -142,18 +143,24 @@ std::vector<int> ParseEffectList(const std::string& list) {
     return effects;
 }
 
-nlohmann::json FolderManifest(const TFolderShowOptions& o) {
+nlohmann::json FolderManifest(const TFolderShowOptions& o, std::vector<std::string>* originals) {
     nlohmann::json items = nlohmann::json::array();
-    // What the show's entries will weigh, the files as they are.
+    // What the show's entries will weigh: the files as they are, or as they were made smaller.
     uintmax_t bytes = 0;
     for (const fs::path& file : o.recursive ? TreeFilesOf(o.pictures) : FilesOf(o.pictures)) {
         if (!IsPicture(file)) {
             std::cerr << "pictorelle-pack: skipping " << file.string() << ": not a picture\n";
             continue;
         }
+        fs::path packed = file;
+        if (o.maxSize)
+            if (auto fitted = FitPicture(file, *o.maxSize, o.fitFolder,
+                                         "fitted-" + std::to_string(items.size() + 1)))
+                packed = *fitted;
         std::error_code error;
-        bytes += fs::file_size(file, error);
-        nlohmann::json item = {{"File", file.string()}};
+        bytes += fs::file_size(packed, error);
+        if (originals) originals->push_back(file.string());
+        nlohmann::json item = {{"File", packed.string()}};
         if (o.captions) item["CaptionText"] = file.stem().string();
         items.push_back(item);
     }

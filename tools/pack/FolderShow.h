@@ -3,6 +3,8 @@
 // folder), written as JSON so it can be edited and packed again.
 #pragma once
 
+#include "core/Rect.h"
+
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -19,6 +21,10 @@ struct TFolderShowOptions {
     std::vector<int> effects; // empty: every effect
     bool captions = false;    // each file's name without its extension as caption
     bool recursive = false;   // subfolders too, by path; hidden files and folders left out
+    // Pictures larger than this, in either direction, are written again to fit it, into
+    // fitFolder (which must outlive the packing).
+    std::optional<TSize> maxSize;
+    std::string fitFolder;
 };
 
 // The show's title for a folder: its own name however the path was written ("Trip/", "."),
@@ -34,7 +40,9 @@ std::vector<int> ParseEffectList(const std::string& list);
 // The manifest for the folder, with absolute file names; throws ManifestError, naming the size
 // and the limit, when the files together would not fit a show. Files that are not pictures are left
 // out with a warning on standard error; an unreadable file or a folder without pictures throws
-// ManifestError naming it.
-nlohmann::json FolderManifest(const TFolderShowOptions& options);
+// ManifestError naming it. With maxSize the items name the pictures made smaller where there
+// are any, and the size checked is theirs; originals, if given, receives each item's own file.
+nlohmann::json FolderManifest(const TFolderShowOptions& options,
+                              std::vector<std::string>* originals = nullptr);
 
 } // namespace pictorelle

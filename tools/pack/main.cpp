@@ -2,14 +2,16 @@
 // prints a show's package.
 //   pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken] [--allow-empty]
 //   pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]
-//                   [--effects LIST] [--captions] [--write-manifest FILE] -o SHOW
-//                   [--player PATH]
+//                   [--effects LIST] [--captions] [--max-size WxH] [--write-manifest FILE]
+//                   -o SHOW [--player PATH]
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
+#include "FitPicture.h"
 #include "FolderShow.h"
 #include "Manifest.h"
 #include "Orientation.h"
 #include "core/Error.h"
+#include "imaging/Decode.h"
 #include "package/PackageWriter.h"
 #include "package/TempFolder.h"
 
@@ -32,8 +34,8 @@ constexpr const char* kUsage =
     "usage: pictorelle-pack MANIFEST.json -o SHOW [--player PATH] [--allow-broken]\n"
     "                       [--allow-empty]\n"
     "       pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]\n"
-    "                       [--effects LIST] [--captions] [--write-manifest FILE]\n"
-    "                       [-o SHOW] [--player PATH]\n"
+    "                       [--effects LIST] [--captions] [--max-size WxH]\n"
+    "                       [--write-manifest FILE] [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
 
 constexpr const char* kOptions =
@@ -56,6 +58,8 @@ constexpr const char* kOptions =
     "  --effects LIST        the transition effects to draw from, such as 1-10,69,115\n"
     "                        (default: all 120)\n"
     "  --captions            each file's name without its extension as its caption\n"
+    "  --max-size WxH        pictures larger than WxH written again to fit it, upright, as\n"
+    "                        JPEG (PNG when transparent); animations and SVG stay as they are\n"
     "  --write-manifest FILE keep the manifest made for the folder; without -o only that\n"
     "  --dump SHOW           print the show's package as JSON\n"
     "  --help, --version     this text; the packer's version\n";
@@ -153,6 +157,7 @@ const char* ValueOf(const std::string& option) {
     if (option == "--seconds") return "a number of seconds";
     if (option == "--effects") return "a list of effects such as 1-10,69";
     if (option == "--write-manifest") return "a file name";
+    if (option == "--max-size") return "a size such as 1920x1080";
     if (option == "--dump") return "a show";
     return nullptr;
 }
@@ -194,6 +199,13 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
                 folderOptions(a).seconds = Seconds(value);
             else if (a == "--effects")
                 folderOptions(a).effects = ParseEffectList(value);
+            else if (a == "--max-size") {
+                folderOptions(a).maxSize = ParseBoxSize(value);
+                if (!folderOptions(a).maxSize)
+                    throw UsageError("--max-size: \"" + value +
+                                     "\" is not a size such as 1920x1080 (width and height 1 to " +
+                                     std::to_string(kMaxPictureSide) + ")");
+            }
         } else if (a == "--captions") {
             folderOptions(a).captions = true;
         } else if (a == "--recursive") {
@@ -224,6 +236,9 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
                              " cannot go with it");
         if (c.output.empty() && c.writeManifest.empty())
             throw UsageError("--pictures needs -o SHOW (or --write-manifest FILE)");
+        // The smaller pictures live only while the show is packed.
+        if (c.folder->maxSize && c.output.empty())
+            throw UsageError("--max-size needs -o SHOW: the pictures it makes are not kept");
         return c;
     }
     if (c.manifest.empty()) throw UsageError("nothing to pack: give a manifest or --pictures DIR");
@@ -253,12 +268,30 @@ int main(int argc, char** argv) {
         // A folder's show: its manifest is made here, then packed like any other.
         if (c.folder) {
             // Made before the file is opened: a folder that cannot make a show leaves nothing.
-            const std::string made = FolderManifest(*c.folder).dump(2);
-            manifest = c.writeManifest.empty() ? TempFilePath("manifest.json") : c.writeManifest;
-            std::ofstream out(manifest, std::ios::trunc);
-            out << made << '\n';
-            if (!out.flush()) throw PictorelleError("cannot write " + manifest);
-            if (c.output.empty()) return 0;
+            if (c.folder->maxSize) {
+                c.folder->fitFolder = TempFolder() + "fitted";
+                fs::create_directories(c.folder->fitFolder);
+            }
+            std::vector<std::string> originals;
+            nlohmann::json made = FolderManifest(*c.folder, &originals);
+            auto write = [](const std::string& path, const nlohmann::json& json) {
+                std::ofstream out(path, std::ios::trunc);
+                out << json.dump(2) << '\n';
+                if (!out.flush()) throw PictorelleError("cannot write " + path);
+            };
+            if (c.output.empty()) {
+                write(c.writeManifest, made);
+                return 0;
+            }
+            manifest = TempFilePath("manifest.json");
+            write(manifest, made);
+            // The manifest kept for editing names the folder's own files, not the smaller
+            // copies that go when the packer ends.
+            if (!c.writeManifest.empty()) {
+                for (size_t i = 0; i < originals.size(); ++i)
+                    made["Items"][i]["File"] = originals[i];
+                write(c.writeManifest, made);
+            }
         }
         return Pack(manifest, c.output, c.player.empty() ? DefaultPlayer() : c.player, c.checks);
     } catch (const UsageError& e) {
