@@ -48,6 +48,7 @@ bool TVideoItem::ShowVideoItem(int index, const std::string& path, int sizeMode,
     if (!MPlay->Open()) {
         // A video that was still on screen (Next was pressed during it) has been closed: the
         // show must not wait for its end any more.
+        MPlay->ReleaseVideoOutput();
         panel_.hide();
         state_.VideoPlaying = false;
         file_ = TempFile();
@@ -101,8 +102,20 @@ void TVideoItem::MPlayNotify(TNotifyValue value) {
     nextItem_(true);
 }
 
+void TVideoItem::CloseAndStopVideo() {
+    if (!MPlay || !state_.VideoPlaying) return;
+    MPlay->SetNotify(false);
+    EndVideo();
+    // What takes the panel draws there at once, and mpv closes the output of a file stopped
+    // while it played only when it pleases (if at all): the player goes now, its window with
+    // it, and the next video makes a new one.
+    MPlay.reset();
+}
+
 void TVideoItem::EndVideo() {
     MPlay->Close();
+    // mpv's window stays in the panel otherwise, and a movie shown there later is under it.
+    MPlay->ReleaseVideoOutput();
     panel_.hide();
     file_ = TempFile();
     state_.VideoPlaying = false;

@@ -41,6 +41,11 @@ public:
     // MPlay's end notification.
     void MPlayNotify(TNotifyValue value);
 
+    // A video that still plays gives the panel up at once (a movie comes to it): its end is
+    // no longer waited for, MPlay and its window go (made again by the next video), its file
+    // goes and the panel hides. Never from inside MPlay's own notification.
+    void CloseAndStopVideo();
+
     // The show ends: notification off, MPlay closed and let go (mpv must not outlive the
     // window it draws into), its file deleted, the panel hidden.
     void StopVideo();
