@@ -610,6 +610,13 @@ void TMediaPlayer::ReleaseVideoOutput() {
     outputReleased_ = true;
 }
 
+bool TMediaPlayer::VideoOutputOpen() const {
+    if (!mpv_ || !video_) return false;
+    char* vo = mpv_get_property_string(mpv_, "current-vo");
+    mpv_free(vo);
+    return vo != nullptr;
+}
+
 int64_t TMediaPlayer::DroppedFrames() const {
     int64_t dropped = -1;
     if (mpv_) mpv_get_property(mpv_, "frame-drop-count", MPV_FORMAT_INT64, &dropped);

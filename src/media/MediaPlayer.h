@@ -84,11 +84,13 @@ public:
     bool PlayQueued();
     bool HasQueued() const { return !queued_.path.empty(); }
 
-    // A video player's output window goes, once mpv has ended the stopped file (shortly after
-    // a Close; the next Open makes it again): mpv's window would otherwise stay in the display
-    // window, black, over whatever is shown there next. The output that worked is kept for
-    // later videos, so they probe no others.
+    // A video player's output window goes when the file stops (call it before Close; set
+    // after the stop, mpv may already have decided to keep it); the next Open makes it again.
+    // mpv's window would otherwise stay in the display window, black, over whatever is shown
+    // there next. The output that worked is kept for later videos, so they probe no others.
     void ReleaseVideoOutput();
+    // The video output (and its window) is still there.
+    bool VideoOutputOpen() const;
 
     // Back to the start of the file that plays; nothing when none does. A video player also
     // rewinds a video that has ended, which then waits for Play without being loaded again.

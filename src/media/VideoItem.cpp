@@ -10,12 +10,22 @@
 #include <filesystem>
 
 namespace pictorelle {
+namespace {
+
+// mpv closes a released output within a few hundredths of a second; looked at for 3 s at most.
+constexpr int kOutputLookMs = 20;
+constexpr int kOutputLooks = 150;
+
+} // namespace
 
 TVideoItem::TVideoItem(QWidget& panelDisplay, TShowDisplays& displays,
                        const TShowComposer& composer, TShowMediaState& state,
                        const Package& package, TNextItem nextItem)
     : panel_(panelDisplay), stage_(panelDisplay, displays, composer), state_(state),
-      package_(package), nextItem_(std::move(nextItem)) {}
+      package_(package), nextItem_(std::move(nextItem)) {
+    outputWatch_.setInterval(kOutputLookMs);
+    QObject::connect(&outputWatch_, &QTimer::timeout, [this] { WatchOutput(); });
+}
 
 TVideoItem::~TVideoItem() {
     if (MPlay) MPlay->OnNotify = nullptr;
@@ -106,19 +116,26 @@ void TVideoItem::CloseAndStopVideo() {
     if (!MPlay || !state_.VideoPlaying) return;
     MPlay->SetNotify(false);
     EndVideo();
-    // What takes the panel draws there at once, and mpv closes the output of a file stopped
-    // while it played only when it pleases (if at all): the player goes now, its window with
-    // it, and the next video makes a new one.
-    MPlay.reset();
 }
 
 void TVideoItem::EndVideo() {
-    MPlay->Close();
     // mpv's window stays in the panel otherwise, and a movie shown there later is under it.
+    // Released before the file stops: mpv decides to keep or close its output as it stops.
     MPlay->ReleaseVideoOutput();
+    MPlay->Close();
     panel_.hide();
     file_ = TempFile();
     state_.VideoPlaying = false;
+    // What takes the panel next may draw before mpv's window has gone; the panel is drawn
+    // again once it has, or it keeps the black the window left.
+    outputWatch_.start();
+}
+
+void TVideoItem::WatchOutput() {
+    if (MPlay && MPlay->VideoOutputOpen() && ++outputLooks_ < kOutputLooks) return;
+    outputWatch_.stop();
+    outputLooks_ = 0;
+    panel_.repaint();
 }
 
 void TVideoItem::StopVideo() {
