@@ -318,6 +318,11 @@ TEST_F(ShowFlash, APresentationStepsThroughMoviesWithNextAndBack) {
     press(2);
     ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Back from the video to the movie\n"
                                                << show->Err();
+    // The video's player is used again after giving the panel up, and gives it up again.
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kBlue)) << "Next to the video again\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Back to the movie again\n" << show->Err();
     press(2);
     ASSERT_TRUE(WaitForCentre(pixels, kCyan)) << "Back to the picture\n" << show->Err();
     press(2);
