@@ -524,6 +524,12 @@ bool TMediaPlayer::OpenVideo() {
     const std::string absolute = std::filesystem::absolute(fileName_, error).string();
     if (error) return false;
     PinAudioOutput();
+    if (outputReleased_) {
+        // Made again as the one that worked before, without probing the others.
+        if (!videoOutput_.empty()) mpv_set_property_string(mpv_, "vo", videoOutput_.c_str());
+        mpv_set_property_string(mpv_, "force-window", "yes");
+        outputReleased_ = false;
+    }
     ChooseHardwareDecoding();
     int paused = 1;
     mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &paused);
@@ -582,11 +588,33 @@ bool TMediaPlayer::OpenVideo() {
 // library is installed without a driver (libvdpau comes with the video libraries, its backends
 // with a graphics driver) fails, and says so on standard error for every video.
 void TMediaPlayer::ChooseHardwareDecoding() {
-    char* vo = mpv_get_property_string(mpv_, "current-vo");
-    const bool gpu = vo != nullptr && std::strcmp(vo, "gpu") == 0;
-    mpv_free(vo);
-    const std::string hwdec = gpu ? HardwareDecoders() : "no";
+    NoteVideoOutput();
+    const std::string hwdec = videoOutput_ == "gpu" ? HardwareDecoders() : "no";
     mpv_set_property_string(mpv_, "hwdec", hwdec.c_str());
+}
+
+// Remembers the output mpv settled on, so that an output made again after ReleaseVideoOutput
+// probes nothing (a failing "gpu" probe costs a large part of a second).
+void TMediaPlayer::NoteVideoOutput() {
+    if (!videoOutput_.empty()) return;
+    char* vo = mpv_get_property_string(mpv_, "current-vo");
+    if (vo != nullptr) videoOutput_ = vo;
+    mpv_free(vo);
+}
+
+void TMediaPlayer::ReleaseVideoOutput() {
+    if (!mpv_ || !video_ || outputReleased_) return;
+    NoteVideoOutput();
+    // Without a file to play and without force-window, mpv closes its output and window.
+    mpv_set_property_string(mpv_, "force-window", "no");
+    outputReleased_ = true;
+}
+
+bool TMediaPlayer::VideoOutputOpen() const {
+    if (!mpv_ || !video_) return false;
+    char* vo = mpv_get_property_string(mpv_, "current-vo");
+    mpv_free(vo);
+    return vo != nullptr;
 }
 
 int64_t TMediaPlayer::DroppedFrames() const {

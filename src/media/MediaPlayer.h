@@ -84,6 +84,14 @@ public:
     bool PlayQueued();
     bool HasQueued() const { return !queued_.path.empty(); }
 
+    // A video player's output window goes when the file stops (call it before Close; set
+    // after the stop, mpv may already have decided to keep it); the next Open makes it again.
+    // mpv's window would otherwise stay in the display window, black, over whatever is shown
+    // there next. The output that worked is kept for later videos, so they probe no others.
+    void ReleaseVideoOutput();
+    // The video output (and its window) is still there.
+    bool VideoOutputOpen() const;
+
     // Back to the start of the file that plays; nothing when none does. A video player also
     // rewinds a video that has ended, which then waits for Play without being loaded again.
     void Rewind();
@@ -153,6 +161,7 @@ private:
     void DropQueued();
     void PinAudioOutput();
     void ChooseHardwareDecoding();
+    void NoteVideoOutput();
     void EndCurrent(TNotifyValue value);
     void PostNotification(TNotifyValue value, uint64_t playToken, bool belongsToCurrent);
     void Deliver(TNotifyValue value);
@@ -164,6 +173,9 @@ private:
     // A video player keeps its file loaded at the end (paused on the last frame), so that it
     // can be played again from the start; this is its playlist entry while it stays loaded.
     int64_t videoEntry_ = -1;
+    // The video output mpv chose the first time ("gpu" or "x11"); empty until then.
+    std::string videoOutput_;
+    bool outputReleased_ = false;
     std::atomic<bool> drainQueued_{false};
 
     std::string fileName_;

@@ -66,8 +66,13 @@ void TShowPlayers::AttachFlash(std::unique_ptr<TFlashItem> flash) {
 
 bool TShowPlayers::ShowMovieItem(TItemKind kind, int index, const std::string& path, int sizeMode,
                                  TBitmap32& frame) {
-    if (kind == TItemKind::Flash && flash_)
+    if (kind == TItemKind::Flash && flash_) {
+        // Both play in the one display panel: a video that still plays there (Next or Back
+        // was pressed during it) would keep the movie out of sight until its end, and its end
+        // would then move past the movie.
+        if (video_) video_->CloseAndStopVideo();
         return flash_->ShowFlashItem(index, path, sizeMode, frame);
+    }
     if (kind != TItemKind::Video || !video_) return false;
     return video_->ShowVideoItem(index, path, sizeMode, frame);
 }

@@ -10,12 +10,22 @@
 #include <filesystem>
 
 namespace pictorelle {
+namespace {
+
+// mpv closes a released output within a few hundredths of a second; looked at for 3 s at most.
+constexpr int kOutputLookMs = 20;
+constexpr int kOutputLooks = 150;
+
+} // namespace
 
 TVideoItem::TVideoItem(QWidget& panelDisplay, TShowDisplays& displays,
                        const TShowComposer& composer, TShowMediaState& state,
                        const Package& package, TNextItem nextItem)
     : panel_(panelDisplay), stage_(panelDisplay, displays, composer), state_(state),
-      package_(package), nextItem_(std::move(nextItem)) {}
+      package_(package), nextItem_(std::move(nextItem)) {
+    outputWatch_.setInterval(kOutputLookMs);
+    QObject::connect(&outputWatch_, &QTimer::timeout, [this] { WatchOutput(); });
+}
 
 TVideoItem::~TVideoItem() {
     if (MPlay) MPlay->OnNotify = nullptr;
@@ -48,6 +58,7 @@ bool TVideoItem::ShowVideoItem(int index, const std::string& path, int sizeMode,
     if (!MPlay->Open()) {
         // A video that was still on screen (Next was pressed during it) has been closed: the
         // show must not wait for its end any more.
+        MPlay->ReleaseVideoOutput();
         panel_.hide();
         state_.VideoPlaying = false;
         file_ = TempFile();
@@ -101,11 +112,30 @@ void TVideoItem::MPlayNotify(TNotifyValue value) {
     nextItem_(true);
 }
 
+void TVideoItem::CloseAndStopVideo() {
+    if (!MPlay || !state_.VideoPlaying) return;
+    MPlay->SetNotify(false);
+    EndVideo();
+}
+
 void TVideoItem::EndVideo() {
+    // mpv's window stays in the panel otherwise, and a movie shown there later is under it.
+    // Released before the file stops: mpv decides to keep or close its output as it stops.
+    MPlay->ReleaseVideoOutput();
     MPlay->Close();
     panel_.hide();
     file_ = TempFile();
     state_.VideoPlaying = false;
+    // What takes the panel next may draw before mpv's window has gone; the panel is drawn
+    // again once it has, or it keeps the black the window left.
+    outputWatch_.start();
+}
+
+void TVideoItem::WatchOutput() {
+    if (MPlay && MPlay->VideoOutputOpen() && ++outputLooks_ < kOutputLooks) return;
+    outputWatch_.stop();
+    outputLooks_ = 0;
+    panel_.repaint();
 }
 
 void TVideoItem::StopVideo() {

@@ -10,6 +10,7 @@
 #include "media/MovieStage.h"
 #include "package/TempFolder.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -41,6 +42,10 @@ public:
     // MPlay's end notification.
     void MPlayNotify(TNotifyValue value);
 
+    // A video that still plays gives the panel up at once (a movie comes to it): its end is
+    // no longer waited for, its output and file go and the panel hides.
+    void CloseAndStopVideo();
+
     // The show ends: notification off, MPlay closed and let go (mpv must not outlive the
     // window it draws into), its file deleted, the panel hidden.
     void StopVideo();
@@ -50,6 +55,7 @@ public:
 
 private:
     void EndVideo();
+    void WatchOutput();
 
     QWidget& panel_;
     TMovieStage stage_;
@@ -59,6 +65,9 @@ private:
     std::unique_ptr<TMediaPlayer> MPlay;
     TempFile file_;  // the file MPlay plays
     int index_ = -1; // the item it belongs to
+    // Looks for mpv's window to be gone after a video, to draw the panel again then.
+    QTimer outputWatch_;
+    int outputLooks_ = 0;
 };
 
 } // namespace pictorelle

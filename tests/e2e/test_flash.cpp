@@ -23,7 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const QColor kRed(230, 30, 30), kBlue(30, 60, 220), kGreen(40, 200, 60), kWhite(250, 250, 250),
-    kYellow(230, 220, 40), kCyan(40, 210, 210);
+    kYellow(230, 220, 40), kCyan(40, 210, 210), kMagenta(220, 40, 200), kOrange(240, 140, 20);
 const Rgb kBack{32, 48, 96};
 
 bool Near(const Rgb& p, const QColor& c, int tolerance = 24) {
@@ -246,10 +246,11 @@ TEST_F(ShowFlash, AMovieThatStopsEndsItsItemAtOnceAndTheItemsTimeCutsALongOne) {
     EXPECT_LT(shown, 12500);
 }
 
-TEST_F(ShowFlash, MoviesComeBetweenPicturesEachOtherAndAVideo) {
-    // Picture, movie, movie, picture, movie, video, and round again to the picture: movies
-    // follow pictures and each other and precede pictures and a video, and the web engine
-    // starts at the second item, in the middle of the show.
+TEST_F(ShowFlash, MoviesComeBetweenPicturesEachOtherAndVideos) {
+    // Picture, movie, movie, picture, movie, video, movie, video, and round again to the
+    // picture: movies follow pictures, each other and videos, and precede pictures and videos;
+    // a picture follows a video. The web engine starts at the second item, in the middle of
+    // the show, and each movie must be seen drawing in its panel, not just keep its time.
     PackageContent c = MixedContent();
     c.Items.push_back(Picture(kRed));
     c.Items.push_back(StoppingMovie(kGreen));
@@ -257,13 +258,16 @@ TEST_F(ShowFlash, MoviesComeBetweenPicturesEachOtherAndAVideo) {
     c.Items.push_back(Picture(kCyan));
     c.Items.push_back(StoppingMovie(kYellow));
     c.Items.push_back(Video(kBlue, 1.5));
+    c.Items.push_back(StoppingMovie(kMagenta));
+    c.Items.push_back(Video(kOrange, 1.5));
 
     x.MoveMouse(5, 5);
     auto show = StartFlash(c);
     const PixelReader pixels(x.Display());
     // The first start of the web engine may take long on a loaded machine.
     int timeout = 60000;
-    for (const QColor& colour : {kRed, kGreen, kWhite, kCyan, kYellow, kBlue, kRed}) {
+    for (const QColor& colour :
+         {kRed, kGreen, kWhite, kCyan, kYellow, kBlue, kMagenta, kOrange, kRed, kGreen}) {
         ASSERT_TRUE(WaitForCentre(pixels, colour, timeout))
             << colour.name().toStdString() << " never came; status " << show->Status() << "\n"
             << show->Err();
@@ -283,6 +287,8 @@ TEST_F(ShowFlash, APresentationStepsThroughMoviesWithNextAndBack) {
     c.Items.push_back(Movie(Colours({kGreen}, 100, false), 0));
     c.Items.push_back(Picture(kCyan));
     c.Items.push_back(Movie(Colours({kWhite}, 100, false), 0));
+    // Long enough that only Next and Back leave it.
+    c.Items.push_back(Video(kBlue, 30));
 
     x.MoveMouse(300, 300);
     auto show =
@@ -307,6 +313,16 @@ TEST_F(ShowFlash, APresentationStepsThroughMoviesWithNextAndBack) {
     ASSERT_TRUE(WaitForCentre(pixels, kCyan)) << "Next to a picture\n" << show->Err();
     press(3);
     ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Next to a movie\n" << show->Err();
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kBlue)) << "Next to the video\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Back from the video to the movie\n"
+                                               << show->Err();
+    // The video's player is used again after giving the panel up, and gives it up again.
+    press(3);
+    ASSERT_TRUE(WaitForCentre(pixels, kBlue)) << "Next to the video again\n" << show->Err();
+    press(2);
+    ASSERT_TRUE(WaitForCentre(pixels, kWhite)) << "Back to the movie again\n" << show->Err();
     press(2);
     ASSERT_TRUE(WaitForCentre(pixels, kCyan)) << "Back to the picture\n" << show->Err();
     press(2);
