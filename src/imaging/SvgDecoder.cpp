@@ -4,14 +4,24 @@
 // percent) is kSvgDefaultSide on its longer side in the viewBox's proportions, and one with
 // neither is kSvgDefaultSide x 3/4 of it. Pictures are read from memory without a base
 // address, so a document cannot pull in local files; librsvg's own limits stay on.
+#include "core/LibraryChatter.h"
 #include "imaging/DecoderParts.h"
 
 #include <algorithm>
 #include <cairo.h>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <librsvg/rsvg.h>
 #include <memory>
 #include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace pictorelle {
 
@@ -79,6 +89,86 @@ TSize drawnSize(const TDecodeRequest& req) {
                         std::max(1.0, std::floor(height * scale)));
 }
 
+// Draws the source part of the document into pixels (cairo's premultiplied ARGB32, one row
+// after another); false when librsvg refuses.
+bool draw(RsvgHandle* handle, const TDecodeRequest& req, TSize natural, TSize size,
+          unsigned char* pixels) {
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create_for_data(
+        pixels, CAIRO_FORMAT_ARGB32, size.width, size.height, size.width * 4));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
+    std::unique_ptr<cairo_t, CairoDeleter> cr(cairo_create(surface.get()));
+    // The source part of the whole picture, stretched over the bitmap.
+    cairo_scale(cr.get(), static_cast<double>(size.width) / req.source.width(),
+                static_cast<double>(size.height) / req.source.height());
+    cairo_translate(cr.get(), -req.source.left, -req.source.top);
+    const RsvgRectangle viewport{0, 0, static_cast<double>(natural.width),
+                                 static_cast<double>(natural.height)};
+    GError* error = nullptr;
+    if (!rsvg_handle_render_document(handle, cr.get(), &viewport, &error)) {
+        if (error) g_error_free(error);
+        return false;
+    }
+    cairo_surface_flush(surface.get());
+    return true;
+}
+
+// librsvg ends the whole process when a damaged document trips one of its own assertions (a
+// text of an absurd size, for one). So the document is drawn in a child process that shares
+// only the pixels with us: a document that kills its drawer is a picture that cannot be
+// decoded, not a show that ends. A drawer that hangs is stopped after a while, or as soon as
+// the decoding is abandoned.
+void drawInChild(RsvgHandle* handle, const TDecodeRequest& req, TSize natural, TSize size,
+                 TBitmap32& bitmap) {
+    const size_t bytes = static_cast<size_t>(size.width) * size.height * 4;
+    void* shared = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (shared == MAP_FAILED) throw std::bad_alloc();
+    struct Unmap {
+        void* at;
+        size_t bytes;
+        ~Unmap() { munmap(at, bytes); }
+    } unmap{shared, bytes};
+
+    const pid_t child = fork();
+    if (child < 0) throw ImageError("SVG: cannot start drawing the document");
+    if (child == 0) {
+        // What librsvg says as it fails is its own business, not the terminal's.
+        if (!LibraryChatterWanted()) {
+            const int quiet = open("/dev/null", O_WRONLY);
+            if (quiet >= 0) dup2(quiet, STDERR_FILENO);
+        }
+        _exit(draw(handle, req, natural, size, static_cast<unsigned char*>(shared)) ? 0 : 1);
+    }
+    auto stop = [&] {
+        kill(child, SIGKILL);
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    auto pause = std::chrono::microseconds(200);
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child) break;
+        if (ended < 0 && errno != EINTR) throw ImageError("SVG: lost the drawing process");
+        try {
+            CheckDecodeCancelled();
+        } catch (...) {
+            stop();
+            throw;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            stop();
+            throw ImageError("SVG: drawing the document takes too long");
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10'000));
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw ImageError("SVG: cannot draw the document");
+    std::memcpy(bitmap.Bits(), shared, bytes);
+}
+
 // cairo's premultiplied pixels made straight again.
 void unpremultiply(TBitmap32& bitmap) {
     uint32_t* p = bitmap.Bits();
@@ -116,20 +206,7 @@ TDecodedPicture DecodeSvg(std::span<const uint8_t> data, const TDecodePlan& plan
     CheckDecodeCancelled();
 
     out.bitmap.SetSize(size.width, size.height);
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(out.bitmap.Bits()), CAIRO_FORMAT_ARGB32, size.width,
-        size.height, size.width * 4));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) throw std::bad_alloc();
-    std::unique_ptr<cairo_t, CairoDeleter> cr(cairo_create(surface.get()));
-    // The source part of the whole picture, stretched over the bitmap.
-    cairo_scale(cr.get(), static_cast<double>(size.width) / req.source.width(),
-                static_cast<double>(size.height) / req.source.height());
-    cairo_translate(cr.get(), -req.source.left, -req.source.top);
-    const RsvgRectangle viewport{0, 0, static_cast<double>(out.natural.width),
-                                 static_cast<double>(out.natural.height)};
-    if (!rsvg_handle_render_document(handle.get(), cr.get(), &viewport, &error))
-        fail(error, "cannot draw the document");
-    cairo_surface_flush(surface.get());
+    drawInChild(handle.get(), req, out.natural, size, out.bitmap);
     unpremultiply(out.bitmap);
     out.source = req.source;
     return out;

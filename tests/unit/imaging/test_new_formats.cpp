@@ -203,6 +203,20 @@ TEST(NewFormats, SvgIsDrawnAtTheSizeItIsShown) {
         100);
 }
 
+// A document librsvg gives up on by ending its process (found by the fuzzer: a text of an
+// absurd size) is a picture that cannot be decoded; the process that asked goes on.
+TEST(NewFormats, AnSvgThatKillsItsDrawerIsOnlyAPictureThatCannotBeDecoded) {
+    const Bytes svg = ReadPictureFile(std::string(PICTORELLE_FUZZ_FOUND_DIR) +
+                                      "/svg/text-of-absurd-size.svg");
+    EXPECT_THROW(DecodePictureData(svg, ".svg"), ImageError);
+    // The drawing after it is as good as ever.
+    const std::string fine = "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='2'>"
+                             "<rect width='4' height='2' fill='#00ff00'/></svg>";
+    const TDecodedPicture d = DecodePictureData(Bytes(fine.begin(), fine.end()), ".svg");
+    ASSERT_EQ(d.bitmap.Width(), 4);
+    EXPECT_EQ(d.bitmap.Pixel(3, 1), 0xFF00FF00u);
+}
+
 TEST(NewFormats, SvgWithoutASizeGetsTheDefaultOne) {
     const std::string viewBoxOnly = "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 40 10'>"
                                     "<rect width='40' height='10' fill='lime'/></svg>";
