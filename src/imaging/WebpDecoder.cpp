@@ -19,6 +19,10 @@ namespace pictorelle {
 
 namespace {
 
+// The most one frame of an animation may take while it is decoded whole: 24 megapixels, far
+// beyond the animations people make, within what one picture's decoder may spend.
+constexpr int64_t kMaxAnimatedFrameBytes = int64_t{96} << 20;
+
 // How much of the file the incremental decoder is handed between two looks at the cancel flag.
 constexpr size_t kAppendBytes = 256 * 1024;
 
@@ -142,6 +146,10 @@ TGifImage readFrames(std::span<const uint8_t> data, int maxFrames, const TDecode
         }
         uncovers = uncovers || frame.rect != screen || it.has_alpha;
         try {
+            // A frame is decoded whole before it is sampled, so its full size is what it costs
+            // while it decodes: held to what one decoder may spend on a picture.
+            if (int64_t{it.width} * it.height * 4 > kMaxAnimatedFrameBytes)
+                throw ImageError("WebP: an animation frame too large to decode");
             TBitmap32 pixels(it.width, it.height);
             WebPDecoderConfig config;
             if (!WebPInitDecoderConfig(&config)) throw ImageError("WebP: library mismatch");
