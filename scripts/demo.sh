@@ -21,6 +21,12 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A login session gives every program a private runtime folder; a bare root shell (a fresh
+# machine, CI) has none, and Qt would say so on the terminal.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime"
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   where="your display $DISPLAY"
