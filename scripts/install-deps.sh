@@ -26,7 +26,7 @@ packages=(
   # the encoders that make the newer formats' test pictures
   webp libheif-examples libavif-bin libjxl-tools librsvg2-bin
   # colour tests: Adobe RGB and other profiles Debian ships; EXIF tags written at test time
-  colord-data libimage-exiftool-perl
+  colord-data icc-profiles-free libimage-exiftool-perl
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # the show on Wayland: a headless compositor, its screenshots, pointer and keys, its idle
