@@ -173,6 +173,9 @@ private:
                     kind = S_ISREG(st.st_mode) ? TKind::File
                            : S_ISDIR(st.st_mode) ? TKind::Folder
                                                  : TKind::Unknown;
+                else if (errno != ENOENT) // a link to nowhere is no trouble; one in a loop is
+                    say("cannot follow " + Shown(relative + std::string(name)) + ": " +
+                        std::strerror(errno));
             }
             if ((kind == TKind::File && picture) || (kind == TKind::Folder && options_.recursive)) {
                 names.starts.push_back(static_cast<uint32_t>(names.bytes.size()));
