@@ -250,7 +250,9 @@ void TLibraryCatalogue::TState::Run() {
     std::string reason;
     const bool read = walk.Run(reason);
     if (stop) return;
-    auto found = std::make_shared<TLibraryList>(std::move(walk.Found()));
+    // A copy holds no more than its entries: the walk's buffers grew by doubling.
+    auto found = std::make_shared<TLibraryList>(walk.Found());
+    walk.Found() = TLibraryList();
     if (read && found->Empty()) {
         reason = "the folder " + options.folder + " holds no pictures the player can show";
         say(reason);
