@@ -1,11 +1,10 @@
 #include "library/LibraryDeck.h"
 
-#include "package/Registry.h"
+#include "package/MemoryRegistry.h"
 #include "package/SaverSettings.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 
 namespace pictorelle {
@@ -13,33 +12,7 @@ namespace {
 
 const std::string kFolder = "/photos";
 
-class MemoryStore final : public Registry {
-public:
-    bool KeyExists(std::string_view key) override { return keys.contains(std::string(key)); }
-    void CreateKey(std::string_view key) override { keys[std::string(key)]; }
-    std::optional<RegistryData> ReadValue(std::string_view key, std::string_view name) override {
-        auto& values = keys[std::string(key)];
-        auto it = values.find(std::string(name));
-        return it == values.end() ? std::nullopt : std::optional<RegistryData>(it->second);
-    }
-    void WriteValues(std::string_view key, std::span<const RegistryValue> values) override {
-        if (broken) throw RegistryAccessError("the store is locked");
-        for (const auto& v : values) keys[std::string(key)][v.Name] = v.Data;
-    }
-    void DeleteValue(std::string_view key, std::string_view name) override {
-        keys[std::string(key)].erase(std::string(name));
-    }
-    std::vector<RegistryValue> ReadAllValues(std::string_view key) override {
-        if (broken) throw RegistryAccessError("the store is locked");
-        std::vector<RegistryValue> out;
-        for (const auto& [name, data] : keys[std::string(key)]) out.push_back({name, data});
-        return out;
-    }
-    void ReplaceValues(std::string_view, std::span<const RegistryValue>) override {}
-
-    std::map<std::string, std::map<std::string, RegistryData>> keys;
-    bool broken = false;
-};
+using MemoryStore = MemoryRegistry;
 
 // A listing of pictures p000.jpg, p001.jpg, ...; added ones get a later generation.
 TLibraryList listing(size_t count, uint32_t generation = 1, std::set<size_t> addedAt = {},
