@@ -32,7 +32,7 @@ step "threaded engine tests under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORELLE_ENGINE_ONLY=ON \
   -DPICTORELLE_TSAN=ON -DPICTORELLE_WERROR=ON >/dev/null || fail "configure build-tsan"
 cmake --build build-tsan --target pictorelle-unit-tests || fail "build-tsan"
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L unit -R 'Transition|Random|Store' \
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L unit -R 'Transition|Random|Store|Library' \
   --output-on-failure -j"$jobs") | tee -a "$log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || tsan_failed=1
 

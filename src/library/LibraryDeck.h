@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pictorelle {
 
@@ -25,8 +26,18 @@ struct TDeckState {
     uint64_t seed = 0;        // ranks the paths (random and shuffle)
     std::string last;         // the path dealt last; empty at the start of a deck
     uint32_t dealtGeneration = 0; // the listing generation the deck was dealt from
-    // ... the rest is the implementation's: what the deck needs so that a picture never comes
-    // twice in one deck, also when it was dealt before the listing was complete.
+    // Where the deck stands in rank order: the path it dealt last by rank (its rank is the
+    // hash of seed and path, so a removed picture still marks the place); empty before the
+    // first. Sequential order keeps its place in last alone.
+    std::string cursor;
+    // Pictures added since the deck was dealt whose rank lies below the cursor are dealt
+    // before the cursor moves on, in the order they were found: (FirstSeen, path) of the last
+    // one dealt that way.
+    uint32_t addedGeneration = 0;
+    std::string addedPath;
+    // Pictures dealt while the folder was still read for the first time, when their rank could
+    // not yet be placed among pictures not found yet; the cursor passes over them.
+    std::vector<std::string> early;
 };
 
 // Reads and writes the state in the store (each write one transaction). A store that cannot be
@@ -45,7 +56,9 @@ public:
 
     // The picture that follows, from the list as it stands; onScreen is the picture on screen
     // (empty at the start). complete says whether list is the whole library: before it is,
-    // the deck deals from what is there without losing its place. None when the list is empty.
+    // the deck deals from what is there without losing its place. None when the list is empty,
+    // and also while the folder is still read for the first time and every picture found so
+    // far has had its turn (the caller keeps the picture on screen and asks again later).
     // A new deck never starts with the picture on screen (when there are two or more).
     std::optional<std::string> Next(const TLibraryList& list, bool complete,
                                     std::string_view onScreen);
@@ -58,8 +71,16 @@ public:
     const TDeckState& State() const { return state_; }
 
 private:
+    std::optional<size_t> NextInPathOrder(const TLibraryList& list, bool partial);
+    std::optional<size_t> NextInRankOrder(const TLibraryList& list, bool partial,
+                                          std::string_view onScreen);
+    std::optional<size_t> NextAdded(const TLibraryList& list) const;
+    std::optional<size_t> LowestAfterCursor(const TLibraryList& list,
+                                            std::string_view passOver) const;
+    void StartOver(const TLibraryList& list);
+
     TDeckState state_;
-    // ... the implementation's
+    uint64_t randomSeed_;
 };
 
 } // namespace pictorelle

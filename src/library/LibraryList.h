@@ -37,19 +37,33 @@ public:
     // The entry with this path, by binary search; none when it is not listed.
     std::optional<size_t> Find(std::string_view path) const;
 
+    // Whether this is a whole earlier listing read back from the cache rather than the first
+    // part of a listing still in progress: a deck may rank it as a whole before the folder has
+    // been read again.
+    bool FromCache() const { return fromCache_; }
+    // The heap bytes the listing holds.
+    size_t MemoryBytes() const;
+
     // Building one (the catalogue and the tests): entries must come in path order.
     void Append(std::string_view path, uint32_t firstSeen);
     void SetGeneration(uint32_t generation) { generation_ = generation; }
+    void SetFromCache(bool fromCache) { fromCache_ = fromCache; }
+    void Reserve(size_t entries, size_t bytes);
 
 private:
     std::string bytes_;
     std::vector<uint32_t> offsets_;   // Size() + 1 of them: entry i is [offsets_[i], offsets_[i+1])
     std::vector<uint32_t> firstSeen_;
     uint32_t generation_ = 0;
+    bool fromCache_ = false;
 };
 
 // Path order of two relative paths (folder by folder, as std::filesystem::path compares).
 bool LibraryPathLess(std::string_view a, std::string_view b);
+
+// The user's cache folder for library listings: $XDG_CACHE_HOME/pictorelle when that is an
+// absolute path, else ~/.cache/pictorelle; empty when there is no home folder either.
+std::string DefaultLibraryCacheFolder();
 
 // Lists one library on its own worker thread. The cache file (when cacheFolder is not empty)
 // is read first, so a later start has the whole list at once; the folder is then listed anew
