@@ -6,6 +6,7 @@
 #include "SwayServer.h"
 
 #include <QColor>
+#include <QRect>
 #include <chrono>
 #include <thread>
 
@@ -234,6 +235,65 @@ TEST_F(ShowOnSway, SwayidleStartsTheShowAfterTheIdleTimeAndInputEndsIt) {
     sway->Key("a");
     EXPECT_TRUE(WaitUntil([&] { return sway->Views(kTitle).empty(); }))
         << "a key did not end the show that swayidle started";
+}
+
+// sway hands its screen to ordinary clients: a show that starts from the desktop starts from
+// what the output showed (here a background of a colour of the test's own), and a show whose
+// background is the desktop puts its pictures on that copy.
+class DesktopCopyOnSway : public ShowOnSway {
+protected:
+    void SetUp() override {
+        ShowOnSway::SetUp();
+        if (IsSkipped()) return;
+        sway->Msg({"output", "*", "bg", "#285ac8", "solid_color"});
+        ASSERT_TRUE(CentreShows(kDesktop)) << "sway did not take the new background";
+    }
+
+    static constexpr Rgb kDesktopRgb{40, 90, 200};
+    const QColor kDesktop{40, 90, 200};
+};
+
+TEST_F(DesktopCopyOnSway, TheFirstFrameOfADesktopStartIsTheDesktop) {
+    PackageContent c = Content({kRed}, 4);
+    c.Header.DesktopStart = true;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto views = sway->Views(kTitle);
+        return !views.empty() && views[0].value("fullscreen_mode", 0) == 1;
+    })) << show->Err();
+    // The window is sway's from its first buffer on: whatever shows now is the show's.
+    // A compositor that draws the pointer itself puts it in the copy too: only the pointer's
+    // corner of the output may differ.
+    const QImage first = sway->Screenshot();
+    int other = 0;
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            if (PixelOf(first, x, y) != kDesktopRgb &&
+                !QRect(kPointerX - 8, kPointerY - 8, 64, 64).contains(x, y))
+                ++other;
+    EXPECT_EQ(other, 0) << "the first frame is not the desktop; its centre is "
+                        << PixelOf(first, 512, 384).r << "," << PixelOf(first, 512, 384).g << ","
+                        << PixelOf(first, 512, 384).b;
+    EXPECT_TRUE(OutputShows(kRed)) << "the first picture did not follow the desktop";
+    EXPECT_EQ(show->Err().find("copy of its screen"), std::string::npos) << show->Err();
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0);
+}
+
+TEST_F(DesktopCopyOnSway, ADesktopSnapshotBackgroundIsTheDesktopAroundThePicture) {
+    PackageContent c = Content({kRed}, 30);
+    c.Header.DesktopSnapshot = true;
+    c.Items[0].Record.ItemStretch = 2; // natural size, centred: the background shows around it
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(CentreShows(kRed)) << show->Err();
+    const QImage shot = sway->Screenshot();
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{1023, 0}, std::pair{0, 767},
+                               std::pair{1023, 767}, std::pair{400, 384}})
+        EXPECT_EQ(PixelOf(shot, x, y), kDesktopRgb) << x << "," << y;
+    EXPECT_EQ(show->Err().find("copy of its screen"), std::string::npos) << show->Err();
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
 }
 
 // What only X11 can give: on a session without an X server the preview and hack modes say so
