@@ -103,9 +103,9 @@ public:
         if (map == MAP_FAILED) return;
         pixels_ = static_cast<uint8_t*>(map);
         wl_shm_pool* pool = wl_shm_create_pool(shm, fd_, static_cast<int32_t>(size_));
-        buffer_ = wl_shm_pool_create_buffer(
-            pool, 0, static_cast<int32_t>(frame.width), static_cast<int32_t>(frame.height),
-            static_cast<int32_t>(frame.stride), frame.format);
+        buffer_ = wl_shm_pool_create_buffer(pool, 0, static_cast<int32_t>(frame.width),
+                                            static_cast<int32_t>(frame.height),
+                                            static_cast<int32_t>(frame.stride), frame.format);
         wl_shm_pool_destroy(pool);
     }
     ~ShmBuffer() {
@@ -177,8 +177,9 @@ struct Session {
 TScreenCopyResult CopyWaylandOutput(QScreen& screen, TBitmap32& surface) {
     wl_display* display = QtWaylandDisplay();
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    auto* output = native ? static_cast<wl_output*>(native->nativeResourceForScreen("output", &screen))
-                          : nullptr;
+    auto* output = native
+                       ? static_cast<wl_output*>(native->nativeResourceForScreen("output", &screen))
+                       : nullptr;
     if (!display || !output) return TScreenCopyResult::Unsupported;
 
     Session s(display);
@@ -203,7 +204,8 @@ TScreenCopyResult CopyWaylandOutput(QScreen& screen, TBitmap32& surface) {
     const ShmBuffer buffer(s.shm, frame);
     if (!buffer.Buffer()) return TScreenCopyResult::Failed;
     zwlr_screencopy_frame_v1_copy(s.frame, buffer.Buffer());
-    if (!DispatchUntil(display, s.queue, [&] { return frame.ready || frame.failed; }, deadline) ||
+    if (!DispatchUntil(
+            display, s.queue, [&] { return frame.ready || frame.failed; }, deadline) ||
         !frame.ready)
         return TScreenCopyResult::Failed;
 

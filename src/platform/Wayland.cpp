@@ -38,7 +38,8 @@ bool WaylandDisplayReachable() {
 }
 
 wl_display* QtWaylandDisplay() {
-    QPlatformNativeInterface* native = qGuiApp ? QGuiApplication::platformNativeInterface() : nullptr;
+    QPlatformNativeInterface* native =
+        qGuiApp ? QGuiApplication::platformNativeInterface() : nullptr;
     return native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
                   : nullptr;
 }

@@ -6,6 +6,7 @@
 #include "SwayServer.h"
 
 #include <QColor>
+#include <QPoint>
 #include <QRect>
 #include <chrono>
 #include <thread>
@@ -235,6 +236,51 @@ TEST_F(ShowOnSway, SwayidleStartsTheShowAfterTheIdleTimeAndInputEndsIt) {
     sway->Key("a");
     EXPECT_TRUE(WaitUntil([&] { return sway->Views(kTitle).empty(); }))
         << "a key did not end the show that swayidle started";
+}
+
+// The exit banner floats in the middle of the output the show's main window covered, at its own
+// size, with no border or title from sway, its close glyph in its top-right corner; Esc closes
+// it.
+TEST_F(ShowOnSway, TheExitBannerComesUpCentredBorderlessWithItsCloseGlyph) {
+    const QColor banner(20, 180, 60);
+    PackageContent c = Content({kRed}, 30);
+    c.Header.ExitMouseMove = c.Header.ExitMouseButton = false; // the keyboard ends it
+    c.Header.ExitBannerExt = ".png";
+    c.ExitBanner = SolidPng(banner, 400, 300);
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(OutputShows(kRed, "HEADLESS-1")) << show->Err();
+    sway->Key("Escape");
+    const QRect expected((1024 - 400) / 2, (768 - 300) / 2, 400, 300);
+    QImage shot;
+    ASSERT_TRUE(WaitUntil([&] {
+        shot = sway->Screenshot("HEADLESS-1");
+        return PixelOf(shot, expected.left() + 1, expected.bottom() - 1) == RgbOf(banner);
+    })) << show->Err();
+    // Its corners are the banner's; one pixel further out is not.
+    for (const QPoint corner :
+         {expected.topLeft(), expected.topRight(), expected.bottomLeft(), expected.bottomRight()}) {
+        EXPECT_EQ(PixelOf(shot, corner.x(), corner.y()), RgbOf(banner))
+            << corner.x() << "," << corner.y();
+        const QPoint out = corner + QPoint(corner.x() == expected.left() ? -1 : 1,
+                                           corner.y() == expected.top() ? -1 : 1);
+        EXPECT_NE(PixelOf(shot, out.x(), out.y()), RgbOf(banner)) << out.x() << "," << out.y();
+    }
+    // The close glyph: 21 pixels square, 8 from the top and 9 from the right, light with a
+    // dark cross.
+    const QPoint glyph(expected.right() - 9 - 21 + 1, expected.top() + 8);
+    EXPECT_EQ(PixelOf(shot, glyph.x() + 3, glyph.y() + 17), (Rgb{0xF0, 0xF0, 0xF0}));
+    const Rgb cross = PixelOf(shot, glyph.x() + 10, glyph.y() + 10);
+    EXPECT_LT(cross.r + cross.g + cross.b, 3 * 0x60) << cross.r << "," << cross.g << "," << cross.b;
+    const auto views = sway->Views("Exit Banner");
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]["type"], "floating_con");
+    EXPECT_EQ(views[0]["rect"]["x"], expected.left());
+    EXPECT_EQ(views[0]["rect"]["y"], expected.top());
+
+    EXPECT_TRUE(show->Running()) << "the program did not wait for the banner";
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs)) << show->Err();
+    EXPECT_EQ(show->Status(), 0);
 }
 
 // sway hands its screen to ordinary clients: a show that starts from the desktop starts from
