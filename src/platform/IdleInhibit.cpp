@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 
@@ -44,9 +46,17 @@ QDBusMessage CallScreenSaverService(const QString& method, const QVariantList& a
     return QDBusConnection::sessionBus().call(call, QDBus::Block, kBusTimeoutMs);
 }
 
+// Some lockers and power managers listen to the session bus alone; PICTORELLE_IDLE_INHIBIT=bus
+// asks the bus's screen-saver service even where the compositor could be asked.
+bool BusChosen() {
+    const char* choice = std::getenv("PICTORELLE_IDLE_INHIBIT");
+    return choice && std::strcmp(choice, "bus") == 0;
+}
+
 } // namespace
 
 TIdleInhibitor::TIdleInhibitor() {
+    if (BusChosen()) return;
     if (wl_display* display = QtWaylandDisplay()) manager_ = BindManager(display);
 }
 
@@ -63,12 +73,16 @@ TIdleInhibitor::~TIdleInhibitor() {
 void TIdleInhibitor::Hold(QWidget& window) {
     if (holding_) return;
     holding_ = true;
-    if (manager_) {
-        window_ = &window;
-        window.installEventFilter(this);
-        if (window.isVisible()) AttachToSurface();
-        return;
-    }
+    window_ = &window;
+    window.installEventFilter(this);
+    if (window.isVisible()) manager_ ? AttachToSurface() : AskBus();
+}
+
+void TIdleInhibitor::AskBus() {
+    // Asked once the window shows, when the show has read its title: the desktop names the
+    // application that holds it off.
+    if (busAsked_) return;
+    busAsked_ = true;
     const QDBusReply<uint32_t> reply = CallScreenSaverService(
         QStringLiteral("Inhibit"), {ApplicationTitle(), QStringLiteral("A slide show is running")});
     if (reply.isValid()) {
@@ -86,6 +100,7 @@ void TIdleInhibitor::Release() {
     if (window_) window_->removeEventFilter(this);
     DetachFromSurface();
     window_ = nullptr;
+    busAsked_ = false;
     if (cookie_ != 0) {
         CallScreenSaverService(QStringLiteral("UnInhibit"), {cookie_});
         cookie_ = 0;
@@ -99,7 +114,10 @@ bool TIdleInhibitor::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Paint:
-        if (!inhibitor_) AttachToSurface();
+        if (!manager_)
+            AskBus();
+        else if (!inhibitor_)
+            AttachToSurface();
         break;
     case QEvent::Hide:
         DetachFromSurface();

@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QRect>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 namespace pictorelle::test {
@@ -281,6 +282,82 @@ TEST_F(ShowOnSway, TheExitBannerComesUpCentredBorderlessWithItsCloseGlyph) {
     sway->Key("Escape");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs)) << show->Err();
     EXPECT_EQ(show->Status(), 0);
+}
+
+// A desktop that holds off idle through the session bus: a private bus with a stand-in for its
+// screen-saver service, and a show told to go that way. The cookie it gets is given back when
+// Esc ends the show, and a show ended by SIGTERM leaves the bus, which is how the desktops'
+// services let go of a cookie whose owner went without a word.
+class IdleThroughTheBus : public ShowOnSway {
+protected:
+    void SetUp() override {
+        ShowOnSway::SetUp();
+        if (IsSkipped()) return;
+        const std::string socket = home + "/bus";
+        busAddress = "unix:path=" + socket;
+        bus = sway->Start("dbus-daemon", {"--session", "--nofork", "--address=" + busAddress});
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(socket); })) << bus->Err();
+        const std::string tool = home + "/bin/fake-screensaver";
+        fs::copy_file(PICTORELLE_FAKE_SCREENSAVER, tool);
+        sway->GiveToUser(tool);
+        service = sway->Start(tool, {}, {"DBUS_SESSION_BUS_ADDRESS=" + busAddress});
+        ASSERT_TRUE(WaitUntil([&] { return service->Out().find("ready\n") != std::string::npos; }))
+            << service->Err();
+    }
+
+    std::unique_ptr<Process> StartShowOnBus() {
+        std::vector<std::string> env = ShowEnv();
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress);
+        env.push_back("PICTORELLE_IDLE_INHIBIT=bus");
+        auto show = sway->Start(MakeShow(Content({kRed}, 30)), {"/s"}, env);
+        EXPECT_TRUE(OutputShows(kRed)) << show->Err();
+        return show;
+    }
+
+    // The cookie the show was handed, from the service's line "inhibit COOKIE TITLE REASON".
+    std::string HandedCookie() {
+        std::string line;
+        WaitUntil([&] {
+            const std::string out = service->Out();
+            const size_t at = out.find("inhibit ");
+            if (at == std::string::npos) return false;
+            line = out.substr(at, out.find('\n', at) - at);
+            return true;
+        });
+        if (line.empty()) return {};
+        EXPECT_NE(line.find(std::string(" ") + kTitle + " "), std::string::npos) << line;
+        return line.substr(8, line.find(' ', 8) - 8);
+    }
+
+    bool ServiceSays(const std::string& line) {
+        return WaitUntil([&] { return service->Out().find(line + "\n") != std::string::npos; });
+    }
+
+    std::string busAddress;
+    std::unique_ptr<Process> bus, service;
+};
+
+TEST_F(IdleThroughTheBus, EscGivesTheCookieBack) {
+    auto show = StartShowOnBus();
+    const std::string cookie = HandedCookie();
+    ASSERT_FALSE(cookie.empty()) << show->Err() << service->Out();
+    EXPECT_TRUE(show->Running());
+    EXPECT_EQ(service->Out().find("uninhibit"), std::string::npos) << "given back too early";
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0) << show->Err();
+    EXPECT_TRUE(ServiceSays("uninhibit " + cookie)) << service->Out();
+    EXPECT_EQ(service->Out().find("gone"), std::string::npos) << service->Out();
+}
+
+TEST_F(IdleThroughTheBus, SigtermLeavesTheBusSoTheCookieGoes) {
+    auto show = StartShowOnBus();
+    const std::string cookie = HandedCookie();
+    ASSERT_FALSE(cookie.empty()) << show->Err() << service->Out();
+    show->Kill(SIGTERM);
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    // Nothing of the show (no helper process) keeps its connection to the bus.
+    EXPECT_TRUE(ServiceSays("gone " + cookie)) << service->Out();
 }
 
 // sway hands its screen to ordinary clients: a show that starts from the desktop starts from
