@@ -10,6 +10,7 @@
 #include <QRect>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 namespace pictorelle::test {
@@ -150,6 +151,66 @@ TEST_F(ShowOnTwoSwayOutputs, BothOutputsAreCovered) {
     ASSERT_EQ(views.size(), 2u);
     for (const auto& view : views)
         EXPECT_EQ(view.value("fullscreen_mode", 0), 1);
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+}
+
+// Three outputs: each is covered from edge to edge. With the other monitors in use the pictures
+// go round them, main first; a show that keeps to the main monitor covers the others with its
+// background.
+class ShowOnThreeSwayOutputs : public ShowOnSway {
+protected:
+    ShowOnThreeSwayOutputs() { outputs = 3; }
+
+    // The output shows one colour, not the desktop's, over all of it.
+    bool OutputCovered(const std::string& output, std::optional<Rgb> colour = std::nullopt) {
+        return WaitUntil([&] {
+            last = sway->Screenshot(output);
+            if (last.isNull()) return false;
+            const Rgb centre = PixelOf(last, last.width() / 2, last.height() / 2);
+            return centre != kSwayBackground && (!colour || centre == *colour) &&
+                   PixelsOtherThan(last, centre) == 0;
+        });
+    }
+};
+
+TEST_F(ShowOnThreeSwayOutputs, PicturesGoRoundTheThreeOutputs) {
+    ASSERT_EQ(sway->Query("get_outputs").size(), 3u);
+    PackageContent c = Content({kRed, kBlue, kYellow}, 2);
+    c.Header.DisableTwoMonitors = false;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    // The first picture goes to every output at once, then the others take their turns.
+    EXPECT_TRUE(OutputCovered("HEADLESS-1", RgbOf(kRed))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-3", RgbOf(kYellow))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << "the second output's picture stays";
+    const auto views = sway->Views(kTitle);
+    ASSERT_EQ(views.size(), 3u);
+    for (const auto& view : views)
+        EXPECT_EQ(view.value("fullscreen_mode", 0), 1);
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0);
+}
+
+TEST_F(ShowOnThreeSwayOutputs, AShowOnTheMainMonitorCoversTheOthersWithItsBackground) {
+    PackageContent c = Content({kRed}, 30);
+    c.Header.DisableTwoMonitors = true;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    EXPECT_TRUE(OutputCovered("HEADLESS-1", RgbOf(kRed))) << show->Err();
+    // The background's gradient starts from the back colour in its top-left corner; none of
+    // the desktop shows anywhere.
+    const Rgb backColour{0x20, 0x30, 0x60};
+    for (const char* output : {"HEADLESS-2", "HEADLESS-3"}) {
+        EXPECT_TRUE(WaitUntil([&] {
+            last = sway->Screenshot(output);
+            return !last.isNull() && PixelOf(last, 0, 0) == backColour &&
+                   PixelsOtherThan(last, kSwayBackground) == last.width() * last.height();
+        })) << output
+            << " is not covered: " << PixelOf(last, 0, 0).r << "," << PixelOf(last, 0, 0).g << ","
+            << PixelOf(last, 0, 0).b << "; " << show->Err();
+    }
+    EXPECT_EQ(sway->Views(kTitle).size(), 3u);
     sway->Key("Escape");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
 }
