@@ -75,7 +75,11 @@ void TIdleInhibitor::Hold(QWidget& window) {
     holding_ = true;
     window_ = &window;
     window.installEventFilter(this);
-    if (window.isVisible()) manager_ ? AttachToSurface() : AskBus();
+    if (!window.isVisible()) return;
+    if (manager_)
+        AttachToSurface();
+    else
+        AskBus();
 }
 
 void TIdleInhibitor::AskBus() {

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <poll.h>
 #include <qpa/qplatformnativeinterface.h>
@@ -23,6 +24,9 @@ using Clock = std::chrono::steady_clock;
 // A compositor answers within a frame or two; one that does not within this is not waited for,
 // and the show starts from its own background.
 constexpr std::chrono::milliseconds kFrameWait{2000};
+
+// Larger than any output a compositor drives.
+constexpr uint32_t kMaxSide = 32768;
 
 // What the compositor has told about the frame so far.
 struct FrameState {
@@ -96,7 +100,12 @@ bool DispatchUntil(wl_display* display, wl_event_queue* queue, const std::functi
 class ShmBuffer {
 public:
     ShmBuffer(wl_shm* shm, const FrameState& frame) : size_(size_t{frame.stride} * frame.height) {
-        if (size_ == 0 || frame.stride < frame.width * 4) return;
+        // Sizes are the compositor's word: a frame no output has, or one whose rows would not
+        // hold its pixels, gets no buffer.
+        if (frame.width == 0 || frame.width > kMaxSide || frame.height == 0 ||
+            frame.height > kMaxSide || size_t{frame.stride} < size_t{frame.width} * 4 ||
+            size_ > size_t{INT32_MAX})
+            return;
         fd_ = memfd_create("pictorelle-screen-copy", MFD_CLOEXEC);
         if (fd_ < 0 || ftruncate(fd_, static_cast<off_t>(size_)) != 0) return;
         void* map = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
