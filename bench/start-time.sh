@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Time from starting `SHOW /s` to its first picture on screen, on a private Xvfb and on a private
 # headless sway at the same size, side by side. The show is one solid red picture; the screen's
-# centre is polled (ImageMagick's import on X, grim on sway) until it turns red. Run as root: sway runs as the
-# test user pictorelle-wayland, which the end-to-end tests create.
+# centre is polled (ImageMagick's import on X, grim on sway) until it turns red; the two take
+# turns and each reports its median. Run as root: sway runs as the test user
+# pictorelle-wayland, which the end-to-end tests create.
 #   bench/start-time.sh [BUILD_DIR] [RUNS]     (default build, 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,22 +46,28 @@ wayland=$(basename "$(ls "$work/run"/wayland-* | grep -v lock | head -1)")
 w_red() { as_user WAYLAND_DISPLAY="$wayland" grim -g '512,384 1x1' -t ppm - | tail -c 3 |
   od -An -tu1 | tr -s ' ' | grep -q '^ 220 30 30'; }
 
-measure() { # session-name, environment..., then the probe function name last
-  local name=$1 probe=$2; shift 2
-  local total=0
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(now)
-    as_user TMPDIR="$work/home" "$@" "$work/show.scr" /s >/dev/null 2>&1 &
-    local pid=$!
-    until $probe; do :; done
-    end=$(now)
-    kill "$pid"; wait "$pid" 2>/dev/null || true
-    total=$((total + (end - start) / 1000000))
-    echo "$name: $(((end - start) / 1000000)) ms"
-  done
-  echo "$name: mean $((total / runs)) ms over $runs runs"
+one_run() { # probe, environment...: milliseconds from the start to the first red centre
+  local probe=$1; shift
+  local start end
+  start=$(now)
+  as_user TMPDIR="$work/home" "$@" "$work/show.scr" /s >/dev/null 2>&1 &
+  local pid=$!
+  until $probe; do :; done
+  end=$(now)
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+  echo $(((end - start) / 1000000))
 }
 
-measure Xvfb x_red DISPLAY="$xdisplay" QT_QPA_PLATFORM=xcb
-measure sway w_red WAYLAND_DISPLAY="$wayland"
+median() { tr ' ' '\n' | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END {
+  print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+# The two sessions take turns, so that a change in the machine's load falls on both alike.
+xs="" ws=""
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+for i in $(seq "$runs"); do
+  x=$(one_run x_red DISPLAY="$xdisplay" QT_QPA_PLATFORM=xcb)
+  w=$(one_run w_red WAYLAND_DISPLAY="$wayland")
+  echo "run $i: Xvfb $x ms, sway $w ms"
+  xs="$xs $x" ws="$ws $w"
+done
+echo "median of $runs: Xvfb $(echo "$xs" | median) ms, sway $(echo "$ws" | median) ms"

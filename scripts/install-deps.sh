@@ -30,8 +30,8 @@ packages=(
   # the idle watchers that start shows on Linux, tried by the end-to-end tests
   xscreensaver xss-lock xautolock x11-xserver-utils procps
   # the show on Wayland: a headless compositor, its screenshots, pointer and keys, its idle
-  # watcher and background
-  sway grim wtype swayidle swaybg
+  # watcher and background; a private session bus for holding off idle through D-Bus
+  sway grim wtype swayidle swaybg dbus-daemon
   # sound tests: a private sound server and its recorder; MP3 and WAV tones for the sound
   # benchmark and the demo show's music
   pulseaudio pulseaudio-utils lame sox

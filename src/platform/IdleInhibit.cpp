@@ -2,6 +2,7 @@
 
 #include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "platform/Application.h"
+#include "platform/Wayland.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
@@ -23,44 +25,16 @@ QPlatformNativeInterface* Native() {
     return qGuiApp ? QGuiApplication::platformNativeInterface() : nullptr;
 }
 
-wl_display* QtWaylandDisplay() {
-    QPlatformNativeInterface* native = Native();
-    return native ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
-                  : nullptr;
-}
-
-struct ManagerSearch {
-    zwp_idle_inhibit_manager_v1* manager = nullptr;
-};
-
-void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
-    auto* search = static_cast<ManagerSearch*>(data);
-    if (search->manager || std::strcmp(interface, zwp_idle_inhibit_manager_v1_interface.name) != 0)
-        return;
-    search->manager = static_cast<zwp_idle_inhibit_manager_v1*>(
-        wl_registry_bind(registry, name, &zwp_idle_inhibit_manager_v1_interface, 1));
-}
-
-void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
-
-const wl_registry_listener kRegistryListener{OnGlobal, OnGlobalRemove};
-
 // Looks the manager up on Qt's own connection (an inhibitor must name a surface of the same
 // connection), through a queue of our own so that Qt's dispatching never sees our registry.
 zwp_idle_inhibit_manager_v1* BindManager(wl_display* display) {
     wl_event_queue* queue = wl_display_create_queue(display);
-    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
-    ManagerSearch search;
-    wl_registry* registry = wl_display_get_registry(wrapper);
-    wl_registry_add_listener(registry, &kRegistryListener, &search);
-    wl_display_roundtrip_queue(display, queue);
-    wl_registry_destroy(registry);
-    wl_proxy_wrapper_destroy(wrapper);
+    auto* manager = static_cast<zwp_idle_inhibit_manager_v1*>(
+        BindWaylandGlobal(display, queue, zwp_idle_inhibit_manager_v1_interface, 1));
     // The manager and its inhibitors send no events; they may live on the default queue.
-    if (search.manager) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(search.manager), nullptr);
+    if (manager) wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(manager), nullptr);
     wl_event_queue_destroy(queue);
-    return search.manager;
+    return manager;
 }
 
 QDBusMessage CallScreenSaverService(const QString& method, const QVariantList& arguments) {
@@ -72,9 +46,17 @@ QDBusMessage CallScreenSaverService(const QString& method, const QVariantList& a
     return QDBusConnection::sessionBus().call(call, QDBus::Block, kBusTimeoutMs);
 }
 
+// Some lockers and power managers listen to the session bus alone; PICTORELLE_IDLE_INHIBIT=bus
+// asks the bus's screen-saver service even where the compositor could be asked.
+bool BusChosen() {
+    const char* choice = std::getenv("PICTORELLE_IDLE_INHIBIT");
+    return choice && std::strcmp(choice, "bus") == 0;
+}
+
 } // namespace
 
 TIdleInhibitor::TIdleInhibitor() {
+    if (BusChosen()) return;
     if (wl_display* display = QtWaylandDisplay()) manager_ = BindManager(display);
 }
 
@@ -91,12 +73,20 @@ TIdleInhibitor::~TIdleInhibitor() {
 void TIdleInhibitor::Hold(QWidget& window) {
     if (holding_) return;
     holding_ = true;
-    if (manager_) {
-        window_ = &window;
-        window.installEventFilter(this);
-        if (window.isVisible()) AttachToSurface();
-        return;
-    }
+    window_ = &window;
+    window.installEventFilter(this);
+    if (!window.isVisible()) return;
+    if (manager_)
+        AttachToSurface();
+    else
+        AskBus();
+}
+
+void TIdleInhibitor::AskBus() {
+    // Asked once the window shows, when the show has read its title: the desktop names the
+    // application that holds it off.
+    if (busAsked_) return;
+    busAsked_ = true;
     const QDBusReply<uint32_t> reply = CallScreenSaverService(
         QStringLiteral("Inhibit"), {ApplicationTitle(), QStringLiteral("A slide show is running")});
     if (reply.isValid()) {
@@ -114,6 +104,7 @@ void TIdleInhibitor::Release() {
     if (window_) window_->removeEventFilter(this);
     DetachFromSurface();
     window_ = nullptr;
+    busAsked_ = false;
     if (cookie_ != 0) {
         CallScreenSaverService(QStringLiteral("UnInhibit"), {cookie_});
         cookie_ = 0;
@@ -127,7 +118,10 @@ bool TIdleInhibitor::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Paint:
-        if (!inhibitor_) AttachToSurface();
+        if (!manager_)
+            AskBus();
+        else if (!inhibitor_)
+            AttachToSurface();
         break;
     case QEvent::Hide:
         DetachFromSurface();

@@ -2,8 +2,8 @@
 // offers the idle-inhibit protocol (wlroots compositors, KDE, GNOME), the show's visible surface
 // carries an inhibitor: the compositor itself drops it with the surface or the connection, so
 // no way out can leave it behind. Elsewhere the freedesktop screen-saver service on the session
-// bus is asked instead, and told again when the show ends; the bus forgets a cookie whose
-// owner has gone.
+// bus is asked instead (also where PICTORELLE_IDLE_INHIBIT=bus says so), once the window shows,
+// and told again when the show ends; the bus forgets a cookie whose owner has gone.
 #pragma once
 
 #include <QObject>
@@ -34,6 +34,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void AskBus();
     void AttachToSurface();
     void DetachFromSurface();
 
@@ -42,6 +43,7 @@ private:
     QPointer<QWidget> window_;
     uint32_t cookie_ = 0;
     bool holding_ = false;
+    bool busAsked_ = false;
 };
 
 } // namespace pictorelle

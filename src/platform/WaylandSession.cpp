@@ -2,8 +2,11 @@
 // pointer's position: a show window asks the compositor for the full-screen state on its
 // monitor's output (which also keeps bars and other windows off it), gets the keyboard by
 // being activated, and learns where the pointer is from the first pointer event it receives.
+// The desktop's copy comes from the compositor where it hands one to ordinary clients.
 #include "platform/Cursor.h"
 #include "platform/IdleInhibit.h"
+#include "platform/Monitors.h"
+#include "platform/ScreenCopy.h"
 #include "platform/Session.h"
 
 #include <QBitmap>
@@ -96,11 +99,17 @@ public:
         idle_->Hold(window);
     }
 
-    void CaptureDesktop(TBitmap32&) override {
-        if (toldNoCopy_) return;
+    void CaptureDesktop(TBitmap32& surface) override {
+        QScreen* screen = MonitorScreen(0);
+        const TScreenCopyResult result =
+            screen ? CopyWaylandOutput(*screen, surface) : TScreenCopyResult::Unsupported;
+        if (result == TScreenCopyResult::Copied || toldNoCopy_) return;
         toldNoCopy_ = true;
-        std::fprintf(stderr, "pictorelle: this desktop gives no copy of its screen to other "
-                             "programs; the show starts from its own background instead.\n");
+        std::fprintf(stderr, result == TScreenCopyResult::Unsupported
+                                 ? "pictorelle: this desktop gives no copy of its screen to other "
+                                   "programs; the show starts from its own background instead.\n"
+                                 : "pictorelle: the desktop did not hand over a copy of its "
+                                   "screen; the show starts from its own background instead.\n");
     }
 
     void PlaceCentred(QWidget& window, const QRect& geometry, const QRect& monitor) override {

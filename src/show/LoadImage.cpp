@@ -142,13 +142,11 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
     }
     flags_.ShownPicture = index;
     flags_.ShownItem = index;
-    // With a second monitor the pictures alternate between the two, the first on the main one.
+    // With other monitors in use the pictures go round them, the first on the main one.
     displays_->Choose(flags_.SecondMonitorInUse);
     mediaState_.DisplayBitmap = &displays_->ChosenBitmap();
     // GIF frames repaint only their rectangle, on that display alone.
-    QPointer<TImage32> shown = displays_->PrimaryChosen()
-                                   ? displays_->Image32()
-                                   : displays_->SecondMonitorWindow()->Image();
+    QPointer<TImage32> shown = displays_->ChosenImage();
     mediaState_.RepaintDisplay = [shown](const TRect& r) {
         if (shown) shown->update(QRect(r.left, r.top, r.width(), r.height()));
     };

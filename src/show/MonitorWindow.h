@@ -1,5 +1,5 @@
-// The window that covers the second monitor during a full-screen show: borderless, outside the
-// window manager, with one picture control filling it.
+// The window that covers one of the other monitors during a full-screen show: borderless,
+// outside the window manager, with one picture control filling it.
 #pragma once
 
 #include "show/Image32.h"

@@ -32,6 +32,7 @@
 #include <QPalette>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace pictorelle {
 namespace {
@@ -188,9 +189,16 @@ void TSSWindow::CreateFullScreenShow() {
     if (!flags_.HackMode) InstallInputHook();
     flags_.SecondMonitorInUse =
         !flags_.HackMode && MonitorCount() > 1 && !Settings.DisableTwoMonitors;
-    if (flags_.SecondMonitorInUse)
-        displays_->CreateSecondMonitorWindow(MonitorBounds(1), palette().color(QPalette::Window),
-                                             windowTitle());
+    // Every monitor is covered, so that no desktop shows during the show: the others take their
+    // turns with pictures, or show the background when the show keeps to the main one.
+    if (!flags_.HackMode && MonitorCount() > 1) {
+        std::vector<QRect> others;
+        for (int i = 1; i < MonitorCount(); ++i)
+            others.push_back(MonitorBounds(i));
+        displays_->CreateMonitorWindows(
+            others, palette().color(QPalette::Window), windowTitle(), flags_.SecondMonitorInUse,
+            [this](TBitmap32& bitmap) { composer_.PaintBackground(bitmap); });
+    }
     if (!Settings.Mute) media_->StartMelody();
     StartShow();
 }

@@ -6,7 +6,11 @@
 #include "SwayServer.h"
 
 #include <QColor>
+#include <QPoint>
+#include <QRect>
 #include <chrono>
+#include <csignal>
+#include <optional>
 #include <thread>
 
 namespace pictorelle::test {
@@ -151,6 +155,66 @@ TEST_F(ShowOnTwoSwayOutputs, BothOutputsAreCovered) {
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
 }
 
+// Three outputs: each is covered from edge to edge. With the other monitors in use the pictures
+// go round them, main first; a show that keeps to the main monitor covers the others with its
+// background.
+class ShowOnThreeSwayOutputs : public ShowOnSway {
+protected:
+    ShowOnThreeSwayOutputs() { outputs = 3; }
+
+    // The output shows one colour, not the desktop's, over all of it.
+    bool OutputCovered(const std::string& output, std::optional<Rgb> colour = std::nullopt) {
+        return WaitUntil([&] {
+            last = sway->Screenshot(output);
+            if (last.isNull()) return false;
+            const Rgb centre = PixelOf(last, last.width() / 2, last.height() / 2);
+            return centre != kSwayBackground && (!colour || centre == *colour) &&
+                   PixelsOtherThan(last, centre) == 0;
+        });
+    }
+};
+
+TEST_F(ShowOnThreeSwayOutputs, PicturesGoRoundTheThreeOutputs) {
+    ASSERT_EQ(sway->Query("get_outputs").size(), 3u);
+    PackageContent c = Content({kRed, kBlue, kYellow}, 2);
+    c.Header.DisableTwoMonitors = false;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    // The first picture goes to every output at once, then the others take their turns.
+    EXPECT_TRUE(OutputCovered("HEADLESS-1", RgbOf(kRed))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-3", RgbOf(kYellow))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << "the second output's picture stays";
+    const auto views = sway->Views(kTitle);
+    ASSERT_EQ(views.size(), 3u);
+    for (const auto& view : views)
+        EXPECT_EQ(view.value("fullscreen_mode", 0), 1);
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0);
+}
+
+TEST_F(ShowOnThreeSwayOutputs, AShowOnTheMainMonitorCoversTheOthersWithItsBackground) {
+    PackageContent c = Content({kRed}, 30);
+    c.Header.DisableTwoMonitors = true;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    EXPECT_TRUE(OutputCovered("HEADLESS-1", RgbOf(kRed))) << show->Err();
+    // The background's gradient starts from the back colour in its top-left corner; none of
+    // the desktop shows anywhere.
+    const Rgb backColour{0x20, 0x30, 0x60};
+    for (const char* output : {"HEADLESS-2", "HEADLESS-3"}) {
+        EXPECT_TRUE(WaitUntil([&] {
+            last = sway->Screenshot(output);
+            return !last.isNull() && PixelOf(last, 0, 0) == backColour &&
+                   PixelsOtherThan(last, kSwayBackground) == last.width() * last.height();
+        })) << output
+            << " is not covered: " << PixelOf(last, 0, 0).r << "," << PixelOf(last, 0, 0).g << ","
+            << PixelOf(last, 0, 0).b << "; " << show->Err();
+    }
+    EXPECT_EQ(sway->Views(kTitle).size(), 3u);
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+}
+
 // The pointer's first place is where it entered the show: five pixels away keep the show, the
 // sixth ends it.
 TEST_F(ShowOnSway, AMoveOfMoreThanFivePixelsEndsTheShow) {
@@ -234,6 +298,186 @@ TEST_F(ShowOnSway, SwayidleStartsTheShowAfterTheIdleTimeAndInputEndsIt) {
     sway->Key("a");
     EXPECT_TRUE(WaitUntil([&] { return sway->Views(kTitle).empty(); }))
         << "a key did not end the show that swayidle started";
+}
+
+// The exit banner floats in the middle of the output the show's main window covered, at its own
+// size, with no border or title from sway, its close glyph in its top-right corner; Esc closes
+// it.
+TEST_F(ShowOnSway, TheExitBannerComesUpCentredBorderlessWithItsCloseGlyph) {
+    const QColor banner(20, 180, 60);
+    PackageContent c = Content({kRed}, 30);
+    c.Header.ExitMouseMove = c.Header.ExitMouseButton = false; // the keyboard ends it
+    c.Header.ExitBannerExt = ".png";
+    c.ExitBanner = SolidPng(banner, 400, 300);
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(OutputShows(kRed, "HEADLESS-1")) << show->Err();
+    sway->Key("Escape");
+    const QRect expected((1024 - 400) / 2, (768 - 300) / 2, 400, 300);
+    QImage shot;
+    ASSERT_TRUE(WaitUntil([&] {
+        shot = sway->Screenshot("HEADLESS-1");
+        return PixelOf(shot, expected.left() + 1, expected.bottom() - 1) == RgbOf(banner);
+    })) << show->Err();
+    // Its corners are the banner's; one pixel further out is not.
+    for (const QPoint corner :
+         {expected.topLeft(), expected.topRight(), expected.bottomLeft(), expected.bottomRight()}) {
+        EXPECT_EQ(PixelOf(shot, corner.x(), corner.y()), RgbOf(banner))
+            << corner.x() << "," << corner.y();
+        const QPoint out = corner + QPoint(corner.x() == expected.left() ? -1 : 1,
+                                           corner.y() == expected.top() ? -1 : 1);
+        EXPECT_NE(PixelOf(shot, out.x(), out.y()), RgbOf(banner)) << out.x() << "," << out.y();
+    }
+    // The close glyph: 21 pixels square, 8 from the top and 9 from the right, light with a
+    // dark cross.
+    const QPoint glyph(expected.right() - 9 - 21 + 1, expected.top() + 8);
+    EXPECT_EQ(PixelOf(shot, glyph.x() + 3, glyph.y() + 17), (Rgb{0xF0, 0xF0, 0xF0}));
+    const Rgb cross = PixelOf(shot, glyph.x() + 10, glyph.y() + 10);
+    EXPECT_LT(cross.r + cross.g + cross.b, 3 * 0x60) << cross.r << "," << cross.g << "," << cross.b;
+    const auto views = sway->Views("Exit Banner");
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0]["type"], "floating_con");
+    EXPECT_EQ(views[0]["rect"]["x"], expected.left());
+    EXPECT_EQ(views[0]["rect"]["y"], expected.top());
+
+    EXPECT_TRUE(show->Running()) << "the program did not wait for the banner";
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs)) << show->Err();
+    EXPECT_EQ(show->Status(), 0);
+}
+
+// A desktop that holds off idle through the session bus: a private bus with a stand-in for its
+// screen-saver service, and a show told to go that way. The cookie it gets is given back when
+// Esc ends the show, and a show ended by SIGTERM leaves the bus, which is how the desktops'
+// services let go of a cookie whose owner went without a word.
+class IdleThroughTheBus : public ShowOnSway {
+protected:
+    void SetUp() override {
+        ShowOnSway::SetUp();
+        if (IsSkipped()) return;
+        const std::string socket = home + "/bus";
+        busAddress = "unix:path=" + socket;
+        bus = sway->Start("dbus-daemon", {"--session", "--nofork", "--address=" + busAddress});
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(socket); })) << bus->Err();
+        const std::string tool = home + "/bin/fake-screensaver";
+        fs::copy_file(PICTORELLE_FAKE_SCREENSAVER, tool);
+        sway->GiveToUser(tool);
+        service = sway->Start(tool, {}, {"DBUS_SESSION_BUS_ADDRESS=" + busAddress});
+        ASSERT_TRUE(WaitUntil([&] { return service->Out().find("ready\n") != std::string::npos; }))
+            << service->Err();
+    }
+
+    std::unique_ptr<Process> StartShowOnBus() {
+        std::vector<std::string> env = ShowEnv();
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress);
+        env.push_back("PICTORELLE_IDLE_INHIBIT=bus");
+        auto show = sway->Start(MakeShow(Content({kRed}, 30)), {"/s"}, env);
+        EXPECT_TRUE(OutputShows(kRed)) << show->Err();
+        return show;
+    }
+
+    // The cookie the show was handed, from the service's line "inhibit COOKIE TITLE REASON".
+    std::string HandedCookie() {
+        std::string line;
+        WaitUntil([&] {
+            const std::string out = service->Out();
+            const size_t at = out.find("inhibit ");
+            if (at == std::string::npos) return false;
+            line = out.substr(at, out.find('\n', at) - at);
+            return true;
+        });
+        if (line.empty()) return {};
+        EXPECT_NE(line.find(std::string(" ") + kTitle + " "), std::string::npos) << line;
+        return line.substr(8, line.find(' ', 8) - 8);
+    }
+
+    bool ServiceSays(const std::string& line) {
+        return WaitUntil([&] { return service->Out().find(line + "\n") != std::string::npos; });
+    }
+
+    std::string busAddress;
+    std::unique_ptr<Process> bus, service;
+};
+
+TEST_F(IdleThroughTheBus, EscGivesTheCookieBack) {
+    auto show = StartShowOnBus();
+    const std::string cookie = HandedCookie();
+    ASSERT_FALSE(cookie.empty()) << show->Err() << service->Out();
+    EXPECT_TRUE(show->Running());
+    EXPECT_EQ(service->Out().find("uninhibit"), std::string::npos) << "given back too early";
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0) << show->Err();
+    EXPECT_TRUE(ServiceSays("uninhibit " + cookie)) << service->Out();
+    EXPECT_EQ(service->Out().find("gone"), std::string::npos) << service->Out();
+}
+
+TEST_F(IdleThroughTheBus, SigtermLeavesTheBusSoTheCookieGoes) {
+    auto show = StartShowOnBus();
+    const std::string cookie = HandedCookie();
+    ASSERT_FALSE(cookie.empty()) << show->Err() << service->Out();
+    show->Kill(SIGTERM);
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    // Nothing of the show (no helper process) keeps its connection to the bus.
+    EXPECT_TRUE(ServiceSays("gone " + cookie)) << service->Out();
+}
+
+// sway hands its screen to ordinary clients: a show that starts from the desktop starts from
+// what the output showed (here a background of a colour of the test's own), and a show whose
+// background is the desktop puts its pictures on that copy.
+class DesktopCopyOnSway : public ShowOnSway {
+protected:
+    void SetUp() override {
+        ShowOnSway::SetUp();
+        if (IsSkipped()) return;
+        sway->Msg({"output", "*", "bg", "#285ac8", "solid_color"});
+        ASSERT_TRUE(CentreShows(kDesktop)) << "sway did not take the new background";
+    }
+
+    static constexpr Rgb kDesktopRgb{40, 90, 200};
+    const QColor kDesktop{40, 90, 200};
+};
+
+TEST_F(DesktopCopyOnSway, TheFirstFrameOfADesktopStartIsTheDesktop) {
+    PackageContent c = Content({kRed}, 4);
+    c.Header.DesktopStart = true;
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto views = sway->Views(kTitle);
+        return !views.empty() && views[0].value("fullscreen_mode", 0) == 1;
+    })) << show->Err();
+    // The window is sway's from its first buffer on: whatever shows now is the show's.
+    // A compositor that draws the pointer itself puts it in the copy too: only the pointer's
+    // corner of the output may differ.
+    const QImage first = sway->Screenshot();
+    int other = 0;
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            if (PixelOf(first, x, y) != kDesktopRgb &&
+                !QRect(kPointerX - 8, kPointerY - 8, 64, 64).contains(x, y))
+                ++other;
+    EXPECT_EQ(other, 0) << "the first frame is not the desktop; its centre is "
+                        << PixelOf(first, 512, 384).r << "," << PixelOf(first, 512, 384).g << ","
+                        << PixelOf(first, 512, 384).b;
+    EXPECT_TRUE(OutputShows(kRed)) << "the first picture did not follow the desktop";
+    EXPECT_EQ(show->Err().find("copy of its screen"), std::string::npos) << show->Err();
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0);
+}
+
+TEST_F(DesktopCopyOnSway, ADesktopSnapshotBackgroundIsTheDesktopAroundThePicture) {
+    PackageContent c = Content({kRed}, 30);
+    c.Header.DesktopSnapshot = true;
+    c.Items[0].Record.ItemStretch = 2; // natural size, centred: the background shows around it
+    auto show = StartShow(MakeShow(c), {"/s"});
+    ASSERT_TRUE(CentreShows(kRed)) << show->Err();
+    const QImage shot = sway->Screenshot();
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{1023, 0}, std::pair{0, 767},
+                               std::pair{1023, 767}, std::pair{400, 384}})
+        EXPECT_EQ(PixelOf(shot, x, y), kDesktopRgb) << x << "," << y;
+    EXPECT_EQ(show->Err().find("copy of its screen"), std::string::npos) << show->Err();
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
 }
 
 // What only X11 can give: on a session without an X server the preview and hack modes say so

@@ -59,7 +59,7 @@ void AddressRecorder::Open(const QUrl& url) {
 
 void UiTest::SetUp() {
     Application();
-    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    ASSERT_GE(QGuiApplication::screens().size(), 2);
     ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), kPrimaryScreen);
     ResetApplicationEnd();
     SetApplicationTitle(QStringLiteral("Screen Saver")); // as the program starts

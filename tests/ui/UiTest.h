@@ -22,6 +22,8 @@ namespace pictorelle::test {
 // The screens every window test sees: the primary one first.
 inline const QRect kPrimaryScreen(0, 0, 1024, 768);
 inline const QRect kSecondScreen(1024, 0, 800, 600);
+// Only in the run with PICTORELLE_UI_SCREENS=3.
+inline const QRect kThirdScreen(1824, 0, 640, 480);
 
 // A message box that appeared during a test, closed at once.
 struct SeenMessage {

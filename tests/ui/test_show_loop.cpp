@@ -6,8 +6,12 @@
 #include "package/PackageReader.h"
 #include "show/MonitorWindow.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <cstdlib>
 #include <fstream>
 
 namespace pictorelle::test {
@@ -262,6 +266,75 @@ TEST_F(ShowLoop, WithASecondMonitorPicturesAlternateStartingOnBoth) {
     EXPECT_EQ(Centre(*w), Opaque(kBlue));
     EXPECT_EQ(Shown(second, 400, 300), Opaque(kGreen));
     EXPECT_EQ(w->MediaState().DisplayBitmap, &w->Displays().Image32()->Bitmap());
+}
+
+// On three screens (the run with PICTORELLE_UI_SCREENS=3) every monitor has a window. With the
+// other monitors in use the pictures go round them all, the first on every one; without, the
+// others show the background and every picture stays on the main one.
+class ShowLoopThreeScreens : public ShowLoop {
+protected:
+    void SetUp() override {
+        ShowLoop::SetUp();
+        const char* screens = std::getenv("PICTORELLE_UI_SCREENS");
+        if (!screens || std::string(screens) != "3")
+            GTEST_SKIP() << "runs on three screens, with PICTORELLE_UI_SCREENS=3";
+        ASSERT_EQ(QGuiApplication::screens().size(), 3);
+    }
+};
+
+TEST_F(ShowLoopThreeScreens, PicturesGoRoundTheThreeMonitors) {
+    PackageContent c = ThreeColours();
+    c.Header.DisableTwoMonitors = false;
+    auto w = Create(WriteShow(c), {"/s"});
+    ASSERT_TRUE(w->Flags().SecondMonitorInUse);
+    const std::vector<TMonitorWindow*> windows = w->Displays().MonitorWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(windows[0]->geometry(), kSecondScreen);
+    EXPECT_EQ(windows[1]->geometry(), kThirdScreen);
+    const TImage32& second = *windows[0]->Image();
+    const TImage32& third = *windows[1]->Image();
+    EXPECT_EQ(third.Bitmap().Width(), 640);
+    for (const TImage32* display :
+         {static_cast<const TImage32*>(w->Displays().Image32()), &second, &third})
+        EXPECT_EQ(Shown(*display, 300, 200), Opaque(kRed));
+    w->TimerTimer();
+    EXPECT_EQ(Shown(second, 300, 200), Opaque(kGreen));
+    EXPECT_EQ(Shown(third, 300, 200), Opaque(kRed));
+    w->TimerTimer();
+    EXPECT_EQ(Shown(third, 300, 200), Opaque(kBlue));
+    EXPECT_EQ(Shown(second, 300, 200), Opaque(kGreen));
+    EXPECT_EQ(w->MediaState().DisplayBitmap, &third.Bitmap());
+    w->TimerTimer(); // round again: the main one
+    EXPECT_EQ(w->MediaState().DisplayBitmap, &w->Displays().Image32()->Bitmap());
+    EXPECT_EQ(Shown(third, 300, 200), Opaque(kBlue));
+
+    w->FinishScreenSaver(true);
+    EXPECT_TRUE(w->Displays().MonitorWindows().empty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ShowLoopThreeScreens, WithoutTheOtherMonitorsTheyShowTheBackground) {
+    auto w = Create(WriteShow(ThreeColours()), {"/s"}); // keeps to the main monitor
+    ASSERT_FALSE(w->Flags().SecondMonitorInUse);
+    const std::vector<TMonitorWindow*> windows = w->Displays().MonitorWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(windows[1]->geometry(), kThirdScreen);
+    // The package's background: its gradient from the back colour (0x00BBGGRR), opaque.
+    const uint32_t corner = 0xFF332211u;
+    std::vector<uint32_t> before;
+    for (TMonitorWindow* window : windows) {
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(Shown(*window->Image(), 0, 0), corner);
+        before.push_back(Shown(*window->Image(), 300, 200));
+        EXPECT_EQ(before.back() >> 24, 0xFFu);
+    }
+    EXPECT_EQ(before[0], before[1]) << "the same background on both";
+    w->TimerTimer();
+    EXPECT_EQ(Centre(*w), Opaque(kGreen));
+    for (size_t k = 0; k < windows.size(); ++k)
+        EXPECT_EQ(Shown(*windows[k]->Image(), 300, 200), before[k]);
+    w->FinishScreenSaver(true);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(ShowLoop, ADesktopStartShowsTheDesktopThenTheFirstItemAtTheNextChance) {
