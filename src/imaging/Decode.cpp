@@ -161,7 +161,8 @@ int orientationBeforeDecoding(std::span<const uint8_t> data, TPictureFormat form
 void ApplySideInformation(TDecodedPicture& picture, int orientation) {
     // A profile that cannot be used leaves the pixels as decoded: taken as sRGB, like a
     // picture without one.
-    if (!picture.iccProfile.empty()) ConvertToSrgb(picture.bitmap, picture.iccProfile);
+    if (!picture.iccProfile.empty() && !picture.coloursConverted)
+        ConvertToSrgb(picture.bitmap, picture.iccProfile);
     TurnDecodedUpright(picture, orientation);
 }
 
