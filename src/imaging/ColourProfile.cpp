@@ -29,7 +29,10 @@ struct TMatrixShaper {
     // Matrix entries are 16-bit at 2^12, so their size is capped: ProPhoto's largest is
     // about 2, and a wider gamut goes through Little CMS.
     static constexpr double kMaxMatrixEntry = 7.9;
-    int32_t toLinear[3][256];           // each channel's curve, linear light in 0..kLinearMax
+    int32_t toLinear[3][256]; // each channel's curve, linear light in 0..kLinearMax
+    // The same as the 16-bit halves the vector path multiplies in pairs: red low, green high,
+    // and blue low with a 1 high that picks up the rounding half.
+    uint32_t pairs[3][256];
     int16_t matrix[9];                  // the profile's linear RGB to linear sRGB, at 2^12
     uint8_t toSrgb[kLinearMax + 1 + 4]; // linear light to sRGB's curve; 4-byte reads stay inside
 
@@ -81,22 +84,33 @@ struct TMatrixShaper {
     }
 
     // One output channel of eight pixels: (r, g) and (b, 1) against a matrix row and the
-    // rounding half, as two 16-bit multiply-adds; clamped and looked up.
+    // rounding half, as two 16-bit multiply-adds; clamped and looked up. The gather reads four
+    // bytes, of which only the lowest is the channel.
     __attribute__((target("avx2"))) static __m256i channelAvx2(__m256i rg, __m256i b1, __m256i mrg,
                                                                __m256i mb, const int* srgb) {
         __m256i v = _mm256_add_epi32(_mm256_madd_epi16(rg, mrg), _mm256_madd_epi16(b1, mb));
         v = _mm256_srai_epi32(v, kMatrixShift);
         v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()),
                              _mm256_set1_epi32(kLinearMax));
-        return _mm256_and_si256(_mm256_i32gather_epi32(srgb, v, 1), _mm256_set1_epi32(0xFF));
+        return _mm256_i32gather_epi32(srgb, v, 1);
+    }
+
+    // The byte-shuffle control that moves byte `from` of every 32-bit lane to byte `to` and
+    // clears the rest.
+    __attribute__((target("avx2"))) static __m256i moveByte(int from, int to) {
+        alignas(32) int8_t control[32];
+        for (int k = 0; k < 32; ++k)
+            control[k] = k % 4 == to ? static_cast<int8_t>(k - to + from) : int8_t{-128};
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(control));
     }
 
     // Eight pixels at a time with gathered table look-ups; the same integer arithmetic as
     // runScalar, so both give identical pixels. Returns how many pixels it did.
     __attribute__((target("avx2"))) unsigned runAvx2(uint32_t* pixels, unsigned count) const {
-        const __m256i byte = _mm256_set1_epi32(0xFF);
         const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-        const __m256i one = _mm256_set1_epi32(1 << 16);
+        const __m256i redIndex = moveByte(2, 0), greenIndex = moveByte(1, 0);
+        const __m256i blueIndex = moveByte(0, 0);
+        const __m256i toRed = moveByte(0, 2), toGreen = moveByte(0, 1);
         constexpr int half = 1 << (kMatrixShift - 1);
         __m256i mrg[3], mb[3];
         for (int k = 0; k < 3; ++k) {
@@ -104,22 +118,24 @@ struct TMatrixShaper {
             mb[k] = _mm256_set1_epi32(pair(matrix[k * 3 + 2], half));
         }
         const auto* srgb = reinterpret_cast<const int*>(toSrgb);
+        const auto* red = reinterpret_cast<const int*>(pairs[0]);
+        const auto* green = reinterpret_cast<const int*>(pairs[1]);
+        const auto* blue = reinterpret_cast<const int*>(pairs[2]);
         unsigned i = 0;
         for (; i + 8 <= count; i += 8) {
             auto* at = reinterpret_cast<__m256i*>(pixels + i);
             const __m256i p = _mm256_loadu_si256(at);
-            const __m256i r = _mm256_i32gather_epi32(
-                toLinear[0], _mm256_and_si256(_mm256_srli_epi32(p, 16), byte), 4);
-            const __m256i g = _mm256_i32gather_epi32(
-                toLinear[1], _mm256_and_si256(_mm256_srli_epi32(p, 8), byte), 4);
-            const __m256i b = _mm256_i32gather_epi32(toLinear[2], _mm256_and_si256(p, byte), 4);
-            const __m256i rg = _mm256_or_si256(r, _mm256_slli_epi32(g, 16));
-            const __m256i b1 = _mm256_or_si256(b, one);
+            const __m256i rg = _mm256_or_si256(
+                _mm256_i32gather_epi32(red, _mm256_shuffle_epi8(p, redIndex), 4),
+                _mm256_i32gather_epi32(green, _mm256_shuffle_epi8(p, greenIndex), 4));
+            const __m256i b1 = _mm256_i32gather_epi32(blue, _mm256_shuffle_epi8(p, blueIndex), 4);
+            const __m256i r = channelAvx2(rg, b1, mrg[0], mb[0], srgb);
+            const __m256i g = channelAvx2(rg, b1, mrg[1], mb[1], srgb);
+            const __m256i b = channelAvx2(rg, b1, mrg[2], mb[2], srgb);
             const __m256i out = _mm256_or_si256(
-                _mm256_or_si256(_mm256_and_si256(p, alpha),
-                                _mm256_slli_epi32(channelAvx2(rg, b1, mrg[0], mb[0], srgb), 16)),
-                _mm256_or_si256(_mm256_slli_epi32(channelAvx2(rg, b1, mrg[1], mb[1], srgb), 8),
-                                channelAvx2(rg, b1, mrg[2], mb[2], srgb)));
+                _mm256_or_si256(_mm256_and_si256(p, alpha), _mm256_shuffle_epi8(r, toRed)),
+                _mm256_or_si256(_mm256_shuffle_epi8(g, toGreen),
+                                _mm256_shuffle_epi8(b, blueIndex)));
             _mm256_storeu_si256(at, out);
         }
         return i;
@@ -251,6 +267,11 @@ std::unique_ptr<TMatrixShaper> buildMatrixShaper(cmsContext context, cmsHPROFILE
             fast->toLinear[c][v] = TMatrixShaper::clampLinear(std::lround(
                 TMatrixShaper::kLinearMax *
                 cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0))));
+    }
+    for (int v = 0; v < 256; ++v) {
+        fast->pairs[0][v] = static_cast<uint32_t>(fast->toLinear[0][v]);
+        fast->pairs[1][v] = static_cast<uint32_t>(fast->toLinear[1][v]) << 16;
+        fast->pairs[2][v] = static_cast<uint32_t>(fast->toLinear[2][v]) | 1u << 16;
     }
     // The matrix, as Little CMS works it out (white point adaptation included): the profile's
     // pure primaries into sRGB's primaries with linear curves, in floating point, unclipped.
