@@ -145,19 +145,31 @@ std::vector<uint8_t> withProfile(std::vector<uint8_t> jpeg, const std::vector<ui
     return jpeg;
 }
 
-// The colour conversion's share of decoding a 24-megapixel photo: the same photo decoded
-// with its Adobe RGB profile embedded (converted while decoding), and the conversion alone.
-void BM_DecodePhotoWithProfile(benchmark::State& state) {
+// The colour conversion's share of decoding a 24-megapixel photo: the same photo decoded from
+// memory without and with its Adobe RGB profile embedded (converted while decoding), and the
+// conversion alone. On a shared machine compare them in one run, repetitions interleaved:
+//   pictorelle-bench --benchmark_filter='Photo(Without|With)Profile|ConvertPhoto'
+//     --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+void decodeFromMemory(benchmark::State& state, bool profile) {
     const std::vector<uint8_t> icc = adobeRgbProfile();
     if (icc.empty()) {
         state.SkipWithError("colord's AdobeRGB1998.icc is not installed");
         return;
     }
-    const std::vector<uint8_t> jpeg = withProfile(encodePhoto(), icc);
+    const std::vector<uint8_t> jpeg = profile ? withProfile(encodePhoto(), icc) : encodePhoto();
     for (auto _ : state) {
         TDecodedPicture d = DecodePictureData(jpeg, ".jpg");
         benchmark::DoNotOptimize(d.bitmap.Bits());
     }
+}
+
+void BM_DecodePhotoWithoutProfile(benchmark::State& state) {
+    decodeFromMemory(state, false);
+}
+BENCHMARK(BM_DecodePhotoWithoutProfile)->Unit(benchmark::kMillisecond);
+
+void BM_DecodePhotoWithProfile(benchmark::State& state) {
+    decodeFromMemory(state, true);
 }
 BENCHMARK(BM_DecodePhotoWithProfile)->Unit(benchmark::kMillisecond);
 
@@ -174,6 +186,25 @@ void BM_ConvertPhotoToSrgb(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConvertPhotoToSrgb)->Unit(benchmark::kMillisecond);
+
+// The conversion's own cost, without the trip through memory: one row of the photo, in cache,
+// converted as many times as the photo has rows.
+void BM_ConvertPhotoRowsWarm(benchmark::State& state) {
+    const std::vector<uint8_t> icc = adobeRgbProfile();
+    if (icc.empty()) {
+        state.SkipWithError("colord's AdobeRGB1998.icc is not installed");
+        return;
+    }
+    TDecodedPicture d = DecodePictureData(encodePhoto(), ".jpg");
+    TBitmap32 row(kPhotoW, 1);
+    std::copy_n(d.bitmap.ScanLine(kPhotoH / 2), kPhotoW, row.ScanLine(0));
+    for (auto _ : state) {
+        for (int y = 0; y < kPhotoH; ++y)
+            ConvertToSrgb(row, icc);
+        benchmark::DoNotOptimize(row.Bits());
+    }
+}
+BENCHMARK(BM_ConvertPhotoRowsWarm)->Unit(benchmark::kMillisecond);
 
 void BM_PaintGradient(benchmark::State& state) {
     const int style = static_cast<int>(state.range(0));

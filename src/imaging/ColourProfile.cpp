@@ -20,14 +20,24 @@ namespace pictorelle {
 // channel and a matrix. For those the transform is three table look-ups into linear light, a
 // matrix into linear sRGB and a look-up back into sRGB's curve: several times quicker than
 // Little CMS's general path, whose per-pixel cost would come close to the decoding's own.
+// Linear light has 14 bits: a step is a fifth of an output level even at black, where sRGB's
+// curve is steepest, and the table back into sRGB (16 KiB) stays in the first-level cache
+// next to the three small ones.
 struct TMatrixShaper {
     static constexpr int kMatrixShift = 12;
-    int32_t toLinear[3][256];  // each channel's curve, linear light in 0..65535
-    int32_t matrix[9];         // the profile's linear RGB to linear sRGB, scaled by 2^12
-    uint8_t toSrgb[65536 + 4]; // linear light to sRGB's curve; 4-byte reads stay inside
+    static constexpr int kLinearMax = (1 << 14) - 1;
+    // Matrix entries are 16-bit at 2^12, so their size is capped: ProPhoto's largest is
+    // about 2, and a wider gamut goes through Little CMS.
+    static constexpr double kMaxMatrixEntry = 7.9;
+    int32_t toLinear[3][256]; // each channel's curve, linear light in 0..kLinearMax
+    // The same as the 16-bit halves the vector path multiplies in pairs: red low, green high,
+    // and blue low with a 1 high that picks up the rounding half.
+    uint32_t pairs[3][256];
+    int16_t matrix[9];                  // the profile's linear RGB to linear sRGB, at 2^12
+    uint8_t toSrgb[kLinearMax + 1 + 4]; // linear light to sRGB's curve; 4-byte reads stay inside
 
     static int32_t clampLinear(int64_t v) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, 0, 65535));
+        return static_cast<int32_t>(std::clamp<int64_t>(v, 0, kLinearMax));
     }
 
     void Run(uint32_t* pixels, unsigned count) const {
@@ -39,16 +49,16 @@ struct TMatrixShaper {
     }
 
     void runScalar(uint32_t* pixels, unsigned count) const {
-        const int32_t* m = matrix;
+        const int16_t* m = matrix;
         constexpr int32_t half = 1 << (kMatrixShift - 1);
         for (unsigned i = 0; i < count; ++i) {
             const uint32_t p = pixels[i];
             const int32_t r = toLinear[0][(p >> 16) & 0xFF];
             const int32_t g = toLinear[1][(p >> 8) & 0xFF];
             const int32_t b = toLinear[2][p & 0xFF];
-            auto channel = [&](const int32_t* row) {
+            auto channel = [&](const int16_t* row) {
                 return toSrgb[std::clamp(
-                    (row[0] * r + row[1] * g + row[2] * b + half) >> kMatrixShift, 0, 65535)];
+                    (row[0] * r + row[1] * g + row[2] * b + half) >> kMatrixShift, 0, kLinearMax)];
             };
             pixels[i] = (p & 0xFF000000u) | uint32_t{channel(m)} << 16 |
                         uint32_t{channel(m + 3)} << 8 | channel(m + 6);
@@ -67,40 +77,65 @@ struct TMatrixShaper {
     }
 
 #if defined(__x86_64__)
-    // One output channel of eight pixels: a row of the matrix, rounded, clamped and looked up.
-    __attribute__((target("avx2"))) static __m256i
-    channelAvx2(const __m256i* m, int k, __m256i r, __m256i g, __m256i b, const int* srgb) {
-        __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(m[k], r), _mm256_mullo_epi32(m[k + 1], g));
-        v = _mm256_add_epi32(v, _mm256_mullo_epi32(m[k + 2], b));
-        v = _mm256_add_epi32(v, _mm256_set1_epi32(1 << (kMatrixShift - 1)));
-        v = _mm256_srai_epi32(v, kMatrixShift);
-        v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(65535));
-        return _mm256_and_si256(_mm256_i32gather_epi32(srgb, v, 1), _mm256_set1_epi32(0xFF));
+    // Two 16-bit values in one 32-bit lane, the first in the low half.
+    static int32_t pair(int low, int high) {
+        return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(low)) |
+                                    static_cast<uint32_t>(static_cast<uint16_t>(high)) << 16);
     }
 
-    // Eight pixels at a time with gathered table look-ups; the same arithmetic as runScalar,
-    // so both give identical pixels. Returns how many pixels it did.
+    // One output channel of eight pixels: (r, g) and (b, 1) against a matrix row and the
+    // rounding half, as two 16-bit multiply-adds; clamped and looked up. The gather reads four
+    // bytes, of which only the lowest is the channel.
+    __attribute__((target("avx2"))) static __m256i channelAvx2(__m256i rg, __m256i b1, __m256i mrg,
+                                                               __m256i mb, const int* srgb) {
+        __m256i v = _mm256_add_epi32(_mm256_madd_epi16(rg, mrg), _mm256_madd_epi16(b1, mb));
+        v = _mm256_srai_epi32(v, kMatrixShift);
+        v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()),
+                             _mm256_set1_epi32(kLinearMax));
+        return _mm256_i32gather_epi32(srgb, v, 1);
+    }
+
+    // The byte-shuffle control that moves byte `from` of every 32-bit lane to byte `to` and
+    // clears the rest.
+    __attribute__((target("avx2"))) static __m256i moveByte(int from, int to) {
+        alignas(32) int8_t control[32];
+        for (int k = 0; k < 32; ++k)
+            control[k] = k % 4 == to ? static_cast<int8_t>(k - to + from) : int8_t{-128};
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(control));
+    }
+
+    // Eight pixels at a time with gathered table look-ups; the same integer arithmetic as
+    // runScalar, so both give identical pixels. Returns how many pixels it did.
     __attribute__((target("avx2"))) unsigned runAvx2(uint32_t* pixels, unsigned count) const {
-        const __m256i byte = _mm256_set1_epi32(0xFF);
         const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-        __m256i m[9];
-        for (int k = 0; k < 9; ++k)
-            m[k] = _mm256_set1_epi32(matrix[k]);
+        const __m256i redIndex = moveByte(2, 0), greenIndex = moveByte(1, 0);
+        const __m256i blueIndex = moveByte(0, 0);
+        const __m256i toRed = moveByte(0, 2), toGreen = moveByte(0, 1);
+        constexpr int half = 1 << (kMatrixShift - 1);
+        __m256i mrg[3], mb[3];
+        for (int k = 0; k < 3; ++k) {
+            mrg[k] = _mm256_set1_epi32(pair(matrix[k * 3], matrix[k * 3 + 1]));
+            mb[k] = _mm256_set1_epi32(pair(matrix[k * 3 + 2], half));
+        }
         const auto* srgb = reinterpret_cast<const int*>(toSrgb);
+        const auto* red = reinterpret_cast<const int*>(pairs[0]);
+        const auto* green = reinterpret_cast<const int*>(pairs[1]);
+        const auto* blue = reinterpret_cast<const int*>(pairs[2]);
         unsigned i = 0;
         for (; i + 8 <= count; i += 8) {
             auto* at = reinterpret_cast<__m256i*>(pixels + i);
             const __m256i p = _mm256_loadu_si256(at);
-            const __m256i r = _mm256_i32gather_epi32(
-                toLinear[0], _mm256_and_si256(_mm256_srli_epi32(p, 16), byte), 4);
-            const __m256i g = _mm256_i32gather_epi32(
-                toLinear[1], _mm256_and_si256(_mm256_srli_epi32(p, 8), byte), 4);
-            const __m256i b = _mm256_i32gather_epi32(toLinear[2], _mm256_and_si256(p, byte), 4);
+            const __m256i rg = _mm256_or_si256(
+                _mm256_i32gather_epi32(red, _mm256_shuffle_epi8(p, redIndex), 4),
+                _mm256_i32gather_epi32(green, _mm256_shuffle_epi8(p, greenIndex), 4));
+            const __m256i b1 = _mm256_i32gather_epi32(blue, _mm256_shuffle_epi8(p, blueIndex), 4);
+            const __m256i r = channelAvx2(rg, b1, mrg[0], mb[0], srgb);
+            const __m256i g = channelAvx2(rg, b1, mrg[1], mb[1], srgb);
+            const __m256i b = channelAvx2(rg, b1, mrg[2], mb[2], srgb);
             const __m256i out = _mm256_or_si256(
-                _mm256_or_si256(_mm256_and_si256(p, alpha),
-                                _mm256_slli_epi32(channelAvx2(m, 0, r, g, b, srgb), 16)),
-                _mm256_or_si256(_mm256_slli_epi32(channelAvx2(m, 3, r, g, b, srgb), 8),
-                                channelAvx2(m, 6, r, g, b, srgb)));
+                _mm256_or_si256(_mm256_and_si256(p, alpha), _mm256_shuffle_epi8(r, toRed)),
+                _mm256_or_si256(_mm256_shuffle_epi8(g, toGreen),
+                                _mm256_shuffle_epi8(b, blueIndex)));
             _mm256_storeu_si256(at, out);
         }
         return i;
@@ -230,7 +265,13 @@ std::unique_ptr<TMatrixShaper> buildMatrixShaper(cmsContext context, cmsHPROFILE
         if (!curve) return nullptr;
         for (int v = 0; v < 256; ++v)
             fast->toLinear[c][v] = TMatrixShaper::clampLinear(std::lround(
-                65535.0 * cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0))));
+                TMatrixShaper::kLinearMax *
+                cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0))));
+    }
+    for (int v = 0; v < 256; ++v) {
+        fast->pairs[0][v] = static_cast<uint32_t>(fast->toLinear[0][v]);
+        fast->pairs[1][v] = static_cast<uint32_t>(fast->toLinear[1][v]) << 16;
+        fast->pairs[2][v] = static_cast<uint32_t>(fast->toLinear[2][v]) | 1u << 16;
     }
     // The matrix, as Little CMS works it out (white point adaptation included): the profile's
     // pure primaries into sRGB's primaries with linear curves, in floating point, unclipped.
@@ -252,16 +293,17 @@ std::unique_ptr<TMatrixShaper> buildMatrixShaper(cmsContext context, cmsHPROFILE
     cmsDeleteTransform(toLinear);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            const double entry = column[j][i] / (fast->toLinear[j][255] / 65535.0);
-            // Three products of at most 2.6 x 2^12 x 65535 stay within 32 bits (ProPhoto's
-            // largest entry is about 2); a wider gamut goes through Little CMS.
-            if (!std::isfinite(entry) || std::abs(entry) > 2.6) return nullptr;
+            const double entry =
+                column[j][i] / (fast->toLinear[j][255] / double{TMatrixShaper::kLinearMax});
+            if (!std::isfinite(entry) || std::abs(entry) > TMatrixShaper::kMaxMatrixEntry)
+                return nullptr;
             fast->matrix[i * 3 + j] =
-                static_cast<int32_t>(std::lround(entry * (1 << TMatrixShaper::kMatrixShift)));
+                static_cast<int16_t>(std::lround(entry * (1 << TMatrixShaper::kMatrixShift)));
         }
-    fast->toSrgb[65536] = fast->toSrgb[65537] = fast->toSrgb[65538] = fast->toSrgb[65539] = 0;
-    for (int i = 0; i < 65536; ++i)
-        fast->toSrgb[i] = static_cast<uint8_t>(std::lround(255 * srgbEncoded(i / 65535.0)));
+    constexpr int top = TMatrixShaper::kLinearMax;
+    std::fill_n(fast->toSrgb + top + 1, 4, uint8_t{0});
+    for (int i = 0; i <= top; ++i)
+        fast->toSrgb[i] = static_cast<uint8_t>(std::lround(255 * srgbEncoded(i / double{top})));
 
     // Checked on a grid of colours against Little CMS's own transform.
     const std::vector<uint32_t> grid = colourGrid();
@@ -365,14 +407,20 @@ uint8_t mul255(unsigned a, unsigned b) {
 
 } // namespace
 
+TSrgbRows::TSrgbRows(std::span<const uint8_t> profile)
+    : transform_(transformFor(profile, false, false)) {}
+
+void TSrgbRows::Convert(uint32_t* row, unsigned width) const {
+    // In place: the output skips the alpha byte, which keeps its value.
+    if (transform_) transform_->Run(row, row, width);
+}
+
 bool ConvertToSrgb(TBitmap32& bitmap, std::span<const uint8_t> profile) {
-    const auto transform = transformFor(profile, false, false);
-    if (!transform) return false;
-    // In place, a row at a time: the output skips the alpha byte, which keeps its value.
+    const TSrgbRows rows(profile);
+    if (!rows.Usable()) return false;
     for (int y = 0; y < bitmap.Height(); ++y) {
         if ((y & 63) == 0) CheckDecodeCancelled();
-        uint32_t* row = bitmap.ScanLine(y);
-        transform->Run(row, row, static_cast<unsigned>(bitmap.Width()));
+        rows.Convert(bitmap.ScanLine(y), static_cast<unsigned>(bitmap.Width()));
     }
     return true;
 }

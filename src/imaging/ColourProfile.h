@@ -19,6 +19,20 @@ bool ConvertToSrgb(TBitmap32& bitmap, std::span<const uint8_t> profile);
 
 class TColourTransform;
 
+// The same conversion a row at a time, for a decoder that converts each row as it makes it,
+// while the row is still in cache, instead of going over the whole picture again afterwards.
+// The transform is looked up once, when this is made.
+class TSrgbRows {
+public:
+    explicit TSrgbRows(std::span<const uint8_t> profile);
+    // False when ConvertToSrgb would refuse the profile; Convert then leaves rows alone.
+    bool Usable() const { return transform_ != nullptr; }
+    void Convert(uint32_t* row, unsigned width) const;
+
+private:
+    std::shared_ptr<const TColourTransform> transform_;
+};
+
 // CMYK pixels as a JPEG stores them, four bytes each, to opaque sRGB: through the file's CMYK
 // profile when it has a usable one, by the plain formula (R = (1 - C)(1 - K), ...) otherwise.
 // Adobe's files store every channel inverted (255: no ink).

@@ -2,6 +2,7 @@
 
 #include "core/ExifOrientation.h"
 #include "core/IntMath.h"
+#include "core/TiffBlock.h"
 #include "imaging/ColourProfile.h"
 #include "imaging/DecoderParts.h"
 #include "imaging/PictureFormats.h"
@@ -151,6 +152,9 @@ int orientationBeforeDecoding(std::span<const uint8_t> data, TPictureFormat form
         return ExifOrientation(JpegExifBlock(data));
     case TPictureFormat::Png:
         return ExifOrientation(PngExifBlock(data));
+    case TPictureFormat::Tiff:
+        // A classic TIFF file is laid out like an EXIF block, its orientation tag included.
+        return TTiffBlock::Open(data) ? ExifOrientation(data) : 0;
     default:
         return 0;
     }
@@ -161,7 +165,8 @@ int orientationBeforeDecoding(std::span<const uint8_t> data, TPictureFormat form
 void ApplySideInformation(TDecodedPicture& picture, int orientation) {
     // A profile that cannot be used leaves the pixels as decoded: taken as sRGB, like a
     // picture without one.
-    if (!picture.iccProfile.empty()) ConvertToSrgb(picture.bitmap, picture.iccProfile);
+    if (!picture.iccProfile.empty() && !picture.coloursConverted)
+        ConvertToSrgb(picture.bitmap, picture.iccProfile);
     TurnDecodedUpright(picture, orientation);
 }
 
@@ -172,10 +177,14 @@ TDecodedPicture DecodePictureData(std::span<const uint8_t> data, std::string_vie
     const int known = orientationBeforeDecoding(data, format);
     TDecodedPicture picture =
         decodeStored(data, row, extension, StoredPlan(plan, std::max(known, 1)));
-    int orientation = known;
     // Where the orientation is only known from the decoder, the plan saw the stored picture;
-    // turning it still shows it upright. TIFF's own orientation tag is libtiff's to apply.
-    if (known == 0 && format != TPictureFormat::Tiff) orientation = ExifOrientation(picture.exif);
+    // turning it still shows it upright. The decoder's own reading of the format's tag is what
+    // its rows follow, so it wins.
+    int orientation = known;
+    if (picture.orientation != 0)
+        orientation = picture.orientation;
+    else if (known == 0)
+        orientation = ExifOrientation(picture.exif);
     ApplySideInformation(picture, orientation);
     return picture;
 }

@@ -105,6 +105,12 @@ struct TDecodedPicture {
     // library has already applied them leaves them empty.
     std::vector<uint8_t> iccProfile;
     std::vector<uint8_t> exif;
+    // Set by a decoder that converted its pixels from iccProfile to sRGB itself, row by row
+    // as it decoded them; the step after decoding then leaves the colours alone.
+    bool coloursConverted = false;
+    // The orientation (1 to 8) a format states in its own structure rather than in EXIF
+    // (TIFF's tag), which the decoder has not applied; 0: none.
+    int orientation = 0;
 };
 
 // Decoding a large picture can be abandoned from another thread: the decoders look at the flag

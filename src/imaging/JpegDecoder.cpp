@@ -189,6 +189,7 @@ struct State {
     TDecodedPicture out;
     std::vector<uint8_t> cmykRows;
     std::optional<TCmykToSrgb> cmyk; // for CMYK and YCCK files
+    std::optional<TSrgbRows> srgb;   // an RGB or grey file's profile, applied row by row
     std::vector<uint32_t> row;       // one output row, when rows are cropped or reduced
     std::optional<TRowReducer> reducer;
 
@@ -268,9 +269,15 @@ bool runDecoder(State& s) {
     const int more = LimitFactor(part.size(), req.limit);
     const bool direct =
         more == 1 && part == TRect{0, 0, static_cast<int>(width), static_cast<int>(height)};
-    if (direct)
-        s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
-    else {
+    if (direct) s.out.bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    // Whole rows are converted as they come, while still in cache; a cropped or reduced
+    // picture is converted after reducing, where there are fewer pixels to convert.
+    if (direct && !cmyk && !s.out.iccProfile.empty()) {
+        s.srgb.emplace(s.out.iccProfile);
+        s.out.coloursConverted = s.srgb->Usable();
+        if (!s.srgb->Usable()) s.srgb.reset();
+    }
+    if (!direct) {
         s.reducer.emplace(part, more);
         s.row.resize(width);
     }
@@ -294,6 +301,7 @@ bool runDecoder(State& s) {
             uint32_t* target =
                 direct ? s.out.bitmap.ScanLine(static_cast<int>(first + k)) : s.row.data();
             if (cmyk) s.cmyk->Convert(rows[k], target, width);
+            if (s.srgb) s.srgb->Convert(target, width);
             if (!direct) s.reducer->AddRow(static_cast<int>(first + k), s.row.data());
         }
     }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cairo.h>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -43,8 +44,13 @@ struct CairoDeleter {
 [[noreturn]] void fail(GError* error, const char* what) {
     std::string message = std::string("SVG: ") + what;
     if (error) {
-        message += std::string(": ") + error->message;
+        // librsvg's parse errors end in a line break; a skipped picture gets one line.
+        std::string detail = error->message ? error->message : "";
         g_error_free(error);
+        std::replace(detail.begin(), detail.end(), '\n', ' ');
+        while (!detail.empty() && std::isspace(static_cast<unsigned char>(detail.back())))
+            detail.pop_back();
+        if (!detail.empty()) message += ": " + detail;
     }
     throw ImageError(message);
 }

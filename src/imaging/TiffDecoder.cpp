@@ -169,12 +169,6 @@ struct RgbaImageEnder {
     void operator()(TIFFRGBAImage* img) const { TIFFRGBAImageEnd(img); }
 };
 
-// Whether libtiff turns the file's rows upside down to deliver them top-down.
-bool storedBottomUp(uint16_t orientation) {
-    return orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT ||
-           orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
-}
-
 // How many of the file's rows one call to the RGBA interface reads. libtiff decodes every
 // strip or tile a call touches from its start and allocates it whole, so a band that ends
 // inside a strip costs that strip again in the next call: bands are whole strips (or tile
@@ -222,37 +216,35 @@ TDecodedPicture DecodeTiff(std::span<const uint8_t> data, const TDecodePlan& pla
     TIFFRGBAImage img{};
     if (!TIFFRGBAImageBegin(&img, tif.get(), 0, reason)) fail(file, reason);
     const std::unique_ptr<TIFFRGBAImage, RgbaImageEnder> ender(&img);
-    img.req_orientation = ORIENTATION_TOPLEFT;
+    // libtiff can flip rows and columns but never exchange them, so half of the orientations
+    // would come out mirrored instead of turned. It is asked for the rows as stored, and the
+    // step after decoding turns the picture by the file's tag, as it does a camera's EXIF.
+    img.req_orientation = img.orientation;
 
     TDecodedPicture out;
     out.iccProfile = iccProfile(tif.get());
+    if (img.orientation >= ORIENTATION_TOPLEFT && img.orientation <= ORIENTATION_LEFTBOT)
+        out.orientation = img.orientation;
     out.natural = {w, h};
     const TDecodeRequest req = ResolveRequest(plan, out.natural);
     out.source = req.source;
     TRowReducer reducer(req.source, ReductionFactor(req.source.size(), req.wanted, req.limit));
 
-    // Bands are counted in the file's rows; for a bottom-up file, libtiff turns each band over,
-    // so walking the bands from the file's end still delivers the picture's rows top-down.
-    const bool bottomUp = storedBottomUp(img.orientation);
-    const int first = bottomUp ? h - req.source.bottom : req.source.top;
-    const int last = (bottomUp ? h - req.source.top : req.source.bottom) - 1;
     const int rows = bandRows(tif.get(), w, h);
     std::vector<uint32_t> band(static_cast<size_t>(rows) * static_cast<size_t>(w));
-    const int firstBand = first / rows, lastBand = last / rows;
-    for (int k = 0; k <= lastBand - firstBand; ++k) {
+    const int firstBand = req.source.top / rows, lastBand = (req.source.bottom - 1) / rows;
+    for (int b = firstBand; b <= lastBand; ++b) {
         CheckDecodeCancelled();
-        const int b = bottomUp ? lastBand - k : firstBand + k;
         const int top = b * rows;
         const int count = std::min(rows, h - top);
         img.row_offset = top;
         img.col_offset = 0;
         if (!TIFFRGBAImageGet(&img, band.data(), width, static_cast<uint32_t>(count))) {
-            if (k == 0) fail(file, "cannot read the image");
+            if (b == firstBand) fail(file, "cannot read the image");
             break; // a damaged tail: the rows that never came stay black
         }
-        const int outTop = bottomUp ? h - top - count : top;
         for (int i = 0; i < count; ++i) {
-            const int y = outTop + i;
+            const int y = top + i;
             if (!reducer.WantsRow(y)) continue;
             uint32_t* row = band.data() + static_cast<size_t>(i) * static_cast<size_t>(w);
             for (int x = req.source.left; x < req.source.right; ++x)

@@ -108,6 +108,74 @@ TEST(Colour, AdobeRgbComesOutAsItsSrgbEquivalent) {
         MaxChannelError(SolidBitmap(1, 1, colours[5]), SolidBitmap(1, 1, picture.Pixel(5, 0))), 10);
 }
 
+// The fast path's tables against Little CMS over the whole cube, dark colours (where sRGB's
+// curve is steepest) at every level.
+TEST(Colour, AdobeRgbWithinTwoLevelsAcrossTheCube) {
+    const Bytes adobe = ReadTestFile(kAdobeRgb);
+    ASSERT_GT(adobe.size(), 132u) << kAdobeRgb;
+    std::vector<int> levels;
+    for (int v = 0; v < 24; ++v)
+        levels.push_back(v);
+    for (int v = 24; v < 256; v += 7)
+        levels.push_back(v);
+    levels.push_back(255);
+    const int n = static_cast<int>(levels.size());
+    TBitmap32 picture(n * n, n);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                picture.SetPixel(g * n + b, r, MakePixel(levels[r], levels[g], levels[b]));
+    TBitmap32 expected = picture;
+    ASSERT_TRUE(ConvertToSrgb(picture, adobe));
+
+    cmsHPROFILE source =
+        cmsOpenProfileFromMem(adobe.data(), static_cast<cmsUInt32Number>(adobe.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM t =
+        cmsCreateTransform(source, TYPE_BGRA_8, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
+    for (int y = 0; y < expected.Height(); ++y)
+        cmsDoTransform(t, expected.ScanLine(y), expected.ScanLine(y),
+                       static_cast<cmsUInt32Number>(expected.Width()));
+    cmsDeleteTransform(t);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(source);
+    EXPECT_LE(MaxChannelError(expected, picture), 2);
+}
+
+// A camera's JPEG with its profile in an APP2 marker right after the start of the file.
+Bytes withProfile(Bytes jpeg, const Bytes& icc) {
+    Bytes app2 = {0xFF, 0xE2, 0, 0, 'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    app2.insert(app2.end(), icc.begin(), icc.end());
+    app2[2] = static_cast<uint8_t>((app2.size() - 2) >> 8);
+    app2[3] = static_cast<uint8_t>(app2.size() - 2);
+    jpeg.insert(jpeg.begin() + 2, app2.begin(), app2.end());
+    return jpeg;
+}
+
+// The JPEG decoder converts rows as it decodes them; whole, reduced or cropped, the colours
+// are those of converting the decoded picture afterwards, and a useless profile changes
+// nothing.
+TEST(Colour, JpegRowsConvertedWhileDecodingMatchTheWholePicture) {
+    const Bytes adobe = ReadTestFile(kAdobeRgb);
+    const Bytes plain = EncodeJpeg(PatternBitmap(96, 40));
+    const Bytes tagged = withProfile(plain, adobe);
+    const TDecodePlan half = [](TSize natural) {
+        return TDecodeRequest{{}, {natural.width / 2, natural.height / 2}, {}};
+    };
+    const TDecodePlan cropped = [](TSize) { return TDecodeRequest{{8, 4, 72, 30}, {}, {}}; };
+    for (const TDecodePlan& plan : {TDecodePlan{}, half, cropped}) {
+        TDecodedPicture expected = DecodePictureData(plain, ".jpg", plan);
+        ASSERT_TRUE(ConvertToSrgb(expected.bitmap, adobe));
+        const TDecodedPicture converted = DecodePictureData(tagged, ".jpg", plan);
+        EXPECT_EQ(converted.iccProfile, adobe);
+        ExpectSamePixels(expected.bitmap, converted.bitmap);
+    }
+    const TDecodedPicture asStored = DecodePictureData(plain, ".jpg");
+    ExpectSamePixels(asStored.bitmap,
+                     DecodePictureData(withProfile(plain, Bytes(600, 0x5A)), ".jpg").bitmap);
+    EXPECT_GT(MaxChannelError(asStored.bitmap, DecodePictureData(tagged, ".jpg").bitmap), 10);
+}
+
 // A photo whose profile is sRGB under its own name keeps its pixels exactly.
 TEST(Colour, AnSrgbProfileChangesNothing) {
     const Bytes srgb = saved(cmsCreate_sRGBProfile());

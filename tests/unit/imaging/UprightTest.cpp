@@ -59,6 +59,8 @@ TEST(Upright, EveryOrientationComesOutAsTheUprightPicture) {
     const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8};
     const std::vector<std::string> jpegs = storedCopies(upright, all, ".jpg");
     const std::vector<std::string> pngs = storedCopies(upright, all, ".png");
+    // TIFF's own orientation tag, the one EXIF borrowed; libtiff alone only flips.
+    const std::vector<std::string> tiffs = storedCopies(upright, all, ".tif");
     for (int n = 1; n <= 8; ++n) {
         const std::string what = "orientation " + std::to_string(n);
         const TDecodedPicture jpeg = DecodePicture(jpegs[static_cast<size_t>(n - 1)]);
@@ -69,14 +71,19 @@ TEST(Upright, EveryOrientationComesOutAsTheUprightPicture) {
         // PNG carries its EXIF in an eXIf chunk; lossless, so exactly the picture.
         const TDecodedPicture png = DecodePicture(pngs[static_cast<size_t>(n - 1)]);
         ExpectSamePixels(upright, png.bitmap, what + " (PNG)");
+        const TDecodedPicture tiff = DecodePicture(tiffs[static_cast<size_t>(n - 1)]);
+        EXPECT_EQ(tiff.natural, (TSize{40, 24})) << what;
+        ExpectSamePixels(upright, tiff.bitmap, what + " (TIFF)");
     }
 }
 
 // A plan sees the upright picture and asks for a part of it; the decoder reads the matching
 // part of the stored picture, reduced as the plan wants, and hands it back upright.
-TEST(Upright, APlanAsksAboutTheUprightPicture) {
+class UprightPlan : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UprightPlan, APlanAsksAboutTheUprightPicture) {
     const TBitmap32 upright = patches(20, 40); // 160 x 320, stored 320 x 160
-    const std::string path = storedCopies(upright, {6}, ".jpg").front();
+    const std::string path = storedCopies(upright, {6}, GetParam()).front();
     const TRect part{16, 48, 144, 304};
     TSize seen;
     const TDecodedPicture cut = DecodePicture(path, [&](TSize natural) {
@@ -108,6 +115,8 @@ TEST(Upright, APlanAsksAboutTheUprightPicture) {
                   4);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(JpegAndTiff, UprightPlan, ::testing::Values(".jpg", ".tif"));
 
 } // namespace
 } // namespace pictorelle::test
