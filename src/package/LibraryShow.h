@@ -2,9 +2,10 @@
 // The package carries everything else a show carries, and in three of the string block's
 // reserved slots the library's folder, whether its subfolders count, the one item record every
 // picture of the library gets (size mode, effect and speed, caption font, colours and
-// placement, seconds) and the caption template. The slots hold ASCII (the folder's bytes and
-// the record are escaped), so the package's code page cannot change them, and a reader that
-// knows nothing of library shows reads a show of no items.
+// placement, seconds) and the caption template. The folder's slot and the record's hold ASCII
+// (the folder's bytes and the record are escaped), so the package's code page cannot change
+// them; the caption template is a text like the other strings. A reader that knows nothing of
+// library shows reads a show of no items.
 #pragma once
 
 #include "package/PackageLayout.h"
