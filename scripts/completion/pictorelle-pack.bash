@@ -4,12 +4,13 @@ _pictorelle_pack() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
-        --pictures|--music) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --pictures|--music|--library) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -o|--player|--dump|--write-manifest) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --title|--seconds|--effects|--max-size) return ;;
+        --captions) [[ ${COMP_WORDS[*]} == *--library* ]] && return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "-o --player --dump --pictures --music --title --seconds
+        COMPREPLY=($(compgen -W "-o --player --dump --pictures --library --music --title --seconds
             --effects --captions --recursive --max-size --write-manifest --allow-broken --allow-empty
             --help --version" -- "$cur"))
     else

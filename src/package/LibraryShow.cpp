@@ -87,6 +87,10 @@ std::optional<std::string> UnescapeBytes(std::string_view text) {
 }
 
 void StoreLibraryShow(const TLibraryShow& show, StringBlock& strings) {
+    // The reader refuses these as damage, so they are never written.
+    if (show.Folder.empty() || show.Folder.front() != '/' ||
+        show.Folder.find('\0') != std::string::npos)
+        throw std::invalid_argument("the library show's folder must be an absolute path");
     std::string description(kLibraryShowMagic);
     description += "\nFolder=" + EscapeBytes(show.Folder);
     description += show.Recursive ? "\nRecursive=1" : "\nRecursive=0";

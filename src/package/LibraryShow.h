@@ -2,9 +2,10 @@
 // The package carries everything else a show carries, and in three of the string block's
 // reserved slots the library's folder, whether its subfolders count, the one item record every
 // picture of the library gets (size mode, effect and speed, caption font, colours and
-// placement, seconds) and the caption template. The slots hold ASCII (the folder's bytes and
-// the record are escaped), so the package's code page cannot change them, and a reader that
-// knows nothing of library shows reads a show of no items.
+// placement, seconds) and the caption template. The folder's slot and the record's hold ASCII
+// (the folder's bytes and the record are escaped), so the package's code page cannot change
+// them; the caption template is a text like the other strings. A reader that knows nothing of
+// library shows reads a show of no items.
 #pragma once
 
 #include "package/PackageLayout.h"
@@ -29,7 +30,10 @@ struct TLibraryShow {
 
 // Stores the show's description in the reserved slots (4: folder and choice, 5: the template
 // record, 6: the caption template). Throws std::length_error when the folder or template is
-// too long for a slot, or a text of the record does not fit its field.
+// too long for a slot, or a text of the record does not fit its field, and
+// std::invalid_argument for a folder that is not absolute or holds a NUL: what is stored must
+// read back. Slots 4 and 5 are ASCII; slot 6 is a text like the other strings, so whoever stores
+// the package's texts stores it in the package's code page (the packer's manifest reader does).
 void StoreLibraryShow(const TLibraryShow& show, StringBlock& strings);
 
 // The description carried by the strings, or none when the package is an ordinary show.

@@ -3,6 +3,7 @@
 #include "package/PackageReader.h"
 
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -343,6 +344,17 @@ TEST(PackerCommandLine, EveryUsageErrorSaysWhatIsWrong) {
         {{"show.json", "--write-manifest", "m.json", "-o", "x.scr"},
          "--write-manifest goes with --pictures DIR"},
         {{"--dump", "a.scr", "-o", "x.scr"}, "--dump SHOW takes nothing else"},
+        {{"--library", "lib", "--pictures", "p", "-o", "x.scr"},
+         "--library and --pictures exclude each other"},
+        {{"--library", "lib"}, "--library needs -o SHOW"},
+        {{"--library", "lib", "--max-size", "10x10", "-o", "x.scr"},
+         "--max-size goes with --pictures DIR"},
+        {{"--library", "lib", "-o", "x.scr", "--captions"}, "--captions needs a caption template"},
+        {{"--library", "lib", "--captions", "-o", "x.scr"}, "--captions needs a caption template"},
+        {{"--library", "lib", "--captions", "caf\xE9", "-o", "x.scr"},
+         "--captions: the template is not UTF-8"},
+        {{"show.json", "--library", "lib", "-o", "x.scr"}, "--library makes its own manifest"},
+        {{"--captions", "{name}", "-o", "x.scr"}, "--captions goes with --pictures DIR"},
     };
     for (const auto& [args, reason] : cases) {
         const auto r = RunProgram(BinPath("pictorelle-pack"), args);
@@ -351,6 +363,190 @@ TEST(PackerCommandLine, EveryUsageErrorSaysWhatIsWrong) {
         const size_t eol = r.err.find('\n');
         EXPECT_EQ(r.err.compare(eol + 1, 6, "usage:"), 0) << r.err;
     }
+}
+
+// The library's folder as the show stores it: absolute, in normal form, no trailing slash.
+std::string StoredFolder(const std::string& folder) {
+    std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+json DumpOf(const std::string& show) {
+    const auto r = RunProgram(BinPath("pictorelle-pack"), {"--dump", show});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? json::parse(r.out) : json();
+}
+
+std::vector<std::string> FolderListing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A library show packs no picture: its package names the folder, the caption template and the
+// one item every picture gets, and carries the settings and music a folder show does.
+TEST_F(PackerTest, ALibraryShowCarriesItsFolderInsteadOfItsPictures) {
+    std::filesystem::create_directories(dir / "Photos/2019");
+    std::filesystem::create_directory(dir / "music");
+    WriteText(dir / "Photos/2019/a.png", std::string("\x89PNG\r\n\x1A\n", 8) + "rest");
+    WriteText(dir / "music/tune.mp3", "sound");
+    const auto before = FolderListing(dir / "Photos");
+    const std::string captions = "{taken:%e %B %Y} \u00B7 {folder}";
+    // Written relative to the working folder, with a trailing slash and a detour.
+    const auto r = RunProgram(
+        "/bin/sh", {"-c", "cd \"$0\" && exec \"$@\"", dir.path(), BinPath("pictorelle-pack"),
+                    "--library", "Photos/2019/../", "--recursive", "--captions", captions,
+                    "--music", "music", "--seconds", "9", "--effects", "1-3", "-o", "show.scr"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(FolderListing(dir / "Photos"), before) << "nothing is written in the library";
+
+    const json d = DumpOf(dir / "show.scr");
+    EXPECT_EQ(d["Header"]["ItemCount"], 0);
+    EXPECT_EQ(d["Items"].size(), 0u);
+    EXPECT_EQ(d["Header"]["Seconds"], 9);
+    EXPECT_EQ(d["Header"]["TextCodePage"], 0) << "the template fits Windows-1252";
+    EXPECT_EQ(d["Strings"]["SaverTitle"], "Photos");
+    EXPECT_EQ(d["Strings"]["Effect"], json({1, 2, 3}));
+    EXPECT_EQ(d["Melodies"].size(), 1u);
+    ASSERT_TRUE(d.contains("library")) << d.dump(2);
+    const json& library = d["library"];
+    EXPECT_EQ(library["folder"], StoredFolder(dir / "Photos"));
+    EXPECT_FALSE(library.contains("folderBytes"));
+    EXPECT_EQ(library["recursive"], true);
+    EXPECT_EQ(library["captions"], captions);
+    // The item a folder show's pictures get, without what each picture's file gives.
+    const json& item = library["item"];
+    EXPECT_EQ(item["CaptionPlacement"], 5);
+    EXPECT_EQ(item["CaptionSize"], 20);
+    EXPECT_EQ(item["CaptionColor"], 0xFFFFFF);
+    EXPECT_EQ(item["ItemStretch"], -1);
+    EXPECT_EQ(item["ItemEffectSpeed"], -1);
+    EXPECT_EQ(item["CaptionText"], "");
+    for (const char* own : {"Ext", "Offset", "DataSize", "StoredSize"})
+        EXPECT_FALSE(item.contains(own)) << own;
+
+    // An ordinary show has no library.
+    ASSERT_EQ(Pack(R"({"Items": []})", {"--allow-empty"}).status, 0);
+    EXPECT_FALSE(DumpOf(dir / "show.scr").contains("library"));
+}
+
+// The folder must be there when the show is made; otherwise nothing is written at all.
+TEST_F(PackerTest, ALibraryThatIsNoFolderIsRefused) {
+    WriteText(dir / "file.txt", "not a folder");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir / "missing", "--library: " + (dir / "missing") + ": no such folder"},
+        {dir / "file.txt", "--library: " + (dir / "file.txt") + ": not a folder"},
+    };
+    for (const auto& [folder, message] : cases) {
+        const auto r =
+            RunProgram(BinPath("pictorelle-pack"), {"--library", folder, "-o", dir / "show.scr",
+                                                    "--write-manifest", dir / "made.json"});
+        EXPECT_EQ(r.status, 1) << folder;
+        EXPECT_EQ(r.err, "pictorelle-pack: " + message + "\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "show.scr"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "made.json"));
+    }
+}
+
+// The manifest's "library" makes the very show the options make, and takes every item field.
+TEST_F(PackerTest, AManifestsLibraryMakesTheSameShowAsTheOptions) {
+    std::filesystem::create_directory(dir / "lib");
+    const auto made =
+        RunProgram(BinPath("pictorelle-pack"),
+                   {"--library", dir / "lib", "--captions", "{name}", "--title", "Lib", "-o",
+                    dir / "options.scr", "--write-manifest", dir / "made.json"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const json manifest = json::parse(ReadWholeFile(dir / "made.json"));
+    EXPECT_EQ(manifest["library"]["folder"], StoredFolder(dir / "lib"));
+    EXPECT_FALSE(manifest.contains("Items"));
+    const auto again =
+        RunProgram(BinPath("pictorelle-pack"), {dir / "made.json", "-o", dir / "manifest.scr"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(ReadWholeFile(dir / "manifest.scr"), ReadWholeFile(dir / "options.scr"));
+
+    // By hand: a folder relative to the manifest, the template item's fields, UTF-8 texts.
+    const std::string sea = "\u043C\u043E\u0440\u0435";
+    const json item = {{"CaptionPlacement", 2}, {"CaptionColor", 255},
+                       {"CaptionX", -3},        {"CaptionFont", "Caf\u00E9"},
+                       {"CaptionSize", 40},     {"CaptionText", sea},
+                       {"CaptionShadow", 0},    {"ItemSeconds", 12},
+                       {"ItemStretch", 4},      {"MaskIndex", 0},
+                       {"PictureFlags", 4},     {"ItemEffect", {7, 8}},
+                       {"ItemEffectSpeed", 3}};
+    const json byHand = {
+        {"Masks", {{{"File", "mask.png"}}}},
+        {"library",
+         {{"folder", "lib/"}, {"recursive", true}, {"captions", sea + " {path}"}, {"item", item}}},
+        {"Items", json::array()}};
+    ASSERT_EQ(Pack(byHand.dump()).status, 0);
+    const json d = DumpOf(dir / "show.scr");
+    EXPECT_EQ(d["Header"]["ItemCount"], 0);
+    EXPECT_EQ(d["Header"]["TextCodePage"], 65001) << "the template needs UTF-8";
+    EXPECT_EQ(d["library"]["folder"], StoredFolder(dir / "lib"));
+    EXPECT_EQ(d["library"]["recursive"], true);
+    EXPECT_EQ(d["library"]["captions"], sea + " {path}");
+    for (const auto& [key, value] : item.items())
+        EXPECT_EQ(d["library"]["item"][key], value) << key;
+}
+
+TEST_F(PackerTest, RejectsBadLibraryManifestsNamingTheField) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"library": {"folder": ".", "item": {}}, "Items": [{"File": "one.jpg"}]})",
+         "library: a library show plays its folder's pictures"},
+        {R"({"library": {"recursive": true}})", "library.folder: missing"},
+        {R"({"library": {"folder": "nowhere"}})", "library.folder: "},
+        {R"({"library": {"folder": "one.jpg"}})", "library.folder: "},
+        {R"({"library": {"folder": 3}})", "library.folder"},
+        {R"({"library": {"folder": ".", "recursive": 1}})", "library.recursive"},
+        {R"({"library": {"folder": ".", "captions": ["x"]}})", "library.captions"},
+        {R"({"library": {"folder": ".", "shuffle": true}})", "library.shuffle: unknown field"},
+        {R"({"library": {"folder": ".", "item": {"File": "one.jpg"}}})", "library.item.File"},
+        {R"({"library": {"folder": ".", "item": {"Ext": ".jpg"}}})", "library.item.Ext"},
+        {R"({"library": {"folder": ".", "item": {"Offset": 0}}})", "library.item.Offset"},
+        {R"({"library": {"folder": ".", "item": {"CaptionPlacement": 7}}})",
+         "library.item.CaptionPlacement"},
+        {R"({"library": {"folder": ".", "item": {"MaskIndex": 0}}})", "library.item.MaskIndex"},
+        {R"({"library": {"folder": ".", "item": {"ItemEffectSpeed": 0}}})",
+         "library.item.ItemEffectSpeed"},
+        {R"({"library": {"folder": ".", "item": {"CaptionText": ")" + Repeated("\u0436", 126) +
+             R"("}}})",
+         "library.item.CaptionText: longer than 251 bytes of UTF-8"},
+        {R"({"library": {"folder": "."}, "Strings": {"Reserved6": "x"}})", "Strings.Reserved6"},
+        {R"({"library": "."})", "library: expected an object"},
+    };
+    for (const auto& [manifest, field] : cases) {
+        const auto r = Pack(manifest);
+        EXPECT_EQ(r.status, 1) << manifest;
+        EXPECT_NE(r.err.find(field), std::string::npos) << manifest << "\n" << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "show.scr")) << manifest;
+    }
+}
+
+// A folder's name need not be UTF-8: the show keeps its bytes, the dump shows them escaped,
+// and a manifest, which cannot hold them, is not written.
+TEST_F(PackerTest, ALibraryFolderThatIsNotUtf8KeepsItsBytes) {
+    const std::string folder = dir / "F\xE9te";
+    std::filesystem::create_directory(folder);
+    const auto r =
+        RunProgram(BinPath("pictorelle-pack"), {"--library", folder, "-o", dir / "show.scr"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json d = DumpOf(dir / "show.scr");
+    EXPECT_EQ(d["library"]["folder"], StoredFolder(dir / "F\uFFFDte"));
+    EXPECT_EQ(d["library"]["folderBytes"].get<std::string>().substr(
+                  d["library"]["folderBytes"].get<std::string>().size() - 6),
+              "F%E9te");
+    EXPECT_EQ(d["Strings"]["SaverTitle"], "F\uFFFDte");
+
+    const auto kept = RunProgram(BinPath("pictorelle-pack"),
+                                 {"--library", folder, "--write-manifest", dir / "made.json"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find("not UTF-8"), std::string::npos) << kept.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.json"));
 }
 
 TEST_F(PackerTest, RefusesToPackAShowIntoAShow) {

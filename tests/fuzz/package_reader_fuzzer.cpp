@@ -6,6 +6,7 @@
 #include "package/ByteSource.h"
 #include "package/CodePage.h"
 #include "package/ExtractEntry.h"
+#include "package/LibraryShow.h"
 #include "package/PackageReader.h"
 #include "package/TempFolder.h"
 
@@ -79,6 +80,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < p.Strings.values.size(); ++i)
         if (static_cast<StringId>(i) != StringId::Effect && !IsValidUtf8(p.Strings.values[i]))
             std::abort();
+    // A library show's description is whole or refused: an absolute folder, UTF-8 texts.
+    try {
+        if (const auto library = ReadLibraryShow(p.Strings)) {
+            if (library->Folder.empty() || library->Folder.front() != '/') std::abort();
+            if (!IsValidUtf8(library->Template.CaptionText) ||
+                !IsValidUtf8(library->Template.CaptionFont) ||
+                !IsValidUtf8(library->CaptionTemplate))
+                std::abort();
+        }
+    } catch (const PackageError&) {
+    }
     for (const auto& r : p.Items) {
         if (!IsValidUtf8(r.CaptionText) || !IsValidUtf8(r.CaptionFont)) std::abort();
         Inflate(p, r, file);

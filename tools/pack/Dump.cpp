@@ -1,6 +1,7 @@
 #include "Dump.h"
 
 #include "package/CodePage.h"
+#include "package/LibraryShow.h"
 
 namespace pictorelle {
 namespace {
@@ -47,6 +48,22 @@ json RecordsJson(const std::vector<R>& records, std::span<const Field<R>> fields
     return out;
 }
 
+// A library show's description, with the members a manifest's "library" takes. The template
+// item leaves out what each picture's own file gives (extension and location).
+json LibraryJson(const TLibraryShow& library) {
+    json out = json::object();
+    out["folder"] = ValidUtf8(library.Folder);
+    // A name that is not UTF-8 is shown as well as its exact bytes.
+    if (!IsValidUtf8(library.Folder)) out["folderBytes"] = EscapeBytes(library.Folder);
+    out["recursive"] = library.Recursive;
+    out["captions"] = library.CaptionTemplate;
+    json item = FieldsJson(library.Template, ItemFields());
+    for (const char* own : {"Offset", "DataSize", "StoredSize", "Ext"})
+        item.erase(own);
+    out["item"] = item;
+    return out;
+}
+
 } // namespace
 
 json DumpPackage(const Package& p) {
@@ -61,6 +78,7 @@ json DumpPackage(const Package& p) {
     }
     out["Strings"] = strings;
     out["Items"] = RecordsJson(p.Items, ItemFields());
+    if (const auto library = ReadLibraryShow(p.Strings)) out["library"] = LibraryJson(*library);
     out["Masks"] = RecordsJson(p.Masks, MaskFields());
     out["EnterSounds"] = RecordsJson(p.EnterSounds, EnterSoundFields());
     out["Melodies"] = RecordsJson(p.Melodies, MelodyFields());

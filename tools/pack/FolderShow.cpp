@@ -4,6 +4,7 @@
 #include "ItemContent.h"
 #include "Manifest.h"
 #include "imaging/PictureFormats.h"
+#include "package/CodePage.h"
 #include "sound/engine/AudioFormats.h"
 
 #include <algorithm>
@@ -102,6 +103,48 @@ bool IsPicture(const fs::path& file) {
     return IsPictureOrVideoExtension(ext) && !ItemContentProblem(ext, Head(file, kItemHeadSize));
 }
 
+// What a folder show and a library show share: the settings an author would pick, the title,
+// the effects and the music. bytes is what the items weigh; the music's weight is added and the
+// whole checked against what a show can hold.
+nlohmann::json ShowManifest(const TFolderShowOptions& o, const std::string& folder,
+                            uintmax_t& bytes) {
+    nlohmann::json melodies = nlohmann::json::array();
+    if (o.music)
+        for (const fs::path& file : FilesOf(*o.music)) {
+            if (!IsAudioFileName(file.filename().string())) {
+                std::cerr << "pictorelle-pack: skipping " << file.string() << ": not music\n";
+                continue;
+            }
+            Head(file, 1); // an unreadable file is named now, not deep inside the packing
+            std::error_code error;
+            bytes += fs::file_size(file, error);
+            melodies.push_back({{"File", file.string()}});
+        }
+    // Said before anything is written, rather than after minutes of packing.
+    if (bytes > kMaxFolderShowBytes)
+        throw ManifestError(folder + ": its pictures and music come to " + Gibibytes(bytes) + " (" +
+                            std::to_string(bytes) +
+                            " bytes), more than a show can hold: the package's limit is 2 GiB (" +
+                            std::to_string(kMaxFolderShowBytes) + " bytes)");
+
+    std::vector<int> effects = o.effects;
+    if (effects.empty())
+        for (int e = 1; e <= kEffectCount; ++e)
+            effects.push_back(e);
+    // A folder's name need not be UTF-8; a title is text (bad bytes become U+FFFD).
+    const std::string title = ValidUtf8(o.title.value_or(FolderTitle(folder)));
+
+    nlohmann::json manifest;
+    manifest["Header"] = {{"Seconds", o.seconds},      {"Stretch", 0},
+                          {"EffectSpeed", 4},          {"GradientStyle", 1},
+                          {"BackColor", "0x00000000"}, {"BackColor2", "0x00303030"},
+                          {"AllowStandalone", true},   {"Loop", true}};
+    manifest["Strings"] = {{"SaverTitle", title.empty() ? std::string("Pictures") : title},
+                           {"Effect", effects}};
+    if (!melodies.empty()) manifest["Melodies"] = melodies;
+    return manifest;
+}
+
 } // namespace
 
 std::string FolderTitle(const std::string& folder) {
@@ -166,40 +209,20 @@ nlohmann::json FolderManifest(const TFolderShowOptions& o, std::vector<std::stri
     }
     if (items.empty()) throw ManifestError(o.pictures + ": no pictures in this folder");
 
-    nlohmann::json melodies = nlohmann::json::array();
-    if (o.music)
-        for (const fs::path& file : FilesOf(*o.music)) {
-            if (!IsAudioFileName(file.filename().string())) {
-                std::cerr << "pictorelle-pack: skipping " << file.string() << ": not music\n";
-                continue;
-            }
-            Head(file, 1); // an unreadable file is named now, not deep inside the packing
-            std::error_code error;
-            bytes += fs::file_size(file, error);
-            melodies.push_back({{"File", file.string()}});
-        }
-    // Said before anything is written, rather than after minutes of packing.
-    if (bytes > kMaxFolderShowBytes)
-        throw ManifestError(o.pictures + ": its pictures and music come to " + Gibibytes(bytes) +
-                            " (" + std::to_string(bytes) +
-                            " bytes), more than a show can hold: the package's limit is 2 GiB (" +
-                            std::to_string(kMaxFolderShowBytes) + " bytes)");
-
-    std::vector<int> effects = o.effects;
-    if (effects.empty())
-        for (int e = 1; e <= kEffectCount; ++e)
-            effects.push_back(e);
-    const std::string title = o.title.value_or(FolderTitle(o.pictures));
-
-    nlohmann::json manifest;
-    manifest["Header"] = {{"Seconds", o.seconds},      {"Stretch", 0},
-                          {"EffectSpeed", 4},          {"GradientStyle", 1},
-                          {"BackColor", "0x00000000"}, {"BackColor2", "0x00303030"},
-                          {"AllowStandalone", true},   {"Loop", true}};
-    manifest["Strings"] = {{"SaverTitle", title.empty() ? std::string("Pictures") : title},
-                           {"Effect", effects}};
+    nlohmann::json manifest = ShowManifest(o, o.pictures, bytes);
     manifest["Items"] = items;
-    if (!melodies.empty()) manifest["Melodies"] = melodies;
+    return manifest;
+}
+
+nlohmann::json LibraryManifest(const TFolderShowOptions& o) {
+    const std::string folder = LibraryFolderPath(o.library);
+    CheckLibraryFolder(folder, "--library");
+    uintmax_t bytes = 0;
+    nlohmann::json manifest = ShowManifest(o, o.library, bytes);
+    nlohmann::json library = {{"folder", ValidUtf8(folder)}, {"recursive", o.recursive}};
+    if (o.captionTemplate) library["captions"] = *o.captionTemplate;
+    library["item"] = nlohmann::json::object();
+    manifest["library"] = library;
     return manifest;
 }
 

@@ -14,7 +14,11 @@
 namespace pictorelle {
 
 struct TFolderShowOptions {
-    std::string pictures;             // the folder of pictures (and videos)
+    std::string pictures; // the folder of pictures (and videos)
+    // Or a library: the folder whose pictures the show plays where they lie (with --recursive,
+    // its subfolders too), and the template its captions are written from.
+    std::string library;
+    std::optional<std::string> captionTemplate;
     std::optional<std::string> music; // a folder of sound files, the built-in playlist
     std::optional<std::string> title; // default: the pictures folder's name
     int seconds = 5;
@@ -44,5 +48,11 @@ std::vector<int> ParseEffectList(const std::string& list);
 // are any, and the size checked is theirs; originals, if given, receives each item's own file.
 nlohmann::json FolderManifest(const TFolderShowOptions& options,
                               std::vector<std::string>* originals = nullptr);
+
+// The manifest of a library show: the settings and music a folder show gets, and a "library"
+// member in place of items. The folder, made absolute, must be a folder now (ManifestError
+// otherwise); nothing in it is read. The manifest names the folder as UTF-8 (bad bytes made
+// U+FFFD): LibraryFolderPath(options.library) is its exact name.
+nlohmann::json LibraryManifest(const TFolderShowOptions& options);
 
 } // namespace pictorelle

@@ -3,8 +3,10 @@
 #include "ItemContent.h"
 #include "package/ByteSource.h"
 #include "package/CodePage.h"
+#include "package/LibraryShow.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -260,10 +262,15 @@ void ApplyFields(const json& object, R& record, std::span<const Field<R>> fields
     }
 }
 
+// The strings that hold a library show's description.
+constexpr std::array<StringId, 3> kLibrarySlots = {StringId::Reserved4, StringId::Reserved5,
+                                                   StringId::Reserved6};
+
 class ManifestReader {
 public:
-    ManifestReader(const std::string& path, const TManifestChecks& checks)
-        : folder_(fs::path(path).parent_path()), checks_(checks) {
+    ManifestReader(const std::string& path, const TManifestChecks& checks,
+                   const std::optional<std::string>& libraryFolder)
+        : folder_(fs::path(path).parent_path()), checks_(checks), libraryFolder_(libraryFolder) {
         std::ifstream in(path, std::ios::binary);
         if (!in) Fail(path, "cannot open the manifest");
         try {
@@ -295,6 +302,8 @@ public:
                             EnterSoundRecord{});
             } else if (key == "Melodies") {
                 ReadEntries(value, "Melodies", c.Melodies, MelodyFields(), MelodyRecord{});
+            } else if (key == "library") {
+                ReadLibrary(value);
             } else if (key == "CompressEntries") {
                 if (!value.is_boolean()) Fail(key, "expected true or false");
                 c.CompressEntries = value.get<bool>();
@@ -302,8 +311,10 @@ public:
                 Fail(key, "unknown field");
             }
         }
+        if (library_) BeginLibrary(c);
         const auto header = root_.find("Header");
         StoreTexts(c, header != root_.end() && header->contains("TextCodePage"));
+        if (library_) StoreLibrary(c);
         CheckReferences(c);
         CheckItems(c);
         return c;
@@ -312,12 +323,91 @@ public:
 private:
     fs::path folder_;
     const TManifestChecks& checks_;
+    const std::optional<std::string>& libraryFolder_;
     json root_;
+    std::optional<TLibraryShow> library_;
+
+    // "library": the folder whose pictures the show plays where they lie, and the one item
+    // every picture of it gets, given by the item fields an item of "Items" takes.
+    void ReadLibrary(const json& object) {
+        if (!object.is_object()) Fail("library", "expected an object");
+        TLibraryShow show;
+        show.Template = DefaultItem();
+        std::optional<std::string> folder;
+        for (const auto& [key, value] : object.items()) {
+            const std::string at = "library." + key;
+            if (key == "folder") {
+                if (!value.is_string() || value.get<std::string>().empty())
+                    Fail(at, "expected the library's folder");
+                folder = value.get<std::string>();
+            } else if (key == "recursive") {
+                if (!value.is_boolean()) Fail(at, "expected true or false");
+                show.Recursive = value.get<bool>();
+            } else if (key == "captions") {
+                if (!value.is_string()) Fail(at, "expected a caption template such as \"{name}\"");
+                show.CaptionTemplate = value.get<std::string>();
+            } else if (key == "item") {
+                if (!value.is_object()) Fail(at, "expected an object of item fields");
+                for (const char* own : {"File", "Ext"})
+                    if (value.contains(own))
+                        Fail(at + "." + own, "each picture of a library is its own file");
+                ApplyFields(value, show.Template, ItemFields(), at, {});
+            } else {
+                Fail(at, "unknown field");
+            }
+        }
+        if (libraryFolder_) {
+            show.Folder = *libraryFolder_;
+        } else {
+            if (!folder)
+                Fail("library.folder", "missing: the folder whose pictures the show plays");
+            fs::path path(*folder);
+            if (path.is_relative()) path = folder_ / path;
+            show.Folder = LibraryFolderPath(path.string());
+        }
+        CheckLibraryFolder(show.Folder, "library.folder");
+        library_ = std::move(show);
+    }
+
+    // Before the texts are stored: a library show has no items, its description takes the
+    // reserved strings, and its caption template is a text of the package like any other.
+    void BeginLibrary(PackageContent& c) const {
+        if (!c.Items.empty())
+            Fail("library", "a library show plays its folder's pictures: \"Items\" must be "
+                            "left out or empty");
+        const auto strings = root_.find("Strings");
+        for (const StringId id : kLibrarySlots) {
+            const char* name = StringName(static_cast<int>(id));
+            if (strings != root_.end() && strings->is_object() && strings->contains(name))
+                Fail(std::string("Strings.") + name,
+                     "holds the library show's description and cannot be set with \"library\"");
+        }
+        c.Strings[StringId::Reserved6] = library_->CaptionTemplate;
+    }
+
+    // Once the texts are stored: the template item's texts stay UTF-8 whatever the package's
+    // code page (its record is stored as hexadecimal digits), and are checked for room as such.
+    void StoreLibrary(PackageContent& c) {
+        for (const auto& f : ItemFields()) {
+            if (!f.textMember || f.role != TextRole::Plain) continue;
+            const int capacity = TextCapacity(f.kind, f.width);
+            if (static_cast<int>((library_->Template.*f.textMember).size()) > capacity)
+                Fail(std::string("library.item.") + f.name,
+                     "longer than " + std::to_string(capacity) + " bytes of UTF-8");
+        }
+        library_->CaptionTemplate = c.Strings[StringId::Reserved6];
+        try {
+            StoreLibraryShow(*library_, c.Strings);
+        } catch (const std::length_error&) {
+            Fail("library.folder", "too long for the package (at most " +
+                                       std::to_string(kMaxStringLength) + " bytes, escaped)");
+        }
+    }
 
     // A show that plays nothing but its background is almost always a mistake: it is made
     // only when the manifest says so and the author confirms it.
     void CheckItems(const PackageContent& c) const {
-        if (c.Items.empty()) {
+        if (c.Items.empty() && !library_) {
             if (!root_.contains("Items")) Fail("Items", "missing: a show needs at least one item");
             if (!checks_.allowEmpty)
                 Fail("Items", "empty: a show of nothing but its background needs --allow-empty");
@@ -436,24 +526,43 @@ private:
         }
     }
 
-    static void CheckReferences(const PackageContent& c) {
-        for (size_t i = 0; i < c.Items.size(); ++i) {
-            const auto& r = c.Items[i].Record;
-            const std::string at = "Items[" + std::to_string(i) + "]";
-            if (r.MaskIndex >= static_cast<int32_t>(c.Masks.size()))
-                Fail(at + ".MaskIndex", "names a mask the manifest does not have");
-            if (r.EnterSoundIndex >= static_cast<int32_t>(c.EnterSounds.size()))
-                Fail(at + ".EnterSoundIndex", "names an enter sound the manifest does not have");
-            if (r.ItemEffectSpeed != -1 && (r.ItemEffectSpeed < 1 || r.ItemEffectSpeed > 10))
-                Fail(at + ".ItemEffectSpeed", "must be -1 (use the global effects) or 1 to 10");
-        }
+    void CheckReferences(const PackageContent& c) const {
+        for (size_t i = 0; i < c.Items.size(); ++i)
+            CheckReferences(c, c.Items[i].Record, "Items[" + std::to_string(i) + "]");
+        if (library_) CheckReferences(c, library_->Template, "library.item");
+    }
+
+    static void CheckReferences(const PackageContent& c, const ItemRecord& r,
+                                const std::string& at) {
+        if (r.MaskIndex >= static_cast<int32_t>(c.Masks.size()))
+            Fail(at + ".MaskIndex", "names a mask the manifest does not have");
+        if (r.EnterSoundIndex >= static_cast<int32_t>(c.EnterSounds.size()))
+            Fail(at + ".EnterSoundIndex", "names an enter sound the manifest does not have");
+        if (r.ItemEffectSpeed != -1 && (r.ItemEffectSpeed < 1 || r.ItemEffectSpeed > 10))
+            Fail(at + ".ItemEffectSpeed", "must be -1 (use the global effects) or 1 to 10");
     }
 };
 
 } // namespace
 
-PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks) {
-    return ManifestReader(path, checks).Read();
+PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks,
+                            const std::optional<std::string>& libraryFolder) {
+    return ManifestReader(path, checks, libraryFolder).Read();
+}
+
+std::string LibraryFolderPath(const std::string& folder) {
+    std::string path = fs::absolute(fs::path(folder)).lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+void CheckLibraryFolder(const std::string& folder, const std::string& where) {
+    std::error_code error;
+    const auto status = fs::status(folder, error);
+    if (status.type() == fs::file_type::not_found) Fail(where, folder + ": no such folder");
+    if (error) Fail(where, folder + ": cannot be looked at (" + error.message() + ")");
+    if (status.type() != fs::file_type::directory) Fail(where, folder + ": not a folder");
 }
 
 } // namespace pictorelle

@@ -6,6 +6,7 @@
 #include "package/PackageWriter.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pictorelle {
@@ -28,7 +29,19 @@ struct TManifestChecks {
 
 // Reads the manifest and every file it names (relative paths count from the manifest's folder).
 // Every item's first bytes must be the kind its extension says, and a show needs items,
-// unless checks allow otherwise.
-PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks = {});
+// unless checks allow otherwise, or it is a library show ("library"), which has none and
+// carries its description in the reserved strings. libraryFolder, when given, is the
+// library's folder as the file system's bytes, in place of the manifest's "library"."folder":
+// a JSON text is UTF-8, a folder's name need not be.
+PackageContent LoadManifest(const std::string& path, const TManifestChecks& checks = {},
+                            const std::optional<std::string>& libraryFolder = std::nullopt);
+
+// A library's folder as a library show stores it: absolute (from the working folder), in
+// lexical normal form, without a trailing slash. Links are not resolved: the show follows the
+// folder's name, so a link that is later pointed elsewhere takes the show with it.
+std::string LibraryFolderPath(const std::string& folder);
+
+// Throws ManifestError naming the folder unless it is a folder now.
+void CheckLibraryFolder(const std::string& folder, const std::string& where);
 
 } // namespace pictorelle

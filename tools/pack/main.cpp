@@ -4,6 +4,8 @@
 //   pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]
 //                   [--effects LIST] [--captions] [--max-size WxH] [--write-manifest FILE]
 //                   -o SHOW [--player PATH]
+//   pictorelle-pack --library DIR [--recursive] [--captions TEMPLATE] [--music DIR] [--title T]
+//                   [--seconds N] [--effects LIST] [--write-manifest FILE] -o SHOW
 //   pictorelle-pack --dump SHOW
 #include "Dump.h"
 #include "FitPicture.h"
@@ -12,9 +14,11 @@
 #include "Orientation.h"
 #include "core/Error.h"
 #include "imaging/Decode.h"
+#include "package/CodePage.h"
 #include "package/PackageWriter.h"
 #include "package/TempFolder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +40,9 @@ constexpr const char* kUsage =
     "       pictorelle-pack --pictures DIR [--recursive] [--music DIR] [--title T] [--seconds N]\n"
     "                       [--effects LIST] [--captions] [--max-size WxH]\n"
     "                       [--write-manifest FILE] [-o SHOW] [--player PATH]\n"
+    "       pictorelle-pack --library DIR [--recursive] [--captions TEMPLATE] [--music DIR]\n"
+    "                       [--title T] [--seconds N] [--effects LIST]\n"
+    "                       [--write-manifest FILE] [-o SHOW] [--player PATH]\n"
     "       pictorelle-pack --dump SHOW\n";
 
 constexpr const char* kOptions =
@@ -49,7 +56,9 @@ constexpr const char* kOptions =
     "                        extension says, with a warning, instead of failing\n"
     "  --allow-empty         pack a manifest that says \"Items\": [] (a background only)\n"
     "  --pictures DIR        every picture and video of DIR, in file-name order\n"
-    "  --recursive           with --pictures: its subfolders too, in path order\n"
+    "  --library DIR         a library show: the pictures of DIR played where they lie,\n"
+    "                        listed by the show each time it starts; none is packed\n"
+    "  --recursive           with --pictures or --library: its subfolders too, in path order\n"
     "  --music DIR           DIR's sound files (MIDI, MP3, WAV, WMA, Ogg, Opus, FLAC, AAC)\n"
     "                        as the show's playlist\n"
     "  --title T             the show's title (default: the folder's name); each user's\n"
@@ -57,7 +66,11 @@ constexpr const char* kOptions =
     "  --seconds N           seconds a picture, 1 to 86400 (default 5)\n"
     "  --effects LIST        the transition effects to draw from, such as 1-10,69,115\n"
     "                        (default: all 120)\n"
-    "  --captions            each file's name without its extension as its caption\n"
+    "  --captions            with --pictures: each file's name without its extension as\n"
+    "                        its caption\n"
+    "  --captions TEMPLATE   with --library: each picture's caption, such as\n"
+    "                        \"{taken:%e %B %Y} · {folder}\" ({file}, {name}, {folder},\n"
+    "                        {path}, {taken} or {taken:FORMAT})\n"
     "  --max-size WxH        pictures larger than WxH written again to fit it, upright, as\n"
     "                        JPEG (PNG when transparent); animations and SVG stay as they are\n"
     "  --write-manifest FILE keep the manifest made for the folder; without -o only that\n"
@@ -100,9 +113,9 @@ bool IsJpeg(std::string ext) {
 }
 
 int Pack(const std::string& manifest, const std::string& output, const std::string& player,
-         TManifestChecks checks) {
+         TManifestChecks checks, const std::optional<std::string>& libraryFolder) {
     checks.warn = [](const std::string& what) { std::cerr << "pictorelle-pack: " << what << '\n'; };
-    PackageContent content = LoadManifest(manifest, checks);
+    PackageContent content = LoadManifest(manifest, checks, libraryFolder);
     // Photos stored turned stand upright on screen.
     for (auto& item : content.Items)
         if (IsJpeg(item.Record.Ext)) item.Data = UprightJpeg(item.Data);
@@ -152,7 +165,7 @@ int Dump(const std::string& show) {
 const char* ValueOf(const std::string& option) {
     if (option == "-o") return "the show to write";
     if (option == "--player") return "the player to copy";
-    if (option == "--pictures" || option == "--music") return "a folder";
+    if (option == "--pictures" || option == "--music" || option == "--library") return "a folder";
     if (option == "--title") return "a title";
     if (option == "--seconds") return "a number of seconds";
     if (option == "--effects") return "a list of effects such as 1-10,69";
@@ -169,10 +182,17 @@ struct TCommand {
     TManifestChecks checks;
 };
 
+bool IsFlag(const std::string& option) {
+    return option == "--captions" || option == "--recursive" || option == "--allow-broken" ||
+           option == "--allow-empty" || option == "--help" || option == "--version";
+}
+
 TCommand ParseCommand(const std::vector<std::string>& args) {
     TCommand c;
+    // A library's captions are written from a template; a folder show's are the file names.
+    const bool library = std::find(args.begin(), args.end(), "--library") != args.end();
     auto folderOptions = [&](const std::string& option) -> TFolderShowOptions& {
-        if (option != "--pictures") c.folderOnly.push_back(option);
+        if (option != "--pictures" && option != "--library") c.folderOnly.push_back(option);
         if (!c.folder) c.folder.emplace();
         return *c.folder;
     };
@@ -191,6 +211,8 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
                 c.dump = value;
             else if (a == "--pictures")
                 folderOptions(a).pictures = value;
+            else if (a == "--library")
+                folderOptions(a).library = value;
             else if (a == "--music")
                 folderOptions(a).music = value;
             else if (a == "--title")
@@ -206,6 +228,13 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
                                      "\" is not a size such as 1920x1080 (width and height 1 to " +
                                      std::to_string(kMaxPictureSide) + ")");
             }
+        } else if (a == "--captions" && library) {
+            if (i + 1 >= args.size() || ValueOf(args[i + 1]) || IsFlag(args[i + 1]))
+                throw UsageError("--captions needs a caption template with --library, such as "
+                                 "\"{name}\" or \"{taken:%e %B %Y} · {folder}\"");
+            const std::string& text = args[++i];
+            if (!IsValidUtf8(text)) throw UsageError("--captions: the template is not UTF-8 text");
+            folderOptions(a).captionTemplate = text;
         } else if (a == "--captions") {
             folderOptions(a).captions = true;
         } else if (a == "--recursive") {
@@ -227,22 +256,33 @@ TCommand ParseCommand(const std::vector<std::string>& args) {
         return c;
     }
     if (c.folder) {
-        if (c.folder->pictures.empty())
+        const bool isLibrary = !c.folder->library.empty();
+        if (isLibrary && !c.folder->pictures.empty())
+            throw UsageError("--library and --pictures exclude each other: a show either "
+                             "carries its pictures or plays them from their folder");
+        if (c.folder->pictures.empty() && !isLibrary)
             throw UsageError(c.folderOnly.empty()
                                  ? std::string("--pictures needs a folder")
-                                 : c.folderOnly.front() + " goes with --pictures DIR");
+                                 : c.folderOnly.front() +
+                                       " goes with --pictures DIR or --library DIR");
+        const std::string kind = isLibrary ? "--library" : "--pictures";
+        if (isLibrary && c.folder->maxSize)
+            throw UsageError("--max-size goes with --pictures DIR: a library's pictures are not "
+                             "packed");
         if (!c.manifest.empty())
-            throw UsageError("--pictures makes its own manifest; " + c.manifest +
+            throw UsageError(kind + " makes its own manifest; " + c.manifest +
                              " cannot go with it");
         if (c.output.empty() && c.writeManifest.empty())
-            throw UsageError("--pictures needs -o SHOW (or --write-manifest FILE)");
+            throw UsageError(kind + " needs -o SHOW (or --write-manifest FILE)");
         // The smaller pictures live only while the show is packed.
         if (c.folder->maxSize && c.output.empty())
             throw UsageError("--max-size needs -o SHOW: the pictures it makes are not kept");
         return c;
     }
-    if (c.manifest.empty()) throw UsageError("nothing to pack: give a manifest or --pictures DIR");
-    if (!c.writeManifest.empty()) throw UsageError("--write-manifest goes with --pictures DIR");
+    if (c.manifest.empty())
+        throw UsageError("nothing to pack: give a manifest, --pictures DIR or --library DIR");
+    if (!c.writeManifest.empty())
+        throw UsageError("--write-manifest goes with --pictures DIR or --library DIR");
     if (c.output.empty()) throw UsageError(c.manifest + " needs -o SHOW, the show to write");
     return c;
 }
@@ -265,8 +305,29 @@ int main(int argc, char** argv) {
         TCommand c = ParseCommand(args);
         if (!c.dump.empty()) return Dump(c.dump);
         std::string manifest = c.manifest;
-        // A folder's show: its manifest is made here, then packed like any other.
-        if (c.folder) {
+        std::optional<std::string> libraryFolder;
+        auto write = [](const std::string& path, const nlohmann::json& json) {
+            std::ofstream out(path, std::ios::trunc);
+            out << json.dump(2) << '\n';
+            if (!out.flush()) throw PictorelleError("cannot write " + path);
+        };
+        // A library's show: its manifest names the folder, which is checked and never read.
+        if (c.folder && !c.folder->library.empty()) {
+            const nlohmann::json made = LibraryManifest(*c.folder);
+            libraryFolder = LibraryFolderPath(c.folder->library);
+            if (!c.writeManifest.empty()) {
+                // A manifest holds UTF-8 text only: it would name another folder.
+                if (!IsValidUtf8(*libraryFolder))
+                    throw ManifestError("--write-manifest: the folder's name " +
+                                        ValidUtf8(*libraryFolder) +
+                                        " is not UTF-8, which a manifest cannot hold");
+                write(c.writeManifest, made);
+            }
+            if (c.output.empty()) return 0;
+            manifest = TempFilePath("manifest.json");
+            write(manifest, made);
+        } else if (c.folder) {
+            // A folder's show: its manifest is made here, then packed like any other.
             // Made before the file is opened: a folder that cannot make a show leaves nothing.
             if (c.folder->maxSize) {
                 c.folder->fitFolder = TempFolder() + "fitted";
@@ -274,11 +335,6 @@ int main(int argc, char** argv) {
             }
             std::vector<std::string> originals;
             nlohmann::json made = FolderManifest(*c.folder, &originals);
-            auto write = [](const std::string& path, const nlohmann::json& json) {
-                std::ofstream out(path, std::ios::trunc);
-                out << json.dump(2) << '\n';
-                if (!out.flush()) throw PictorelleError("cannot write " + path);
-            };
             if (c.output.empty()) {
                 write(c.writeManifest, made);
                 return 0;
@@ -293,7 +349,8 @@ int main(int argc, char** argv) {
                 write(c.writeManifest, made);
             }
         }
-        return Pack(manifest, c.output, c.player.empty() ? DefaultPlayer() : c.player, c.checks);
+        return Pack(manifest, c.output, c.player.empty() ? DefaultPlayer() : c.player, c.checks,
+                    libraryFolder);
     } catch (const UsageError& e) {
         std::cerr << "pictorelle-pack: " << e.what() << '\n' << kUsage;
         return 2;
