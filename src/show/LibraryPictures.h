@@ -4,15 +4,19 @@
 // its worker, the deck that deals in the show's order, and the user's store in which the
 // deck's place is kept after every deal.
 //
+// The folder is listed again once a whole pass of the library has been dealt since the last
+// listing ended (and not more often than every few seconds): pictures added while the show runs
+// come in a later pass, and removed ones leave it. The new listing starts from the cache the
+// last one wrote, and replaces it only once it is complete, so the show never waits for it.
+//
 // A picture that fails to show is passed over with one line on standard error naming it, once
 // per file; the loop then asks for the next one at once, until every picture known has failed
 // in a row, when one line says so and the loop falls back to its period.
 #pragma once
 
-#include "library/CaptionTemplate.h"
 #include "library/LibraryDeck.h"
 #include "library/LibraryList.h"
-#include "package/LibraryShow.h"
+#include "show/sequence/LibraryRecord.h"
 
 #include <chrono>
 #include <memory>
@@ -24,28 +28,6 @@
 namespace pictorelle {
 
 class Registry;
-
-// One picture dealt: its path below the library and its file.
-struct TLibraryPick {
-    std::string relative;
-    std::string file;
-};
-
-// The record a library picture is shown with: the show's template with the file's extension
-// and, when the show has a caption template, the caption made for this picture (the EXIF time
-// read from the file when the template asks for it). Reads the file: call it off the interface
-// thread.
-ItemRecord LibraryPictureRecord(const TLibraryShow& show, const TLibraryPick& pick);
-
-// When the photo was taken, from the EXIF block at the head of the file (JPEG, PNG, TIFF, or
-// any file that carries an "Exif" block near its start), else the file's modification time.
-std::optional<TTakenTime> PictureTakenTime(const std::string& file);
-
-// The rule for a run of failures: deal another picture at once while fewer pictures than are
-// known have failed in a row, or while the folder is still being listed.
-inline bool DealAgainAfterFailure(size_t failedInARow, size_t known, bool complete) {
-    return !complete || failedInARow < known;
-}
 
 class TLibraryPictures {
 public:
@@ -80,10 +62,19 @@ public:
     const TLibraryShow& Show() const { return show_; }
 
 private:
+    // Starts a new listing when a pass has been dealt since the last, and takes it once it is
+    // complete.
+    void Relist();
+
+private:
     TLibraryShow show_;
     std::string saverTitle_;
     std::unique_ptr<Registry> store_;
     std::unique_ptr<TLibraryCatalogue> catalogue_;
+    std::unique_ptr<TLibraryCatalogue> relisting_; // the next listing, while it runs
+    TLibraryCatalogue::TOptions options_;
+    size_t dealtSinceListed_ = 0;
+    std::chrono::steady_clock::time_point lastListing_;
     std::unique_ptr<TLibraryDeck> deck_;
     std::set<std::string> reported_; // files whose failure was told
     size_t failedInARow_ = 0;
