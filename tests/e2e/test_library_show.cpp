@@ -220,6 +220,43 @@ TEST_F(LibraryShow, PlaysTheTreeInPathOrderAndFollowsPicturesAddedAndDeleted) {
     EXPECT_FALSE(fs::is_empty(dir / "cache/pictorelle")) << "the listing is cached";
 }
 
+// A presentation of a library: Back and Next go through the deck, a step each, while paused.
+TEST_F(LibraryShow, ThePresentationsBackAndNextGoThroughTheDeck) {
+    Picture("1.png", "red");
+    Picture("2.png", "green");
+    Picture("3.png", "blue");
+    const std::vector<std::string> cycle = {"red", "green", "blue"};
+    const auto after = [&](const std::string& c, int step) {
+        const auto at = std::find(cycle.begin(), cycle.end(), c) - cycle.begin();
+        return cycle[static_cast<size_t>((at + step + 3) % 3)];
+    };
+    x.MoveMouse(300, 300);
+    auto show = std::make_unique<Process>(MakeLibraryShow(0, "", "library.exe"),
+                                          std::vector<std::string>{}, LibraryEnv());
+    ASSERT_FALSE(WaitForWindow(kTitleRegex).empty()) << show->Err();
+    ASSERT_TRUE(WaitUntil([&] { return !NameOf(x.Pixel(512, 384)).empty(); })) << show->Err();
+    x.MoveMouse(320, 320); // shows the panel
+    const int panelX = (1024 - 193) / 2, panelY = 768 - 41 - 20;
+    const auto press = [&](int k) {
+        x.MoveMouse(panelX + 5 + k * 37 + 17, panelY + 20);
+        x.Click(1);
+    };
+    press(1); // Pause
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::string paused = NameOf(x.Pixel(512, 384));
+    ASSERT_FALSE(paused.empty());
+    press(2); // Back
+    EXPECT_TRUE(WaitUntil([&] { return NameOf(x.Pixel(512, 384)) == after(paused, -1); }))
+        << paused << " then " << NameOf(x.Pixel(512, 384));
+    press(3); // Next
+    EXPECT_TRUE(WaitUntil([&] { return NameOf(x.Pixel(512, 384)) == paused; }));
+    press(3);
+    EXPECT_TRUE(WaitUntil([&] { return NameOf(x.Pixel(512, 384)) == after(paused, 1); }));
+    EXPECT_FALSE(WaitUntil([&] { return NameOf(x.Pixel(512, 384)) != after(paused, 1); }, 2500))
+        << "the show went on while paused";
+    Quit(*show);
+}
+
 // Random order: the second run goes on with the deck the first one dealt from, so nothing the
 // first run showed comes again before the deck is used up.
 TEST_F(LibraryShow, TheDecksPlaceSurvivesARestart) {
