@@ -10,7 +10,9 @@
 #include <QImage>
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <map>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -255,6 +257,27 @@ TEST_F(LibraryShow, ThePresentationsBackAndNextGoThroughTheDeck) {
     EXPECT_FALSE(WaitUntil([&] { return NameOf(x.Pixel(512, 384)) != after(paused, 1); }, 2500))
         << "the show went on while paused";
     Quit(*show);
+}
+
+// As another screen saver's hack the library's pictures take turns in the window it gives.
+TEST_F(LibraryShow, PlaysInAHostWindowAsAHack) {
+    Picture("1.png", "red");
+    Picture("2.png", "green");
+    const auto [host, hostId] = HostWindow("400x300+100+50", "e2ehost");
+    ASSERT_FALSE(hostId.empty());
+    auto show = std::make_unique<Process>(MakeLibraryShow(0),
+                                          std::vector<std::string>{"-window-id", hostId},
+                                          LibraryEnv());
+    PixelReader pixels(x.Display());
+    std::set<std::string> seen;
+    EXPECT_TRUE(WaitUntil([&] {
+        seen.insert(NameOf(pixels.At(300, 200)));
+        return seen.count("red") && seen.count("green");
+    })) << show->Err();
+    EXPECT_TRUE(NameOf(x.Pixel(700, 600)).empty()) << "drawn outside the host window";
+    show->Kill(SIGTERM);
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_TRUE(TempFoldersGone());
 }
 
 // Random order: the second run goes on with the deck the first one dealt from, so nothing the
