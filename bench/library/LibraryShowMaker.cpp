@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> package = WritePackage(c);
     bytes.insert(bytes.end(), package.begin(), package.end());
     std::ofstream(argv[3], std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     std::filesystem::permissions(argv[3], std::filesystem::perms::owner_all);
     return 0;
 }

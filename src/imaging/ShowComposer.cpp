@@ -91,8 +91,8 @@ void TShowComposer::PaintBackground(TBitmap32& frame) const {
 
 TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, int sizeMode,
                                            int frameWidth, int frameHeight) const {
-    return ComposePicture(package_.Items.at(static_cast<size_t>(index)), path, sizeMode,
-                          frameWidth, frameHeight);
+    return ComposePicture(package_.Items.at(static_cast<size_t>(index)), path, sizeMode, frameWidth,
+                          frameHeight);
 }
 
 TPictureItem TShowComposer::ComposePicture(const ItemRecord& item, const std::string& path,

@@ -104,8 +104,7 @@ void TShowPlayers::SetWallpaper(int shownPicture) {
 }
 
 void TShowPlayers::SetWallpaperFile(const std::string& picture) {
-    WriteAndApplyWallpaper(
-        [&](const std::string& file) { WriteWallpaperFile(picture, file); });
+    WriteAndApplyWallpaper([&](const std::string& file) { WriteWallpaperFile(picture, file); });
 }
 
 void TShowPlayers::WriteAndApplyWallpaper(const std::function<void(const std::string&)>& write) {

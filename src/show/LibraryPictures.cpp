@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 namespace pictorelle {
 namespace {
@@ -39,9 +37,9 @@ TLibraryPictures::TLibraryPictures(TLibraryShow show, int displayOrder, std::str
             store_.reset();
         }
     }
-    const uint64_t seed = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^
-        std::chrono::system_clock::now().time_since_epoch().count());
+    const uint64_t seed =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                              std::chrono::system_clock::now().time_since_epoch().count());
     deck_ = std::make_unique<TLibraryDeck>(show_.Folder, displayOrder, std::move(stored), seed);
     options_ = {show_.Folder, show_.Recursive, std::move(cacheFolder)};
     catalogue_ = std::make_unique<TLibraryCatalogue>(options_);

@@ -31,8 +31,8 @@ struct Colour {
 };
 
 const Colour kColours[] = {
-    {"red", {255, 0, 0}},      {"green", {0, 255, 0}},     {"blue", {0, 0, 255}},
-    {"yellow", {255, 255, 0}}, {"magenta", {255, 0, 255}}, {"cyan", {0, 255, 255}},
+    {"red", {255, 0, 0}},       {"green", {0, 255, 0}},     {"blue", {0, 0, 255}},
+    {"yellow", {255, 255, 0}},  {"magenta", {255, 0, 255}}, {"cyan", {0, 255, 255}},
     {"white", {255, 255, 255}}, {"orange", {255, 128, 0}},
 };
 
@@ -59,14 +59,14 @@ std::vector<uint8_t> JpegTakenIn2019(Rgb colour) {
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(ToQColor(colour));
     std::vector<uint8_t> jpeg = EncodedBytes(image, "JPEG");
-    std::vector<uint8_t> app1 = {0xFF, 0xE1, 0x00, 0x48, 'E', 'x', 'i', 'f', 0, 0,
-                                 'M', 'M', 0x00, 0x2A, 0x00, 0x00, 0x00, 0x08,
+    std::vector<uint8_t> app1 = {0xFF, 0xE1, 0x00, 0x48, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0x00,
+                                 0x2A, 0x00, 0x00, 0x00, 0x08,
                                  // IFD 0: one entry, the Exif IFD at 26
-                                 0x00, 0x01, 0x87, 0x69, 0x00, 0x04, 0x00, 0x00, 0x00, 0x01,
-                                 0x00, 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x00,
+                                 0x00, 0x01, 0x87, 0x69, 0x00, 0x04, 0x00, 0x00, 0x00, 0x01, 0x00,
+                                 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00, 0x00,
                                  // Exif IFD: DateTimeOriginal, 20 ASCII bytes at 44
-                                 0x00, 0x01, 0x90, 0x03, 0x00, 0x02, 0x00, 0x00, 0x00, 0x14,
-                                 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00};
+                                 0x00, 0x01, 0x90, 0x03, 0x00, 0x02, 0x00, 0x00, 0x00, 0x14, 0x00,
+                                 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00};
     const char* taken = "2019:07:14 10:20:30";
     app1.insert(app1.end(), taken, taken + 20); // with its NUL
     jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
@@ -149,10 +149,9 @@ protected:
 
     // The pictures' colours at the screen's centre as they change, until done says enough
     // or the time is up; repeats and other colours are left out.
-    std::vector<std::string> Watch(const std::function<bool(const std::vector<std::string>&)>& done,
-                                   int timeoutMs = 30000,
-                                   const std::function<void(const std::vector<std::string>&)>& each =
-                                       {}) {
+    std::vector<std::string>
+    Watch(const std::function<bool(const std::vector<std::string>&)>& done, int timeoutMs = 30000,
+          const std::function<void(const std::vector<std::string>&)>& each = {}) {
         PixelReader pixels(x.Display());
         std::vector<std::string> seen;
         WaitUntil(
@@ -207,9 +206,10 @@ TEST_F(LibraryShow, PlaysTheTreeInPathOrderAndFollowsPicturesAddedAndDeleted) {
     EXPECT_EQ(seen[0], "red") << order;
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "green"), 0) << order;
     // Each picture is followed by the next in path order.
-    const std::map<std::string, std::vector<std::string>> next = {
-        {"red", {"blue"}}, {"blue", {"magenta", "yellow"}}, {"magenta", {"yellow"}},
-        {"yellow", {"red"}}};
+    const std::map<std::string, std::vector<std::string>> next = {{"red", {"blue"}},
+                                                                  {"blue", {"magenta", "yellow"}},
+                                                                  {"magenta", {"yellow"}},
+                                                                  {"yellow", {"red"}}};
     for (size_t i = 0; i + 1 < seen.size(); ++i) {
         const auto& allowed = next.at(seen[i]);
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), seen[i + 1]), allowed.end())
@@ -265,9 +265,8 @@ TEST_F(LibraryShow, PlaysInAHostWindowAsAHack) {
     Picture("2.png", "green");
     const auto [host, hostId] = HostWindow("400x300+100+50", "e2ehost");
     ASSERT_FALSE(hostId.empty());
-    auto show = std::make_unique<Process>(MakeLibraryShow(0),
-                                          std::vector<std::string>{"-window-id", hostId},
-                                          LibraryEnv());
+    auto show = std::make_unique<Process>(
+        MakeLibraryShow(0), std::vector<std::string>{"-window-id", hostId}, LibraryEnv());
     PixelReader pixels(x.Display());
     std::set<std::string> seen;
     EXPECT_TRUE(WaitUntil([&] {
@@ -326,8 +325,8 @@ TEST_F(LibraryShow, ACaptionShowsTheDateTheExifBlockGives) {
         QImage last, now;
         WaitUntil([&] {
             now = x.Screenshot();
-            const bool steady = !now.isNull() && now == last &&
-                                Near(PixelOf(now, 512, 384), {0, 0, 255});
+            const bool steady =
+                !now.isNull() && now == last && Near(PixelOf(now, 512, 384), {0, 0, 255});
             last = now;
             return steady;
         });

@@ -1,7 +1,7 @@
-#include "show/sequence/ItemSequence.h"
 #include "show/sequence/LibraryRecord.h"
 
 #include "library/LibraryFolder.h"
+#include "show/sequence/ItemSequence.h"
 
 #include <cstdint>
 #include <ctime>
@@ -31,8 +31,18 @@ std::vector<uint8_t> ExifBlock(const char* taken) {
 std::vector<uint8_t> JpegWithExif(const char* taken) {
     const std::vector<uint8_t> block = ExifBlock(taken);
     const size_t length = 2 + 6 + block.size();
-    std::vector<uint8_t> f = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(length >> 8),
-                              static_cast<uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0};
+    std::vector<uint8_t> f = {0xFF,
+                              0xD8,
+                              0xFF,
+                              0xE1,
+                              static_cast<uint8_t>(length >> 8),
+                              static_cast<uint8_t>(length),
+                              'E',
+                              'x',
+                              'i',
+                              'f',
+                              0,
+                              0};
     f.insert(f.end(), block.begin(), block.end());
     f.insert(f.end(), {0xFF, 0xDA, 0x00, 0x02});
     return f;
@@ -40,7 +50,8 @@ std::vector<uint8_t> JpegWithExif(const char* taken) {
 
 void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // Sets the file's modification time to noon of the given local day.
@@ -108,8 +119,8 @@ TEST(PictureTakenTime, ReadsTheExifBlockOrFallsBackToTheFilesTime) {
     EXPECT_EQ(camera->second, 30);
 
     // A container the head reader does not parse (WebP's RIFF chunks): found by its mark.
-    std::vector<uint8_t> webp = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P',
-                                 'E', 'X', 'I', 'F', 0, 0, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    std::vector<uint8_t> webp = {'R', 'I', 'F', 'F', 0, 0, 0, 0,   'W', 'E', 'B', 'P', 'E',
+                                 'X', 'I', 'F', 0,   0, 0, 0, 'E', 'x', 'i', 'f', 0,   0};
     const std::vector<uint8_t> block = ExifBlock("2015:12:31 23:59:58");
     webp.insert(webp.end(), block.begin(), block.end());
     Write(folder.Path("edited.webp"), webp);
@@ -142,7 +153,8 @@ TEST(LibraryPictureRecord, TheTemplateWithThePicturesExtensionAndCaption) {
     show.Template.CaptionText = "fixed";
     show.CaptionTemplate = "{folder}/{name}: {taken:%Y}";
 
-    ItemRecord r = LibraryPictureRecord(show, {"Rome/IMG_1.JPG", folder.Path("Holidays/Rome/IMG_1.JPG")});
+    ItemRecord r =
+        LibraryPictureRecord(show, {"Rome/IMG_1.JPG", folder.Path("Holidays/Rome/IMG_1.JPG")});
     EXPECT_EQ(r.Ext, ".JPG");
     EXPECT_EQ(r.ItemSeconds, 9);
     EXPECT_EQ(r.CaptionText, "Rome/IMG_1: 2012");
