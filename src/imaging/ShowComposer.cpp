@@ -91,7 +91,12 @@ void TShowComposer::PaintBackground(TBitmap32& frame) const {
 
 TPictureItem TShowComposer::ComposePicture(int index, const std::string& path, int sizeMode,
                                            int frameWidth, int frameHeight) const {
-    const ItemRecord& item = package_.Items.at(static_cast<size_t>(index));
+    return ComposePicture(package_.Items.at(static_cast<size_t>(index)), path, sizeMode, frameWidth,
+                          frameHeight);
+}
+
+TPictureItem TShowComposer::ComposePicture(const ItemRecord& item, const std::string& path,
+                                           int sizeMode, int frameWidth, int frameHeight) const {
     TPictureItemInput input;
     input.item = &item;
     input.picturePath = path;

@@ -21,6 +21,7 @@
 
 namespace pictorelle {
 
+struct ItemRecord;
 struct Package;
 struct PackageHeader;
 
@@ -56,6 +57,10 @@ public:
     // Throws when the picture cannot be read or composed (ImageError, std::bad_alloc).
     TPictureItem ComposePicture(int index, const std::string& path, int sizeMode, int frameWidth,
                                 int frameHeight) const;
+    // The same for a picture described by item, which need not be in the package (a library
+    // show's picture, decoded straight from its own file).
+    TPictureItem ComposePicture(const ItemRecord& item, const std::string& path, int sizeMode,
+                                int frameWidth, int frameHeight) const;
     // What a movie or video plays over: the frame with the logo laid on.
     void DrawMovieBackground(TBitmap32& frame) const { DrawLogo(frame, logo_); }
 

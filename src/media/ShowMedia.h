@@ -82,6 +82,8 @@ public:
     // F2: picture item shownPicture, as stored, becomes the desktop wallpaper. Failures are
     // said on standard error; the show goes on.
     virtual void SetWallpaper(int shownPicture) = 0;
+    // F2 in a library show: the picture's own file becomes the wallpaper.
+    virtual void SetWallpaperFile(const std::string& picture) = 0;
 };
 
 class TNullShowMedia final : public TShowMedia {
@@ -99,6 +101,7 @@ public:
     int CurrentMelody() const override { return 0; }
     void DeleteMelodyFile() override {}
     void SetWallpaper(int) override {}
+    void SetWallpaperFile(const std::string&) override {}
 };
 
 } // namespace pictorelle

@@ -98,13 +98,23 @@ void TShowPlayers::DeleteMelodyFile() {
 }
 
 void TShowPlayers::SetWallpaper(int shownPicture) {
+    WriteAndApplyWallpaper([&](const std::string& file) {
+        WriteItemWallpaper(programFile_, package_, shownPicture, file);
+    });
+}
+
+void TShowPlayers::SetWallpaperFile(const std::string& picture) {
+    WriteAndApplyWallpaper([&](const std::string& file) { WriteWallpaperFile(picture, file); });
+}
+
+void TShowPlayers::WriteAndApplyWallpaper(const std::function<void(const std::string&)>& write) {
     // Only the show-wide setting counts, not the item's own size mode.
     const TWallpaperStyle style =
         settings_.Stretch == 1 ? TWallpaperStyle::Stretched : TWallpaperStyle::Centred;
     std::string file;
     try {
         file = WallpaperFilePath();
-        WriteItemWallpaper(programFile_, package_, shownPicture, file);
+        write(file);
     } catch (const PictorelleError& e) {
         std::fprintf(stderr, "The wallpaper was not set: %s\n", e.what());
         return;

@@ -11,6 +11,7 @@
 
 #include "media/ShowMedia.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,8 +53,10 @@ public:
     void DeleteMelodyFile() override;
     // Writes the wallpaper file and applies it to the running desktop (platform/Wallpaper.h).
     void SetWallpaper(int shownPicture) override;
+    void SetWallpaperFile(const std::string& picture) override;
 
 private:
+    void WriteAndApplyWallpaper(const std::function<void(const std::string&)>& write);
     std::string programFile_;
     const Package& package_;
     const SaverSettings& settings_;

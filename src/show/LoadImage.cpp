@@ -122,17 +122,7 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
             return composer_.ComposePicture(index, path, sizeMode, w, h);
         });
         if (!done) return false;
-        // Events ran while the picture was composed; a transition that ended meanwhile may
-        // have set the previous item's GIF going.
-        media_->StopGif();
-        TPictureItem& composed = *done;
-        // The decoded picture and its mask go with composed: nothing reads them once the frame
-        // is made (F2 takes the item from the package again), and at 3840 x 2160 they may cost
-        // 33 MB each for as long as the item is shown.
-        frame = std::move(composed.frame);
-        mediaState_.ItemRect = composed.itemRect;
-        mediaState_.GifBackground = std::move(composed.gifBackground);
-        mediaState_.Gif = std::move(composed.gif);
+        TakeComposedPicture(*done, frame, index);
     } catch (const PictorelleError& e) {
         std::fprintf(stderr, "Skipping %s: %s\n", label().c_str(), e.what());
         return false;
@@ -140,6 +130,20 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
         std::fprintf(stderr, "Skipping %s: not enough memory for its picture\n", label().c_str());
         return false;
     }
+    return true;
+}
+
+void TSSWindow::TakeComposedPicture(TPictureItem& composed, TBitmap32& frame, int index) {
+    // Events ran while the picture was composed; a transition that ended meanwhile may have set
+    // the previous item's GIF going.
+    media_->StopGif();
+    // The decoded picture and its mask go with composed: nothing reads them once the frame is
+    // made (F2 takes the item from its file again), and at 3840 x 2160 they may cost 33 MB
+    // each for as long as the item is shown.
+    frame = std::move(composed.frame);
+    mediaState_.ItemRect = composed.itemRect;
+    mediaState_.GifBackground = std::move(composed.gifBackground);
+    mediaState_.Gif = std::move(composed.gif);
     flags_.ShownPicture = index;
     flags_.ShownItem = index;
     // With other monitors in use the pictures go round them, the first on the main one.
@@ -150,7 +154,6 @@ bool TSSWindow::ShowPictureItem(int index, const std::string& path, int sizeMode
     mediaState_.RepaintDisplay = [shown](const TRect& r) {
         if (shown) shown->update(QRect(r.left, r.top, r.width(), r.height()));
     };
-    return true;
 }
 
 // Puts a composed frame on screen: at once for the show's first picture (on every display),

@@ -84,7 +84,10 @@ void TPresentationControls::ActPauseExecute() {
 
 void TPresentationControls::ActBackExecute() {
     WaitForSkippedTransition();
-    sequence_.Back(effect_);
+    if (OnBack)
+        OnBack();
+    else
+        sequence_.Back(effect_);
     timer_.EnableAt(1);
 }
 

@@ -57,6 +57,9 @@ public:
     void Stop() { PresPanelHideTimer.stop(); }
 
     bool PresentationPlaying = true; // the show advances by itself
+    // Back in a show whose order is not the item sequence's (a library show): asks for the
+    // picture before instead of stepping the sequence.
+    std::function<void()> OnBack;
 
     // Named controls, as the window and the tests reach them.
     TPanel* PresPanel;

@@ -4,9 +4,11 @@
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "imaging/Wallpaper.h"
+#include "library/LibraryList.h"
 #include "media/FlashItem.h"
 #include "media/ShowPlayers.h"
 #include "media/VideoItem.h"
+#include "package/LibraryShow.h"
 #include "package/TempFolder.h"
 #include "package/Translation.h"
 #include "platform/Application.h"
@@ -18,6 +20,7 @@
 #include "platform/OpenAddress.h"
 #include "platform/Session.h"
 #include "platform/X11.h"
+#include "platform/store/SqliteRegistry.h"
 #include "show/Image32.h"
 #include "show/InputEvents.h"
 #include "show/OptionsPanel.h"
@@ -259,6 +262,15 @@ void TSSWindow::ReadShowData(const ByteSource& file) {
     SetWindowColor(ChooseStartColors(PackageData.Header));
     TempFolder();
     ReadPackageRecords(file, PackageData);
+    if (std::optional<TLibraryShow> show = ReadLibraryShow(PackageData.Strings)) {
+        // The show's pictures are a folder's: slot 0 of the item table holds the record each
+        // of them is shown with.
+        PackageData.Items.assign(1, show->Template);
+        library_ = std::make_unique<TLibraryPictures>(
+            std::move(*show), Settings.DisplayOrder, PackageData.Strings[StringId::SaverTitle],
+            SqliteRegistry::DefaultPath(), DefaultLibraryCacheFolder());
+        presentation_->OnBack = [this] { libraryBack_ = true; };
+    }
     PrepareBackground();
     composer_.LoadLogo();
     if (Settings.UseCustomPlaylist) media_->LoadCustomPlaylist();
@@ -365,6 +377,10 @@ void TSSWindow::SetCurrentImageAsWallpaper() {
     TImage32* main = displays_->Image32();
     DrawWallpaperNotice(main->Bitmap());
     main->repaint();
+    if (library_) {
+        if (libraryShown_) media_->SetWallpaperFile(libraryShown_->file);
+        return;
+    }
     media_->SetWallpaper(flags_.ShownPicture);
 }
 

@@ -19,6 +19,7 @@
 #include "package/PackageReader.h"
 #include "package/SaverSettings.h"
 #include "show/ClosePlan.h"
+#include "show/LibraryPictures.h"
 #include "show/PictureLoader.h"
 #include "show/QtTransitions.h"
 #include "show/ShowTimer.h"
@@ -29,6 +30,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,9 @@ public:
     // was.
     void LoadImage(int index, bool fromDesktop);
 
+    // The library show's pictures; null for a show of the package's items.
+    const TLibraryPictures* Library() const { return library_.get(); }
+
     // What the rest of the program and the tests read.
     const TShowFlags& Flags() const { return flags_; }
     const Package& Data() const { return PackageData; }
@@ -196,8 +201,21 @@ private:
     void ApplyTimerPlan(const TTimerPlan& plan);
     void RunDeferredTick();
 
+    // LibraryLoop.cpp: a library show's loop. Each tick deals the next picture of the folder
+    // and shows it through slot 0 of the item table, which holds the show's template record.
+    void StartLibraryShow();
+    void LibraryTick();
+    // Puts a dealt picture on screen; false with why set when it cannot be shown (why empty
+    // when the work was abandoned because the show is ending).
+    bool LoadLibraryPicture(const TLibraryPick& pick, std::string& why);
+    // The background (and logo) on every display: a library with nothing to show yet.
+    void ShowBackgroundOnly();
+
     // LoadImage.cpp: the pictures.
     void PrepareBackground();
+    // After a picture was composed: its frame and GIF go to the media state, and the display
+    // that shows it is chosen.
+    void TakeComposedPicture(TPictureItem& composed, TBitmap32& frame, int index);
     void LoadPreviewImage();
     bool ShowPictureItem(int index, const std::string& path, int sizeMode, TBitmap32& frame);
     void ShowFrame(TBitmap32 frame, int index);
@@ -231,6 +249,11 @@ private:
     // SkipTransition, SuppressFinalPaint) are shared with the worker.
     TTransitionState Transition;
     TItemSequence Sequence{0, kOrderSequential, false};
+    // A library show: where its pictures come from, the one on screen, and whether the next
+    // deal goes back (presentation Back).
+    std::unique_ptr<TLibraryPictures> library_;
+    std::optional<TLibraryPick> libraryShown_;
+    bool libraryBack_ = false;
 
     QImage banner_; // the options panel's banner picture, when the package has one
     bool closeHandlerAttached_ = true;

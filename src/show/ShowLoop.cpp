@@ -9,6 +9,11 @@
 namespace pictorelle {
 
 void TSSWindow::StartShow() {
+    if (library_) {
+        StartLibraryShow();
+        RunDeferredTick();
+        return;
+    }
     flags_.DirectDraw = true; // the first item never gets a transition
     Sequence = TItemSequence(static_cast<int>(PackageData.Items.size()), Settings.DisplayOrder,
                              PackageData.Header.ShowFirstItemOnce);
@@ -36,6 +41,11 @@ void TSSWindow::TimerTimer() {
     if (mediaState_.FlashPlaying) {
         media_->CloseAndStopFlash();
         displays_->UpdateAll();
+    }
+    if (library_ && !flags_.PreviewMode) {
+        LibraryTick();
+        RunDeferredTick();
+        return;
     }
     if (flags_.PreviewMode)
         LoadPreviewImage();
@@ -78,6 +88,11 @@ TShowTimerState TSSWindow::TimerState() const {
     if (flags_.ShownItem >= 0 && flags_.ShownItem < s.itemCount)
         s.shownItemSeconds = items[static_cast<size_t>(flags_.ShownItem)].ItemSeconds;
     s.onlyItemIsFlash = s.itemCount == 1 && ItemKindOf(items[0].Ext) == TItemKind::Flash;
+    if (library_) {
+        // The library's pictures known now are the items; slot 0 only holds their record.
+        s.itemCount = static_cast<int>(std::min<size_t>(library_->Known(), 1u << 30));
+        s.onlyItemIsFlash = false;
+    }
     s.videoPlaying = mediaState_.VideoPlaying;
     s.transitionRunning = Transition.TransitionRunning;
     s.previewMode = flags_.PreviewMode;

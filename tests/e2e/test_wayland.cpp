@@ -4,6 +4,7 @@
 // is started by swayidle.
 #include "PlayerFixture.h"
 #include "SwayServer.h"
+#include "package/LibraryShow.h"
 
 #include <QColor>
 #include <QPoint>
@@ -191,6 +192,31 @@ TEST_F(ShowOnThreeSwayOutputs, PicturesGoRoundTheThreeOutputs) {
     sway->Key("Escape");
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
     EXPECT_EQ(show->Status(), 0);
+}
+
+// A library show takes the same turns: its pictures, in path order, go round the outputs.
+TEST_F(ShowOnThreeSwayOutputs, ALibrarysPicturesGoRoundTheThreeOutputs) {
+    const std::string lib = home + "/lib";
+    fs::create_directory(lib);
+    const QColor colours[] = {kRed, kBlue, kYellow};
+    for (int i = 0; i < 3; ++i)
+        WriteBytes(lib + "/" + std::to_string(i) + ".png", SolidPng(colours[i]));
+    PackageContent c = Content({}, 2);
+    TLibraryShow library;
+    library.Folder = lib;
+    library.Template.ItemStretch = 1;
+    StoreLibraryShow(library, c.Strings);
+    sway->GiveToUser(lib);
+    std::vector<std::string> env = ShowEnv();
+    env.push_back("XDG_CACHE_HOME=" + home + "/cache");
+    auto show = sway->Start(MakeShow(c), {"/s"}, env);
+    EXPECT_TRUE(OutputCovered("HEADLESS-1", RgbOf(kRed))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-3", RgbOf(kYellow))) << show->Err();
+    EXPECT_TRUE(OutputCovered("HEADLESS-2", RgbOf(kBlue))) << "the second output's picture stays";
+    sway->Key("Escape");
+    ASSERT_TRUE(show->WaitExit(kExitTimeoutMs));
+    EXPECT_EQ(show->Status(), 0) << show->Err();
 }
 
 TEST_F(ShowOnThreeSwayOutputs, AShowOnTheMainMonitorCoversTheOthersWithItsBackground) {

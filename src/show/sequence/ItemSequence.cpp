@@ -114,4 +114,11 @@ TTimerPlan TickTimer(const TShowTimerState& s) {
     return plan;
 }
 
+TTimerPlan LibraryTickTimer(TShowTimerState s, bool listing, bool dealt, int pollMs) {
+    if (listing) s.itemCount = std::max(s.itemCount, 2);
+    TTimerPlan plan = TickTimer(s);
+    if (!dealt && listing) plan.interval = pollMs;
+    return plan;
+}
+
 } // namespace pictorelle

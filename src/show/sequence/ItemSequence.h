@@ -82,6 +82,11 @@ TTimerPlan StartShowTimer(const TShowTimerState& state, bool desktopStart);
 // The timer after a tick loaded an item and chose the next one.
 TTimerPlan TickTimer(const TShowTimerState& state);
 
+// The timer after a tick of a library show, whose items are the pictures known so far. While
+// the folder is still being listed more may come, so the timer keeps going even with fewer
+// than two; a tick that found nothing new to deal asks again after pollMs.
+TTimerPlan LibraryTickTimer(TShowTimerState state, bool listing, bool dealt, int pollMs);
+
 // Whether the end of a transition re-enables the timer (it stays off while a presentation is
 // paused).
 inline bool RestartTimerEnables(bool presentationMode, bool presentationPlaying) {
