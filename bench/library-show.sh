@@ -48,7 +48,7 @@ Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/xdisplay
 until [ -s "$work/xdisplay" ]; do sleep 0.1; done
 display=:$(cat "$work/xdisplay")
 red() { import -display "$display" -window root -crop 1x1+512+384 -depth 8 rgb:- 2>/dev/null |
-  od -An -tu1 | tr -s ' ' | grep -q '^ 2[01][0-9] [23][0-9] [23][0-9]'; }
+  od -An -tu1 | tr -s ' ' | grep -q '^ 2[0-3][0-9] [1-4][0-9] [1-4][0-9]'; }
 now() { date +%s%N; }
 mkdir -m 700 "$work/run"
 
