@@ -222,6 +222,25 @@ TEST_F(LibraryShow, PlaysTheTreeInPathOrderAndFollowsPicturesAddedAndDeleted) {
     EXPECT_FALSE(fs::is_empty(dir / "cache/pictorelle")) << "the listing is cached";
 }
 
+// What the packer makes of a library plays it: the folder's pictures where they lie, in path
+// order, through a transition, round again.
+TEST_F(LibraryShow, AShowPackedFromALibraryPlaysItsFolder) {
+    Picture("x/1.png", "red");
+    Picture("x/2.png", "green");
+    Picture("y.png", "blue");
+    const RunResult packed = RunProgram(
+        BinPath("pictorelle-pack"), {"--library", dir / "lib", "--recursive", "--seconds", "1",
+                                     "--effects", "1", "-o", dir / "packed.scr"});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    auto player = Play(dir / "packed.scr");
+    ASSERT_FALSE(WaitForWindow("^lib$").empty()) << player->Err(); // titled by its folder
+    const std::vector<std::string> seen =
+        Watch([](const std::vector<std::string>& s) { return s.size() >= 4; });
+    EXPECT_EQ(seen, (std::vector<std::string>{"red", "green", "blue", "red"})) << player->Err();
+    Quit(*player);
+    EXPECT_TRUE(TempFoldersGone());
+}
+
 // A presentation of a library: Back and Next go through the deck, a step each, while paused.
 TEST_F(LibraryShow, ThePresentationsBackAndNextGoThroughTheDeck) {
     Picture("1.png", "red");
