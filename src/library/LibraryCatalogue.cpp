@@ -27,7 +27,11 @@ using Clock = std::chrono::steady_clock;
 // While the folder is read for the first time, the growing listing is handed out this often.
 constexpr auto kPublishEvery = std::chrono::milliseconds(250);
 
-void say(const std::string& text) {
+void say(const TLibraryCatalogue::TOptions& options, const std::string& text) {
+    if (options.told) {
+        const std::lock_guard hold(options.told->lock);
+        if (!options.told->lines.insert(text).second) return;
+    }
     std::fprintf(stderr, "Library: %s\n", text.c_str());
 }
 
@@ -104,7 +108,7 @@ public:
                      (error == ENOENT   ? " does not exist"
                       : error == ENOTDIR ? " is not a folder"
                                          : std::string(" cannot be read: ") + std::strerror(error));
-            say(reason);
+            say(options_, reason);
             return false;
         }
         WalkOpened(fd, "");
@@ -121,7 +125,7 @@ private:
         struct stat st {};
         if (fstat(fd, &st) == 0 && !walked_.insert({st.st_dev, st.st_ino}).second) {
             close(fd);
-            say("passed over " + Shown(relative) +
+            say(options_, "passed over " + Shown(relative) +
                 ": a link leads to a folder that is listed already");
             return;
         }
@@ -141,7 +145,7 @@ private:
                 const std::string path = options_.folder + "/" + below;
                 const int sub = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 if (sub < 0) {
-                    say("cannot read the folder " + Shown(below) + ": " + std::strerror(errno));
+                    say(options_, "cannot read the folder " + Shown(below) + ": " + std::strerror(errno));
                     continue;
                 }
                 WalkOpened(sub, below);
@@ -154,7 +158,7 @@ private:
     bool ReadNames(int fd, const std::string& relative, TFolderNames& names) {
         DIR* dir = fdopendir(fd);
         if (!dir) {
-            say("cannot read the folder " + Shown(relative) + ": " + std::strerror(errno));
+            say(options_, "cannot read the folder " + Shown(relative) + ": " + std::strerror(errno));
             close(fd);
             return false;
         }
@@ -174,7 +178,7 @@ private:
                            : S_ISDIR(st.st_mode) ? TKind::Folder
                                                  : TKind::Unknown;
                 else if (errno != ENOENT) // a link to nowhere is no trouble; one in a loop is
-                    say("cannot follow " + Shown(relative + std::string(name)) + ": " +
+                    say(options_, "cannot follow " + Shown(relative + std::string(name)) + ": " +
                         std::strerror(errno));
             }
             if ((kind == TKind::File && picture) || (kind == TKind::Folder && options_.recursive)) {
@@ -185,7 +189,7 @@ private:
             errno = 0;
         }
         if (errno != 0)
-            say("the folder " + Shown(relative) + " was read only in part: " +
+            say(options_, "the folder " + Shown(relative) + " was read only in part: " +
                 std::strerror(errno));
         closedir(dir);
         return true;
@@ -228,7 +232,7 @@ void TLibraryCatalogue::TState::Run() {
     if (!cacheFile.empty()) {
         std::string trouble;
         cached = ReadLibraryCache(cacheFile, options.folder, options.recursive, trouble);
-        if (!trouble.empty()) say("the cache " + cacheFile + " is not used: " + trouble);
+        if (!trouble.empty()) say(options, "the cache " + cacheFile + " is not used: " + trouble);
         if (cached) Publish(cached, false);
     }
 
@@ -255,7 +259,7 @@ void TLibraryCatalogue::TState::Run() {
     walk.Found() = TLibraryList();
     if (read && found->Empty()) {
         reason = "the folder " + options.folder + " holds no pictures the player can show";
-        say(reason);
+        say(options, reason);
     }
     Publish(found, true, reason);
     // A library that cannot be reached just now (a drive not mounted) keeps its cached listing,
@@ -264,7 +268,7 @@ void TLibraryCatalogue::TState::Run() {
     std::string trouble;
     if (!WriteLibraryCache(options.cacheFolder, cacheFile, options.folder, options.recursive,
                            *found, trouble))
-        say("the cache " + cacheFile + " was not written: " + trouble);
+        say(options, "the cache " + cacheFile + " was not written: " + trouble);
 }
 
 TLibraryCatalogue::TLibraryCatalogue(TOptions options) : state_(std::make_unique<TState>()) {

@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,12 +73,20 @@ std::string DefaultLibraryCacheFolder();
 // worker reports each trouble once on standard error (a folder that cannot be read, a link
 // that leads back into the tree, a cache file that cannot be read or written); none of it
 // stops the listing. Nothing is ever written inside the library.
+// The lines the listings of one library have said on standard error: a show that lists its
+// folder again shares them with the new listing, so that each trouble is told once a run.
+struct TLibraryToldLines {
+    std::mutex lock;
+    std::set<std::string> lines;
+};
+
 class TLibraryCatalogue {
 public:
     struct TOptions {
         std::string folder;      // absolute
         bool recursive = false;  // subfolders too; hidden entries skipped, each folder once
         std::string cacheFolder; // $XDG_CACHE_HOME/pictorelle (or ~/.cache/pictorelle); empty: none
+        std::shared_ptr<TLibraryToldLines> told = nullptr; // null: every line is said
     };
 
     explicit TLibraryCatalogue(TOptions options);

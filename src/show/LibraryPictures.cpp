@@ -41,7 +41,9 @@ TLibraryPictures::TLibraryPictures(TLibraryShow show, int displayOrder, std::str
         static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
                               std::chrono::system_clock::now().time_since_epoch().count());
     deck_ = std::make_unique<TLibraryDeck>(show_.Folder, displayOrder, std::move(stored), seed);
-    options_ = {show_.Folder, show_.Recursive, std::move(cacheFolder)};
+    // Listing again tells no trouble the first listing told.
+    options_ = {show_.Folder, show_.Recursive, std::move(cacheFolder),
+                std::make_shared<TLibraryToldLines>()};
     catalogue_ = std::make_unique<TLibraryCatalogue>(options_);
 }
 

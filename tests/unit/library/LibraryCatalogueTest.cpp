@@ -107,6 +107,25 @@ TEST(LibraryCatalogue, AMissingOrEmptyLibrarySaysWhy) {
     EXPECT_FALSE(fs::exists(lib.Path("cache"))); // nothing learnt, nothing written
 }
 
+// A show lists its folder again and again: listings that share what they told say each
+// trouble once, however often the folder is listed.
+TEST(LibraryCatalogue, ListingsThatShareTheirLinesTellEachTroubleOnce) {
+    TLibraryFolder lib;
+    lib.Touch("a.jpg");
+    fs::create_directory_symlink(lib.Root(), lib.Path("loop"));
+    TLibraryCatalogue::TOptions options{lib.Root(), true, ""};
+    std::string first, again;
+    listAll(options, &first);
+    listAll(options, &again);
+    EXPECT_EQ(lines(first), 1u) << first;
+    EXPECT_EQ(again, first) << "listings that share nothing both tell";
+    options.told = std::make_shared<TLibraryToldLines>();
+    listAll(options, &first);
+    listAll(options, &again);
+    EXPECT_EQ(lines(first), 1u) << first;
+    EXPECT_EQ(again, "");
+}
+
 TEST(LibraryCatalogue, TheCacheGivesTheWholeListAtOnceThenTheChanges) {
     TLibraryFolder lib, cache;
     for (const char* p : {"2019/a.jpg", "2019/b.jpg", "2020/c.jpg"}) lib.Touch(p);
