@@ -4,8 +4,9 @@
 # made here with ImageMagick and heif-enc, packed from their folder, each on screen for 2
 # seconds, played for DURATION seconds (default 90: every photo at least twice on a loaded
 # machine). Prints the peak and the resident memory every 10 seconds; the show must write
-# nothing on standard error (a skipped photo would).
-#   bench/heic-show-memory.sh [BUILD_DIR]     (default build)
+# nothing on standard error (a skipped photo would). The photos are coded in 8 bits, as phones
+# write them; DEPTH=16 gives heif-enc 16-bit sources, which it codes in 10 bits.
+#   [DEPTH=8|16] bench/heic-show-memory.sh [BUILD_DIR]     (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -19,7 +20,7 @@ mkdir -p "$work/pics"
 
 # Photo-like: a gradient with grain, so that the encoder makes a file of a realistic size.
 photo() { # name, size, two colours
-  convert -size "$2" gradient:"$3"-"$4" -attenuate 0.4 +noise Gaussian "$work/$1.png"
+  convert -size "$2" gradient:"$3"-"$4" -attenuate 0.4 +noise Gaussian -depth "${DEPTH:-8}" "$work/$1.png"
   heif-enc -q 80 -p preset=ultrafast "$work/$1.png" -o "$work/pics/$1.heic" >/dev/null
   rm "$work/$1.png"
 }

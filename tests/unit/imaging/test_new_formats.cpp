@@ -87,35 +87,6 @@ TEST(NewFormats, LossyFilesKeepTheirColours) {
                               20, "JPEG XL"); // d1 moves saturated colours most
 }
 
-// A photo comes to RGB through our own row-by-row conversion of its Y'CbCr planes: what it
-// shows must be what libheif's own conversion (heif-convert) makes of the same file, for the
-// matrices, ranges and samplings encoders write, with and without alpha. A smooth picture, as
-// photos are: on noise, rounding inside the codec moves single pixels further.
-TEST(NewFormats, HeifPlanesConvertAsLibheifDoes) {
-    TBitmap32 picture(97, 61);
-    for (int y = 0; y < 61; ++y)
-        for (int x = 0; x < 97; ++x)
-            picture.SetPixel(x, y, 0xFF000000u | uint32_t(40 + 2 * x) << 16 |
-                                       uint32_t(200 - 3 * y) << 8 | uint32_t(60 + x + y));
-    for (int x = 0; x < 97; ++x)
-        picture.SetPixel(x, 7, (picture.Pixel(x, 7) & 0x00FFFFFFu) | uint32_t(x * 2 + 40) << 24);
-    const char* commands[] = {
-        "heif-enc -q 90 IN0 -o OUT.heic && mv OUT.heic OUT",
-        "heif-enc -q 90 -p chroma=444 IN0 -o OUT.heic && mv OUT.heic OUT",
-        "avifenc --min 8 --max 12 -y 420 --cicp 1/13/1 -r limited IN0 OUT.avif >/dev/null && mv OUT.avif OUT",
-        "avifenc --min 8 --max 12 -y 422 --cicp 9/16/9 -r full IN0 OUT.avif >/dev/null && mv OUT.avif OUT",
-        "avifenc --min 8 --max 12 -y 444 --cicp 1/13/6 -r limited IN0 OUT.avif >/dev/null && mv OUT.avif OUT"};
-    for (const char* command : commands) {
-        const Bytes file = EncodeWithTool({picture}, command);
-        const std::string path = WriteTempFile("planes.heif", file);
-        ASSERT_EQ(RunTool("heif-convert " + path + " " + path + ".png >/dev/null"), 0) << command;
-        const TBitmap32 theirs = DecodePictureData(ReadTestFile(path + ".png"), ".png").bitmap;
-        EXPECT_LE(MaxChannelError(theirs, DecodePictureData(file, ".heic").bitmap), 2) << command;
-        EXPECT_EQ(DecodePictureData(file, ".heic", Ask({}, {49, 31})).bitmap.Width(), 49)
-            << command;
-    }
-}
-
 // The natural size always; the bitmap only the part asked for, reduced by the factor that
 // still covers the wanted size.
 TEST(NewFormats, DecodeOnlyThePartAndSizeAskedFor) {
