@@ -52,7 +52,11 @@ void TSSWindow::LibraryTick() {
     const std::string onScreen = libraryShown_ ? libraryShown_->relative : std::string();
     std::optional<TLibraryPick> pick = library_->Deal(onScreen, back);
     const bool dealt = pick.has_value();
-    if (pick) {
+    if (pick && libraryShown_ && pick->relative == libraryShown_->relative) {
+        // The only picture of the library is on screen already: it stays as it is, and the
+        // timer goes on for the pictures that may be added to the folder.
+        library_->Shown();
+    } else if (pick) {
         std::string why;
         if (LoadLibraryPicture(*pick, why)) {
             library_->Shown();

@@ -298,6 +298,24 @@ TEST_F(LibraryShow, PlaysInAHostWindowAsAHack) {
     EXPECT_TRUE(TempFoldersGone());
 }
 
+// A library of one picture keeps it on screen, yet finds the pictures added to its folder.
+TEST_F(LibraryShow, ALibraryOfOnePictureFindsThePicturesAddedLater) {
+    Picture("only.png", "red");
+    auto player = Play(MakeLibraryShow(0));
+    ASSERT_FALSE(WaitForWindow(kTitleRegex).empty()) << player->Err();
+    bool added = false;
+    const std::vector<std::string> seen = Watch(
+        [](const std::vector<std::string>& s) { return s.size() >= 2; }, 60000,
+        [&](const std::vector<std::string>&) {
+            if (added) return;
+            Picture("other.png", "green");
+            added = true;
+        });
+    EXPECT_EQ(seen, (std::vector<std::string>{"red", "green"})) << player->Err();
+    Quit(*player);
+    EXPECT_EQ(player->Err(), "");
+}
+
 // Random order: the second run goes on with the deck the first one dealt from, so nothing the
 // first run showed comes again before the deck is used up.
 TEST_F(LibraryShow, TheDecksPlaceSurvivesARestart) {

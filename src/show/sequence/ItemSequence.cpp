@@ -115,7 +115,7 @@ TTimerPlan TickTimer(const TShowTimerState& s) {
 }
 
 TTimerPlan LibraryTickTimer(TShowTimerState s, bool listing, bool dealt, int pollMs) {
-    if (listing) s.itemCount = std::max(s.itemCount, 2);
+    if (listing || s.itemCount == 1) s.itemCount = std::max(s.itemCount, 2);
     TTimerPlan plan = TickTimer(s);
     if (!dealt && listing) plan.interval = pollMs;
     return plan;

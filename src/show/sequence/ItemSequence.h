@@ -84,7 +84,9 @@ TTimerPlan TickTimer(const TShowTimerState& state);
 
 // The timer after a tick of a library show, whose items are the pictures known so far. While
 // the folder is still being listed more may come, so the timer keeps going even with fewer
-// than two; a tick that found nothing new to deal asks again after pollMs.
+// than two, and so it does with a single picture, so that the folder is listed again and
+// pictures added to it are found; a tick that found nothing new to deal asks again after
+// pollMs. A library with no picture at all waits, as an empty show does.
 TTimerPlan LibraryTickTimer(TShowTimerState state, bool listing, bool dealt, int pollMs);
 
 // Whether the end of a transition re-enables the timer (it stays off while a presentation is

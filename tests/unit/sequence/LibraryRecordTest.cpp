@@ -83,8 +83,11 @@ TEST(LibraryTimer, KeepsGoingWhileTheFolderIsListedAndPollsWhenNothingNewIsKnown
     plan = LibraryTickTimer(s, true, false, 250);
     EXPECT_TRUE(plan.enabled);
     EXPECT_EQ(plan.interval, 250);
-    // The listing is complete with a single picture (or none): it stays, as in any show.
-    EXPECT_FALSE(LibraryTickTimer(s, false, true, 250).enabled);
+    // The listing is complete with a single picture: the timer goes on at its period, so that
+    // the folder is listed again; with none at all the show waits, as an empty show does.
+    plan = LibraryTickTimer(s, false, true, 250);
+    EXPECT_TRUE(plan.enabled);
+    EXPECT_EQ(plan.interval, 5000);
     s.itemCount = 0;
     EXPECT_FALSE(LibraryTickTimer(s, false, false, 250).enabled);
 
