@@ -179,7 +179,10 @@ void SwayServer::Click(int button) const {
 }
 
 void SwayServer::Key(const std::string& name) const {
-    Tool("wtype", {"-k", name});
+    // wtype makes a new virtual keyboard for each call; the pause lets its keymap reach the
+    // compositor and the focused client before the key does (on a loaded machine a key sent at
+    // once was sometimes lost).
+    Tool("wtype", {"-s", "150", "-k", name});
 }
 
 std::vector<nlohmann::json> SwayServer::Views(const std::string& name) const {
