@@ -306,8 +306,13 @@ TEST_F(ShowOnSway, ThePresentationPanelComesOnAMoveAndNextAndCloseWork) {
     sway->Click(1);
     EXPECT_TRUE(CentreShows(kBlue)) << "Next did not show the next picture";
 
+    // The panel may have hidden while the next picture came (a slow machine); the move to
+    // Close brings it back, and the click waits for it.
     const auto [closeX, closeY] = button(4);
     sway->SetPointer(closeX, closeY);
+    ASSERT_TRUE(WaitUntil([&] {
+        return PixelOf(sway->Screenshot(), panelX + 2, panelY + 20) != RgbOf(kBlue);
+    })) << "the move to Close did not show the panel";
     sway->Click(1);
     ASSERT_TRUE(show->WaitExit(kExitTimeoutMs)) << "Close did not end the presentation";
     EXPECT_EQ(show->Status(), 0);
