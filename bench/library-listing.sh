@@ -12,29 +12,13 @@ bench="$build/bin/pictorelle-library-bench"
 work=$(mktemp -d /tmp/pictorelle-library-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-make_library() { # FOLDER COUNT
-  local folder=$1 count=$2 made=0
-  for ((year = 2000; made < count; year++)); do
-    for ((month = 1; month <= 12 && made < count; month++)); do
-      for ((day = 1; day <= 28 && made < count; day++)); do
-        local dir="$folder/$year/$(printf %02d $month)/$(printf %02d $day)"
-        mkdir -p "$dir"
-        local n=$((count - made < 100 ? count - made : 100))
-        (cd "$dir" && seq -f "IMG_%04g.jpg" 1 "$n" | xargs touch)
-        made=$((made + n))
-      done
-    done
-  done
-}
-
-drop_page_cache() {
-  sync
-  { echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null && echo "(page cache dropped)" || true
-}
+. bench/library-tree.sh
+# Empty files: the listing goes by the names alone.
+empty_pictures() { seq -f "IMG_%04g.jpg" 1 "$1" | xargs touch; }
 
 for count in 10000 100000; do
   library="$work/library-$count"
-  make_library "$library" "$count"
+  make_library "$library" "$count" empty_pictures
   rm -rf "$work/cache"
   drop_page_cache
   printf '%6d pictures, cold: ' "$count"; "$bench" "$library" "$work/cache" 2>&1

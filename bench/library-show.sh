@@ -21,27 +21,11 @@ convert -size 64x48 xc:'#dc1e1e' -quality 90 "$work/red.jpg"
 mkdir "$work/day"
 for i in $(seq 1 100); do cp "$work/red.jpg" "$work/day/$(printf IMG_%04d.jpg "$i")"; done
 
-make_library() { # FOLDER COUNT
-  local folder=$1 count=$2 made=0
-  for ((year = 2000; made < count; year++)); do
-    for ((month = 1; month <= 12 && made < count; month++)); do
-      for ((day = 1; day <= 28 && made < count; day++)); do
-        local dir="$folder/$year/$(printf %02d $month)/$(printf %02d $day)"
-        mkdir -p "$dir"
-        local n=$((count - made < 100 ? count - made : 100))
-        cp -al "$work/day"/. "$dir"/
-        if [ "$n" -lt 100 ]; then
-          (cd "$dir" && ls | sort | tail -n $((100 - n)) | xargs rm -f)
-        fi
-        made=$((made + n))
-      done
-    done
-  done
-}
-
-drop_page_cache() {
-  sync
-  { echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null || true
+. bench/library-tree.sh
+# The hundred copies linked into the folder, as many as it gets.
+linked_pictures() {
+  cp -al "$work/day"/. .
+  if [ "$1" -lt 100 ]; then ls | sort | tail -n $((100 - $1)) | xargs rm -f; fi
 }
 
 Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/xdisplay" 2>/dev/null &
@@ -86,7 +70,7 @@ one_run() { # COUNT cold|warm
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 for count in 10 10000 100000; do
-  make_library "$work/library-$count" "$count"
+  make_library "$work/library-$count" "$count" linked_pictures
   "$build/bin/pictorelle-pack" --library "$work/library-$count" --recursive --seconds 60 \
     -o "$work/show-$count.scr" >/dev/null
   one_run "$count" cold

@@ -21,13 +21,6 @@ constexpr std::chrono::milliseconds kFirstPictureWait{400};
 // How often the loop asks again while the folder is still listed and nothing new is known.
 constexpr int kListingPollMs = 250;
 
-std::string ExtensionOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return path.substr(dot);
-}
-
 } // namespace
 
 void TSSWindow::StartLibraryShow() {
@@ -80,7 +73,7 @@ void TSSWindow::LibraryTick() {
 bool TSSWindow::LoadLibraryPicture(const TLibraryPick& pick, std::string& why) {
     composer_.RepaintBackgroundForItem();
     ItemRecord& slot = PackageData.Items.at(0);
-    slot.Ext = ExtensionOf(pick.relative);
+    slot.Ext = LibraryPictureExtension(pick.relative);
     mediaState_.FlashPlaying = false;
     media_->StopGif();
     mediaState_.IsGifItem = IsGifExtension(slot.Ext);

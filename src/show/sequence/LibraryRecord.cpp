@@ -17,14 +17,6 @@ namespace {
 // first 64 KiB; a little more finds the block of a PNG or HEIF written by an editor.
 constexpr size_t kExifHead = 256 * 1024;
 
-std::string ExtensionOf(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return {};
-    return std::string(path.substr(dot));
-}
-
 std::string FolderName(std::string_view folder) {
     while (folder.size() > 1 && folder.back() == '/')
         folder.remove_suffix(1);
@@ -66,10 +58,18 @@ std::span<const uint8_t> FindExifBlock(std::span<const uint8_t> head) {
 
 } // namespace
 
+std::string LibraryPictureExtension(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    return std::string(path.substr(dot));
+}
+
 std::optional<TTakenTime> PictureTakenTime(const std::string& file) {
     const std::vector<uint8_t> head = ReadHead(file);
     std::span<const uint8_t> block;
-    switch (FormatOfExtension(ExtensionOf(file))) {
+    switch (FormatOfExtension(LibraryPictureExtension(file))) {
     case TPictureFormat::Jpeg:
         block = JpegExifBlock(head);
         break;
@@ -91,7 +91,7 @@ std::optional<TTakenTime> PictureTakenTime(const std::string& file) {
 
 ItemRecord LibraryPictureRecord(const TLibraryShow& show, const TLibraryPick& pick) {
     ItemRecord record = show.Template;
-    record.Ext = ExtensionOf(pick.relative);
+    record.Ext = LibraryPictureExtension(pick.relative);
     if (!show.CaptionTemplate.empty()) {
         TCaptionFacts facts;
         facts.path = pick.relative;

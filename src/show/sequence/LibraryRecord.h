@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pictorelle {
 
@@ -16,6 +17,10 @@ struct TLibraryPick {
     std::string relative;
     std::string file;
 };
+
+// A picture's extension, dot included, from its path ("" when its name has none): what the
+// decoders and the item's kind go by.
+std::string LibraryPictureExtension(std::string_view path);
 
 // The record a library picture is shown with: the show's template with the file's extension
 // and, when the show has a caption template, the caption made for this picture (the EXIF time
