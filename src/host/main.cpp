@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -54,10 +55,20 @@ int main(int argc, char** argv) {
     const QStringList remaining = QCoreApplication::arguments();
     for (qsizetype i = 1; i < remaining.size(); ++i)
         startup.Arguments.push_back(remaining[i].toStdString());
+    int status = 1;
     try {
-        return RunPlayer(startup);
+        status = RunPlayer(startup);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pictorelle: %s\n", e.what());
-        return 1;
     }
+    if (session.kind == TSessionKind::Wayland) {
+        // Qt 6.4's Wayland platform can deadlock while the application is torn down (its event
+        // thread waits for a read the main thread never finishes), which left a show whose
+        // windows had closed running for good, and swayidle waiting on it. The show's own
+        // clean-up is done by now (the windows closed, the temporary folder goes at exit), so
+        // the process ends here, without the application's destructor.
+        std::fflush(nullptr);
+        std::exit(status);
+    }
+    return status;
 }
