@@ -1,11 +1,12 @@
 // HEIF (HEIC) and AVIF through libheif: the file's primary image, with the rotation, mirror and
 // crop the file asks for, which libheif applies while decoding. libheif reports failure as a
-// heif_error; every one becomes ImageError here. Its own security limits stay on, and its
-// largest accepted side is ours.
+// heif_error; every one becomes ImageError here. Its own security limits stay on, with a
+// largest side and a largest picture of our own (below).
 #include "imaging/DecoderParts.h"
 #include "imaging/RowReducer.h"
 
 #include <libheif/heif.h>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,13 @@ std::vector<uint8_t> iccProfile(heif_image_handle* handle) {
     return profile;
 }
 
+// 48-megapixel phone photos (8064 x 6048) and a little more. libheif is told the side too: it
+// checks it on every image it makes while it decodes (a grid's tiles, the codec's own picture,
+// which need not be the size the file's header says), where a damaged file otherwise had it
+// ask for up to 1.4 GB.
+constexpr int64_t kMaxHeifPixels = 50'000'000;
+constexpr int kMaxHeifSide = 8192;
+
 } // namespace
 
 namespace decoders {
@@ -51,7 +59,7 @@ namespace decoders {
 TDecodedPicture DecodeHeif(std::span<const uint8_t> data, const TDecodePlan& plan) {
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) throw std::bad_alloc();
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxPictureSide);
+    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide);
     check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(),
                                                      nullptr));
     heif_image_handle* raw = nullptr;
@@ -64,8 +72,19 @@ TDecodedPicture DecodeHeif(std::span<const uint8_t> data, const TDecodePlan& pla
                    heif_image_handle_get_height(handle.get())};
     CheckPictureSize(out.natural.width, out.natural.height);
     // The stored image before rotation must be within bounds too.
-    CheckPictureSize(heif_image_handle_get_ispe_width(handle.get()),
-                     heif_image_handle_get_ispe_height(handle.get()));
+    const int storedWidth = heif_image_handle_get_ispe_width(handle.get());
+    const int storedHeight = heif_image_handle_get_ispe_height(handle.get());
+    CheckPictureSize(storedWidth, storedHeight);
+    // libheif decodes the whole picture and makes an RGBA copy of it: a file that claims more
+    // pixels than the largest phone photos would have it ask for hundreds of megabytes,
+    // whatever its few bytes hold.
+    for (const int64_t pixels : {int64_t{out.natural.width} * out.natural.height,
+                                 int64_t{storedWidth} * storedHeight})
+        if (pixels > kMaxHeifPixels)
+            throw ImageError("HEIF: " + std::to_string(pixels / 1'000'000) +
+                             " megapixels, more than the " +
+                             std::to_string(kMaxHeifPixels / 1'000'000) +
+                             " the player decodes");
     const TDecodeRequest req = ResolveRequest(plan, out.natural);
     CheckDecodeCancelled();
 

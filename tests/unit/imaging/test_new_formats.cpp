@@ -185,6 +185,32 @@ TEST(NewFormats, DamagedOrForeignFilesAreImageErrors) {
 }
 
 // Side information the colour and orientation step needs, when the library has not used it.
+// A few kilobytes that claim a huge picture would have libheif ask for hundreds of megabytes
+// before it finds the data short: such a file is refused by its size alone, by our limit on
+// the pixels (8000 x 8000) or by libheif's on a side (10,000).
+TEST(NewFormats, AHeifClaimingAHugePictureIsRefusedBeforeItIsDecoded) {
+    const Bytes small = EncodeHeif(Quarters(64, 48));
+    const auto claiming = [&](int side) {
+        Bytes heic = small;
+        const std::string_view text(reinterpret_cast<const char*>(heic.data()), heic.size());
+        size_t found = 0;
+        for (size_t ispe = text.find("ispe"); ispe != std::string_view::npos;
+             ispe = text.find("ispe", ispe + 4), ++found)
+            for (const size_t at : {ispe + 8, ispe + 12}) // after version and flags: w, h
+                for (int k = 0; k < 4; ++k)
+                    heic[at + static_cast<size_t>(k)] = static_cast<uint8_t>(side >> (24 - 8 * k));
+        EXPECT_GT(found, 0u);
+        try {
+            DecodePictureData(heic, ".heic");
+        } catch (const ImageError& e) {
+            return std::string(e.what());
+        }
+        return std::string("decoded");
+    };
+    EXPECT_NE(claiming(8000).find("64 megapixels"), std::string::npos) << claiming(8000);
+    EXPECT_NE(claiming(10000).find("exceeds"), std::string::npos) << claiming(10000);
+}
+
 TEST(NewFormats, ProfilesAndExifTravelWithThePixels) {
     const std::string icc = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
     const Bytes profile = FileBytes(icc);
